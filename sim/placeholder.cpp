@@ -1,0 +1,1 @@
+// Placeholder until the subsystem has sources; delete when adding real files.

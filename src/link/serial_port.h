@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace orbalis {
+
+// The one serial port of the console, with exactly the operations the rest of
+// the system relies on. Failures throw orbalis::Error with the numbers 8002,
+// 8012, 8018, 8020 or 8021.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    virtual bool PortOpen() const = 0;
+    // true opens with the current CommPort and Settings (throws when it cannot);
+    // false closes and discards pending received bytes.
+    virtual void setPortOpen(bool open) = 0;
+
+    virtual int CommPort() const = 0;
+    virtual void setCommPort(int n) = 0;
+
+    // "19200,N,8,2": baud, parity letter, data bits, stop bits.
+    virtual QString Settings() const = 0;
+    virtual void setSettings(const QString &settings) = 0;
+
+    // Queues the bytes unchanged and returns at once.
+    virtual void Output(const QByteArray &bytes) = 0;
+    // Every byte received since the previous call, raw; empty when none; never waits.
+    virtual QByteArray Input() = 0;
+};
+
+} // namespace orbalis
