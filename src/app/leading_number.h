@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QStringView>
+#include <cstdint>
+#include <optional>
+
+namespace orbalis {
+
+// Reads the number at the start of a text as the console reads whatever a
+// user typed: leading blanks skipped, an optional sign, digits, "." as the
+// decimal point whatever the locale, an optional exponent; reading stops at
+// the first character that cannot continue the number. A text without a
+// number reads as 0.
+double Leading_Number(QStringView text);
+
+// Whether the text starts (after blanks) with a number at all.
+bool Has_Leading_Number(QStringView text);
+
+// Rounds to the nearest whole number, a half to the even neighbour.
+// nullopt when the result does not fit a signed 32-bit integer (or is not finite).
+std::optional<std::int32_t> Round_Half_Even(double value);
+
+} // namespace orbalis

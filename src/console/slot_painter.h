@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+
+namespace orbalis {
+
+// The painting steps the cycles call on the main window's slot panel.
+class SlotPainter {
+public:
+    virtual ~SlotPainter() = default;
+    // Paints bar, SV, PV, banner and lamps of the slot from a live-value reply.
+    // Throws Error 9 (and paints nothing) for a reply shorter than 11 bytes.
+    virtual void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode) = 0;
+    // The pen icon alone: colour while recording, grey otherwise.
+    virtual void Paint_Pen_Icon(int slot, bool recording) = 0;
+};
+
+} // namespace orbalis

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QSerialPortInfo>
+#include <QString>
+#include <functional>
+
+namespace orbalis {
+
+struct ComPortEntry {
+    int number = 0;        // n of COMn
+    QString device;        // path of the device (or of the ports/COMn link)
+    QString description;   // what the system says of the device
+    bool bound = false;    // from a ports/COMn link in the program folder
+};
+
+// Resolves COM names to devices:
+//  1. programDir/ports/COMn, when present, is the device of COMn;
+//  2. otherwise the devices present are numbered USB adapters first (ttyUSB*,
+//     then ttyACM*, by number), then the others as Qt lists them, taking the
+//     COM numbers not bound in step 1, from 1 up.
+class ComPortResolver {
+public:
+    using PortLister = std::function<QList<QSerialPortInfo>()>;
+
+    explicit ComPortResolver(QString programDir, PortLister lister = {});
+
+    // Empty when no device is known for COMn.
+    QString deviceFor(int comNumber) const;
+    // Every known port with its COM number, in COM order.
+    QList<ComPortEntry> entries() const;
+
+private:
+    QString programDir_;
+    PortLister lister_;
+};
+
+} // namespace orbalis

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "parameter_sink.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+namespace orbalis {
+
+// Texts of the value kinds ("." as decimal point, "-" for negatives).
+QString Unsigned_Text(std::uint16_t u);
+QString Signed_Text(std::int16_t s);
+QString Tenths_Text(std::int16_t s);                 // "#0.0"
+QString Scaled_Text(std::int16_t s, int dpCode);     // 48..50 give 1..3 decimals, else none
+QString Time_Text(std::uint32_t v);                  // tenths -> "MM:SS" base 60
+QString Hex_Text(std::uint16_t u);                   // "0A1F"
+// Trims; a single hex digit gets a leading "0".
+void Pad_Hex_Digit(QString &text);
+// Item index a Choice register value selects: out of range selects item 0.
+int Choice_Index(std::uint16_t u, int lowestCode, int highestCode);
+
+// The display routines: read the register at the given byte positions of the
+// reply and write the text (or selection) to the targets by the target rule.
+// A position outside the reply throws Error 9 before anything is written.
+void Show_Unsigned_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t);
+void Show_Signed_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t);
+void Show_Tenths_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t);
+void Show_Scaled_Value(const QByteArray &reply, int hi, int lo, int address, int dpCode,
+                       const DisplayTargets &t);
+void Show_Time_Value(const QByteArray &reply, int p, int address, const DisplayTargets &t);
+void Show_Choice_Value(const QByteArray &reply, int hi, int lo, int highestCode, int lowestCode,
+                       int address, const DisplayTargets &t);
+void Show_Hex_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t);
+
+// Read-all pass (109 registers from address 0): sets dpCode (the parameter
+// window slot's Slot_DP_Code) from register 45 first, then shows 0..108.
+void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const DisplayTargets &t);
+
+// Read-back pass of one register. Checks function code 3 and length 7 first;
+// returns an empty text when shown, otherwise the text the caller appends to
+// its status panel (an exception reply, a reply of the wrong length), and then
+// nothing is decoded.
+QString Show_Read_Back(const QByteArray &reply, int address, std::int32_t dpCode,
+                       const DisplayTargets &t);
+
+// Live pass (30 input registers from 4096) for Store_Live_Values.
+void Show_Live_Values(const QByteArray &reply, std::int32_t dpCode, const DisplayTargets &t);
+
+} // namespace orbalis

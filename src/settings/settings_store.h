@@ -1,0 +1,74 @@
+#pragma once
+
+#include "settings_model.h"
+
+#include "app/error_trap.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <initializer_list>
+
+namespace orbalis {
+
+constexpr int RecordSize = 128;
+constexpr int SettingsRecordCount = 7;
+
+// "User Setting.ini": fixed 128-byte records, record n at (n - 1) * 128.
+// Open for the duration of one read or write sequence only.
+class SettingsFile {
+public:
+    explicit SettingsFile(QString path);
+    ~SettingsFile();
+    // Opens for reading and writing, creating the file if absent. Throws Error.
+    void open();
+    void close();
+    // The bytes of record n that lie inside the file (fewer than 128 near the end).
+    QByteArray readRecord(int n);
+    // Writes exactly 128 bytes at record n's place; other records untouched. Throws Error.
+    void writeRecord(int n, const QByteArray &record);
+
+private:
+    struct Impl;
+    Impl *d;
+};
+
+// Texts of record n (5 for record 1, 16 for records 2..7) taken from / put into the model.
+QStringList Record_Texts(const SettingsModel &model, int record);
+void Set_Record_Texts(SettingsModel &model, int record, const QStringList &texts);
+
+// Builds a 128-byte record of length-prefixed code page 950 texts with a zero tail.
+// Throws Error 59 when the texts do not fit (the detail says how many bytes must
+// go) and Error 5 when a text holds a character code page 950 cannot hold.
+QByteArray Build_Record(const QStringList &texts);
+// How many bytes the texts exceed their record by; 0 when they fit.
+int Record_Excess_Bytes(const QStringList &texts);
+
+// Reads one record into the model. Strings beyond the end of the file read as
+// empty. A length prefix that runs past the record or the file, or bytes that
+// are not code page 950, keep what was read before them and then throw.
+void Read_User_Setting(SettingsFile &file, int record, SettingsModel &model);
+// Builds the whole record first, then writes it; a record that cannot be built
+// is not written and the file keeps its previous bytes there.
+void Write_User_Setting(SettingsFile &file, int record, const SettingsModel &model);
+// Replaces every empty text by its default.
+void Fill_Default_Settings(SettingsModel &model);
+// SlotId and Slot_DP_Code from the texts; clears Record_Flag and Mark_Flag.
+// An ID outside 0..255 is reported through the trap (Overflow) and gives 0.
+void Load_Panel_Table(const SettingsModel &model, SlotTables &slots, ErrorTrap &trap);
+// The SlotId rule for one text: 0 for "---" (trimmed) or no number; throws
+// Error Overflow when the rounded number lies outside 0..255.
+std::uint8_t Slot_Id_From_Text(const QString &idText);
+
+// Startup: open (create), read 1..7, fill defaults, write 1..7, close; each step
+// under the trap. Load_Panel_Table is run by the caller.
+void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap);
+// Exit: DecimalText from Slot_DP_Code, then record 7 only.
+void Run_Settings_Exit(const QString &path, SettingsModel &model, const SlotTables &slots,
+                       ErrorTrap &trap);
+// Open, write the given records, close. Every record is built before any is
+// written, so a failure writes nothing. Throws Error.
+void Save_Settings_Records(const QString &path, std::initializer_list<int> records,
+                           const SettingsModel &model);
+
+} // namespace orbalis
