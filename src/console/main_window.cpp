@@ -1,0 +1,209 @@
+#include "main_window.h"
+
+#include "live_value_boxes.h"
+#include "live_value_recorder.h"
+#include "polling_cycle.h"
+#include "slot_panel.h"
+
+#include "app/error_trap.h"
+#include "app/twips.h"
+#include "images/image_lists.h"
+#include "link/open_serial_port.h"
+#include "panelsetup/table_setting_window.h"
+#include "settings/settings_store.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace orbalis {
+
+FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, QWidget *parent)
+    : QMainWindow(parent),
+      console_(console),
+      port_(port),
+      reporter_(reporter),
+      images_(std::make_unique<ImageLists>()),
+      timerRead_(std::make_unique<QtCycleTimer>(100)),
+      timerWrite_(std::make_unique<QtCycleTimer>(100))
+{
+    setWindowTitle(QStringLiteral("Orbalis"));
+    setFont(QFont(QStringLiteral("DotumChe"), 10));
+
+    console_.port = &port_;
+    console_.Timer_Read = timerRead_.get();
+    console_.Timer_Write = timerWrite_.get();
+
+    buildMenus();
+
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    panel_ = new SlotPanel(console_, *images_, central);
+    panel_->setFont(QFont(QStringLiteral("新細明體"), 9));
+    layout->addWidget(panel_);
+    liveBoxes_ = new LiveValueBoxes(central);   // hidden: the recording reads it back
+    setCentralWidget(central);
+
+    for (auto &label : statusPanels_)
+        label = new QLabel(this);
+    statusPanels_[0]->setMinimumWidth(Twips_To_Pixels(2700));
+    statusBar()->addWidget(statusPanels_[0]);
+    statusBar()->addWidget(statusPanels_[1], 1);
+    statusBar()->setSizeGripEnabled(true);
+
+    recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveBoxes_, *liveBoxes_, *panel_,
+                                                    reporter_);
+    polling_ = std::make_unique<PollingCycle>(console_, StatusBar1(), *recorder_, *panel_);
+    timerRead_->onTick([this] { Timer_Read_Timer(); });
+
+    // Design size of the client area: 8205 by 6570 twips.
+    resize(Twips_To_Pixels(8205), Twips_To_Pixels(6570) + menuBar()->sizeHint().height());
+}
+
+FM_Orbalis::~FM_Orbalis()
+{
+    if (console_.port == &port_)
+        console_.port = nullptr;
+    console_.Timer_Read = nullptr;
+    console_.Timer_Write = nullptr;
+}
+
+void FM_Orbalis::buildMenus()
+{
+    fileMenu_ = menuBar()->addMenu(QStringLiteral("File"));
+    // New, Open, Close and Save As have no action yet; they are shown greyed.
+    const QStringList kinds{QStringLiteral("Setting"), QStringLiteral("Parameter"),
+                            QStringLiteral("Record")};
+    auto inactive = [&](const QString &caption, const QStringList &subEntries) {
+        QMenu *sub = fileMenu_->addMenu(caption);
+        for (const QString &entry : subEntries)
+            sub->addAction(entry);
+        sub->menuAction()->setEnabled(false);
+    };
+    inactive(QStringLiteral("New"), kinds);
+    inactive(QStringLiteral("Open"), kinds);
+    inactive(QStringLiteral("Close"), {QStringLiteral("Record")});
+    fileMenu_->addSeparator();
+    inactive(QStringLiteral("Save As"), kinds);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(QStringLiteral("Exit"), this, [this] { File_Click(6); });
+
+    optionMenu_ = menuBar()->addMenu(QStringLiteral("Setting"));
+    optionMenu_->addAction(QStringLiteral("Communication"), this, [this] { Option_Click(0); });
+    optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
+
+    // Help is neither shown nor enabled.
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->addAction(QStringLiteral("Help"));
+    help->addAction(QStringLiteral("About"));
+    help->menuAction()->setVisible(false);
+    help->menuAction()->setEnabled(false);
+}
+
+void FM_Orbalis::Form_Load()
+{
+    ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
+    trap.step([&] { reporter_.beep(); });
+    Run_Settings_Startup(console_.settingsPath(), console_.settings, trap);
+    trap.step([&] {
+        console_.Para_Slot = NoParameterSlot;
+        console_.Poll_Slot = 0;
+    });
+    trap.step([&] { Load_Panel_Table(console_.settings, console_.slots, trap); });
+    Open_Serial_Port(port_, console_.settings.serial);
+    trap.step([&] {
+        if (port_.PortOpen()) {
+            setText(2, QString());
+            console_.Read_State = 0;
+            timerRead_->setEnabled(true);
+        } else if (console_.settings.serial.Port == QLatin1String("CLOSE")) {
+            setText(2, QStringLiteral("Serial port is close !"));
+        } else {
+            setText(2, QStringLiteral("Serial port is not open !"));
+            console_.Read_State = 0;
+            timerRead_->setEnabled(true);
+        }
+    });
+}
+
+void FM_Orbalis::Form_Unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    timerRead_->setEnabled(false);
+    timerWrite_->setEnabled(false);
+    ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
+    trap.step([&] {
+        if (port_.PortOpen())
+            port_.setPortOpen(false);
+    });
+    Run_Settings_Exit(console_.settingsPath(), console_.settings, console_.slots, trap);
+}
+
+void FM_Orbalis::closeEvent(QCloseEvent *event)
+{
+    // The main window cannot refuse to close, and its end is the program's:
+    // other windows go without running their own closing steps.
+    Form_Unload();
+    event->accept();
+    QCoreApplication::exit(0);
+}
+
+void FM_Orbalis::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // Minimise and restore repaint the panel as a resize does.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized())
+        panel_->Layout_Slots();
+}
+
+void FM_Orbalis::File_Click(int index)
+{
+    if (index == 6)
+        close();
+}
+
+void FM_Orbalis::Option_Click(int index)
+{
+    if (index == 1) {
+        if (!tableSetting_) {
+            tableSetting_ = new FM_TableSetting(console_, *panel_, reporter_, this);
+        }
+        tableSetting_->show();
+        tableSetting_->raise();
+        tableSetting_->activateWindow();
+    }
+    // index 0: the serial settings window comes with its own work.
+}
+
+void FM_Orbalis::Timer_Read_Timer()
+{
+    // A message box shown inside a tick runs a nested event loop; the next
+    // tick must wait for this one to end.
+    if (inTick_)
+        return;
+    inTick_ = true;
+    polling_->Timer_Read_Timer();
+    inTick_ = false;
+}
+
+QString FM_Orbalis::text(int panel) const
+{
+    if (panel < 1 || panel > 2)
+        return {};
+    return statusPanels_[size_t(panel - 1)]->text();
+}
+
+void FM_Orbalis::setText(int panel, const QString &text)
+{
+    if (panel < 1 || panel > 2)
+        return;
+    statusPanels_[size_t(panel - 1)]->setText(text);
+}
+
+} // namespace orbalis

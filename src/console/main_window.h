@@ -1,0 +1,83 @@
+#pragma once
+
+#include "app/console.h"
+#include "app/reporter.h"
+#include "app/status_panels.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+
+namespace orbalis {
+
+class ImageLists;
+class LiveValueBoxes;
+class LiveValueRecorder;
+class PollingCycle;
+class SlotPanel;
+class FM_TableSetting;
+
+// The main window: the panel of 16 slots, the status bar, the menus, the
+// polling and write timers. Loading it starts the console; closing it ends
+// the program at once.
+class FM_Orbalis : public QMainWindow, private StatusPanels {
+    Q_OBJECT
+public:
+    // The port and the reporter belong to the caller and outlive the window.
+    FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, QWidget *parent = nullptr);
+    ~FM_Orbalis() override;
+
+    // The startup sequence: settings, panel table, port, polling.
+    void Form_Load();
+    // The exit sequence: close the port, save the decimal-point codes.
+    void Form_Unload();
+
+    void File_Click(int index);
+    void Option_Click(int index);
+
+    StatusPanels &StatusBar1() { return *this; }
+    SlotPanel &Pic_All() const { return *panel_; }
+    LiveValueBoxes &Frame1() const { return *liveBoxes_; }
+    PollingCycle &polling() const { return *polling_; }
+    CycleTimer &Timer_Read() const { return *timerRead_; }
+    CycleTimer &Timer_Write() const { return *timerWrite_; }
+    QMenu *fileMenu() const { return fileMenu_; }
+    QMenu *settingMenu() const { return optionMenu_; }
+    FM_TableSetting *tableSetting() const { return tableSetting_; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    // StatusPanels: panel 1 and panel 2 of the status bar.
+    QString text(int panel) const override;
+    void setText(int panel, const QString &text) override;
+
+    void buildMenus();
+    void Timer_Read_Timer();
+
+    Console &console_;
+    SerialPort &port_;
+    Reporter &reporter_;
+    std::unique_ptr<ImageLists> images_;
+    std::unique_ptr<QtCycleTimer> timerRead_;
+    std::unique_ptr<QtCycleTimer> timerWrite_;
+    SlotPanel *panel_ = nullptr;
+    LiveValueBoxes *liveBoxes_ = nullptr;
+    std::unique_ptr<LiveValueRecorder> recorder_;
+    std::unique_ptr<PollingCycle> polling_;
+    std::array<QLabel *, 2> statusPanels_{};
+    QMenu *fileMenu_ = nullptr;
+    QMenu *optionMenu_ = nullptr;
+    QPointer<FM_TableSetting> tableSetting_;
+    bool inTick_ = false;
+    bool unloaded_ = false;
+};
+
+} // namespace orbalis

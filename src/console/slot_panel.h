@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/console.h"
+#include "slot_painter.h"
+
+#include <QWidget>
+#include <array>
+
+namespace orbalis {
+
+class ImageLists;
+class SlotPicture;
+
+// The panel Pic_All: 16 slot pictures in a 4 by 4 grid that follows the
+// panel's size. It paints the slots for the cycles (SlotPainter) and turns
+// clicks on a slot's top row into the slot actions.
+class SlotPanel : public QWidget, public SlotPainter {
+    Q_OBJECT
+public:
+    SlotPanel(Console &console, const ImageLists &images, QWidget *parent = nullptr);
+    ~SlotPanel() override;
+
+    SlotPicture *Pic_Control(int slot) const { return pictures_[size_t(slot)]; }
+
+    // The layout: place every slot, repaint its frame, set its font, print the names.
+    void Layout_Slots();
+    int slotFontSize() const { return fontSize_; }
+
+    void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode) override;
+    void Paint_Pen_Icon(int slot, bool recording) override;
+    void Repaint_Frame_With_Name(int slot) override;
+
+    // Mouse press on slot k at (x, y) in slot units (60 by 70).
+    void Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x, double y);
+
+signals:
+    // The menu button of a bound slot was clicked; Para_Slot is already set.
+    void parameterWindowRequested(int slot);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void paintFrame(int slot);
+    void printName(int slot);
+    int currentFontSize() const;
+
+    Console &console_;
+    const ImageLists &images_;
+    std::array<SlotPicture *, SlotCount> pictures_{};
+    int fontSize_ = 8;
+};
+
+} // namespace orbalis
