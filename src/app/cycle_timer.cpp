@@ -24,9 +24,11 @@ void QtCycleTimer::setEnabled(bool enabled)
 
 void QtCycleTimer::setInterval(int ms)
 {
-    // QTimer keeps the running period when the interval changes; the new one
-    // counts from now, which is what "the interval after a request" means.
-    timer_.setInterval(ms);
+    // QTimer restarts a running timer on every setInterval. The cycles set the
+    // interval after every request, mostly to the value it already has; a
+    // restart then would add each tick's own run time to the period.
+    if (ms != timer_.interval())
+        timer_.setInterval(ms);
 }
 
 } // namespace orbalis
