@@ -20,8 +20,15 @@ class SettingsFile {
 public:
     explicit SettingsFile(QString path);
     ~SettingsFile();
+    SettingsFile(const SettingsFile &) = delete;
+    SettingsFile &operator=(const SettingsFile &) = delete;
     // Opens for reading and writing, creating the file if absent. Throws Error.
     void open();
+    // Opens an existing regular file for reading only, so that settings that
+    // cannot be written back can still be loaded. Throws Error.
+    void openReadOnly();
+    bool isOpen() const;
+    bool isWritable() const;
     void close();
     // The bytes of record n that lie inside the file (fewer than 128 near the end).
     QByteArray readRecord(int n);
@@ -33,20 +40,31 @@ private:
     Impl *d;
 };
 
-// Texts of record n (5 for record 1, 16 for records 2..7) taken from / put into the model.
+// How many texts record n holds: 5 for record 1, 16 for records 2..7.
+// Throws Error 9 for a record number outside 1..7.
+int Record_Text_Count(int record);
+// Texts of record n taken from / put into the model. Set_Record_Texts sets the
+// first texts.size() entries (at most the record's count); the others stay.
 QStringList Record_Texts(const SettingsModel &model, int record);
 void Set_Record_Texts(SettingsModel &model, int record, const QStringList &texts);
+// The defaults of record n's texts, in record order.
+QStringList Default_Record_Texts(int record);
 
 // Builds a 128-byte record of length-prefixed code page 950 texts with a zero tail.
 // Throws Error 59 when the texts do not fit (the detail says how many bytes must
 // go) and Error 5 when a text holds a character code page 950 cannot hold.
 QByteArray Build_Record(const QStringList &texts);
 // How many bytes the texts exceed their record by; 0 when they fit.
+// Throws Error 5 like Build_Record.
 int Record_Excess_Bytes(const QStringList &texts);
+// Build_Record of record n's texts in the model; errors name the record.
+QByteArray Build_Settings_Record(const SettingsModel &model, int record);
 
 // Reads one record into the model. Strings beyond the end of the file read as
-// empty. A length prefix that runs past the record or the file, or bytes that
-// are not code page 950, keep what was read before them and then throw.
+// empty. A length prefix that runs past the record (Error 59) or the file
+// (Error 62) keeps what was read before it and then throws. An entry whose
+// bytes are not code page 950 keeps its model text; the other entries are
+// still read, then Error 5 names the entry.
 void Read_User_Setting(SettingsFile &file, int record, SettingsModel &model);
 // Builds the whole record first, then writes it; a record that cannot be built
 // is not written and the file keeps its previous bytes there.
@@ -55,16 +73,18 @@ void Write_User_Setting(SettingsFile &file, int record, const SettingsModel &mod
 void Fill_Default_Settings(SettingsModel &model);
 // SlotId and Slot_DP_Code from the texts; clears Record_Flag and Mark_Flag.
 // An ID outside 0..255 is reported through the trap (Overflow) and gives 0.
-void Load_Panel_Table(const SettingsModel &model, SlotTables &slots, ErrorTrap &trap);
+void Load_Panel_Table(const SettingsModel &model, SlotTables &tables, ErrorTrap &trap);
 // The SlotId rule for one text: 0 for "---" (trimmed) or no number; throws
 // Error Overflow when the rounded number lies outside 0..255.
 std::uint8_t Slot_Id_From_Text(const QString &idText);
 
 // Startup: open (create), read 1..7, fill defaults, write 1..7, close; each step
-// under the trap. Load_Panel_Table is run by the caller.
+// under the trap. A file that can be read but not written is still read (the
+// open failure is reported once and nothing is written); a file that cannot be
+// opened at all leaves the defaults. Load_Panel_Table is run by the caller.
 void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap);
 // Exit: DecimalText from Slot_DP_Code, then record 7 only.
-void Run_Settings_Exit(const QString &path, SettingsModel &model, const SlotTables &slots,
+void Run_Settings_Exit(const QString &path, SettingsModel &model, const SlotTables &tables,
                        ErrorTrap &trap);
 // Open, write the given records, close. Every record is built before any is
 // written, so a failure writes nothing. Throws Error.

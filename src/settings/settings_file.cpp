@@ -1,0 +1,163 @@
+#include "settings_store.h"
+
+#include "app/error.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orbalis {
+
+// POSIX calls rather than QFile: the error numbers the user sees come from
+// errno, and positioned reads and writes keep every record at its own place.
+struct SettingsFile::Impl {
+    QString path;
+    int fd = -1;
+    bool writable = false;
+    // Why the file could not be opened for writing, when it was opened read-only.
+    std::optional<Error> writeRefusal;
+
+    Error fileError(int err, const QString &what) const
+    {
+        return Error(errorNumberForErrno(err),
+                     QStringLiteral("%1 \"%2\": %3").arg(what, path, qt_error_string(err)));
+    }
+
+    QByteArray nativePath() const { return QFile::encodeName(path); }
+
+    void requireOpen() const
+    {
+        if (fd < 0)
+            throw Error(BadFileName, QStringLiteral("\"%1\" is not open").arg(path));
+    }
+
+    static void requireRecordNumber(int n)
+    {
+        if (n < 1 || n > SettingsRecordCount)
+            throw Error(SubscriptOutOfRange, QStringLiteral("record %1").arg(n));
+    }
+};
+
+SettingsFile::SettingsFile(QString path) : d(new Impl)
+{
+    d->path = std::move(path);
+}
+
+SettingsFile::~SettingsFile()
+{
+    close();
+    delete d;
+}
+
+void SettingsFile::open()
+{
+    close();
+    const QByteArray native = d->nativePath();
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw d->fileError(errno, QStringLiteral("cannot open"));
+    d->fd = fd;
+    d->writable = true;
+}
+
+void SettingsFile::openReadOnly()
+{
+    close();
+    const QByteArray native = d->nativePath();
+    // Learn first why writing is refused, to report it if a write is tried.
+    int probe = ::open(native.constData(), O_RDWR | O_CLOEXEC);
+    if (probe >= 0) {
+        ::close(probe);
+    } else {
+        d->writeRefusal = d->fileError(errno, QStringLiteral("cannot write"));
+    }
+    int fd;
+    do {
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw d->fileError(errno, QStringLiteral("cannot open"));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw d->fileError(EISDIR, QStringLiteral("cannot open"));
+    }
+    d->fd = fd;
+    d->writable = false;
+}
+
+bool SettingsFile::isOpen() const
+{
+    return d->fd >= 0;
+}
+
+bool SettingsFile::isWritable() const
+{
+    return d->fd >= 0 && d->writable;
+}
+
+void SettingsFile::close()
+{
+    if (d->fd >= 0)
+        ::close(d->fd);
+    d->fd = -1;
+    d->writable = false;
+    d->writeRefusal.reset();
+}
+
+QByteArray SettingsFile::readRecord(int n)
+{
+    Impl::requireRecordNumber(n);
+    d->requireOpen();
+    QByteArray record(RecordSize, '\0');
+    const off_t start = off_t(n - 1) * RecordSize;
+    qsizetype got = 0;
+    while (got < RecordSize) {
+        const ssize_t r = ::pread(d->fd, record.data() + got, size_t(RecordSize - got), start + got);
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            throw d->fileError(errno, QStringLiteral("cannot read record %1 of").arg(n));
+        }
+        if (r == 0)
+            break;   // end of file: the rest of the record is not there
+        got += r;
+    }
+    record.truncate(got);
+    return record;
+}
+
+void SettingsFile::writeRecord(int n, const QByteArray &record)
+{
+    Impl::requireRecordNumber(n);
+    if (record.size() != RecordSize)
+        throw Error(BadRecordLength,
+                    QStringLiteral("record %1 has %2 bytes, not %3").arg(n).arg(record.size()).arg(RecordSize));
+    d->requireOpen();
+    if (!d->writable) {
+        if (d->writeRefusal)
+            throw *d->writeRefusal;
+        throw d->fileError(EBADF, QStringLiteral("cannot write record %1 of").arg(n));
+    }
+    const off_t start = off_t(n - 1) * RecordSize;
+    qsizetype put = 0;
+    while (put < RecordSize) {
+        const ssize_t w = ::pwrite(d->fd, record.constData() + put, size_t(RecordSize - put), start + put);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            throw d->fileError(errno, QStringLiteral("cannot write record %1 of").arg(n));
+        }
+        if (w == 0)   // no progress and no reason: treat as a full disk
+            throw d->fileError(ENOSPC, QStringLiteral("cannot write record %1 of").arg(n));
+        put += w;
+    }
+}
+
+} // namespace orbalis

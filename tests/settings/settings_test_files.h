@@ -1,0 +1,80 @@
+#pragma once
+
+#include "support/fakes.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+#include <QTemporaryDir>
+#include <initializer_list>
+
+namespace orbalis::test {
+
+// A 2-byte little-endian count and the bytes, spelled out by hand so that
+// expected files do not depend on the code under test.
+inline QByteArray lengthPrefixed(const QByteArray &bytes)
+{
+    QByteArray out;
+    out.append(char(bytes.size() & 0xff));
+    out.append(char((bytes.size() >> 8) & 0xff));
+    return out + bytes;
+}
+
+// A 128-byte record of the given texts and a zero tail.
+inline QByteArray recordOf(const QList<QByteArray> &texts)
+{
+    QByteArray out;
+    for (const QByteArray &t : texts)
+        out += lengthPrefixed(t);
+    out.append(128 - out.size(), '\0');
+    return out;
+}
+
+inline QByteArray recordOfSame(const QByteArray &text)
+{
+    QList<QByteArray> texts;
+    for (int k = 0; k < 16; ++k)
+        texts.append(text);
+    return recordOf(texts);
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+inline bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+inline QByteArray recordBytes(const QByteArray &file, int n)
+{
+    return file.mid((n - 1) * 128, 128);
+}
+
+// The error numbers of the boxes the trap showed, in order.
+inline QList<int> reportedCodes(const FakeReporter &reporter)
+{
+    static const QRegularExpression code(QStringLiteral("\r\nWrong code: (\\d+)\r\n"));
+    QList<int> codes;
+    for (const QString &m : reporter.messages) {
+        const auto match = code.match(m);
+        codes.append(match.hasMatch() ? match.captured(1).toInt() : -1);
+    }
+    return codes;
+}
+
+// A temporary program folder with the settings file's path in it.
+struct SettingsFolder {
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("User Setting.ini")); }
+};
+
+} // namespace orbalis::test
