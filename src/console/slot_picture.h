@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+namespace orbalis {
+
+// One slot picture Pic_Control(k): a widget that keeps its drawing in a
+// retained image and repaints itself from it. Drawing positions are user
+// units, 60 across and 70 down, whatever the widget's size.
+class SlotPicture : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int UnitsAcross = 60;
+    static constexpr int UnitsDown = 70;
+    // The colour of printed text: teal.
+    static QColor textColour() { return QColor(0, 128, 128); }
+
+    explicit SlotPicture(QWidget *parent = nullptr);
+
+    // Fills the whole picture with the window background colour.
+    void clear();
+    // Draws the whole bitmap stretched into the rectangle (user units).
+    void paintImage(const QImage &image, int x, int y, int w, int h);
+    // Prints text in DotumChe with its top left corner at (x, y).
+    void printText(int x, int y, const QString &text, int pointSize);
+
+    // The pixel rectangle of a rectangle in user units. Edges are rounded on
+    // their own, so rectangles that touch in units touch in pixels.
+    QRect pixelRect(int x, int y, int w, int h) const;
+
+    const QImage &picture() const { return picture_; }
+    // How many bitmaps were pasted since the picture was made.
+    int imagesPainted() const { return imagesPainted_; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QSize pixelSize() const;
+    int pixelX(int units) const;
+    int pixelY(int units) const;
+    // A widget resized while hidden gets its resize event only when shown, so
+    // every drawing call first makes the image match the widget's size.
+    bool matchWidgetSize();
+    void updatePixels(const QRect &pixels);
+    QColor background() const;
+
+    QImage picture_;   // physical pixels
+    int imagesPainted_ = 0;
+};
+
+} // namespace orbalis

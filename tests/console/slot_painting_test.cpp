@@ -1,0 +1,417 @@
+#include "console/slot_painting.h"
+#include "console/slot_picture.h"
+
+#include "app/error.h"
+#include "images/image_lists.h"
+#include "support/qt_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+
+#include <cmath>
+#include <limits>
+
+using namespace orbalis;
+
+namespace {
+
+using L = ImageLists;
+
+// A reply to the PV read: address, function 4, byte count, 30 registers, CRC.
+// Only the first four registers matter here; the rest are filler.
+QByteArray pvReply(int pv, int sv, int output, int status)
+{
+    QByteArray r;
+    r.append(char(1)).append(char(4)).append(char(60));
+    for (int v : {pv, sv, output, status}) {
+        r.append(char((v >> 8) & 0xFF));
+        r.append(char(v & 0xFF));
+    }
+    r.append(QByteArray(52, char(0x55)));
+    r.append(QByteArray(2, char(0)));
+    return r;
+}
+
+// Mean absolute channel difference between two images of the same size.
+double difference(const QImage &a, const QImage &b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+class SlotPaintingTest : public ::testing::Test {
+protected:
+    SlotPaintingTest()
+    {
+        picture.resize(300, 350);   // 5 pixels per unit
+        Paint_Slot_Frame(picture, lists, false, false, true);
+    }
+
+    // Which image of the list the rectangle (user units) shows: the closest
+    // of all, which must also be a close match (the stretching filter is free).
+    int shown(L::List list, int x, int y, int w, int h) const
+    {
+        const QRect r = picture.pixelRect(x, y, w, h);
+        const QImage cut = picture.picture().copy(r).convertToFormat(QImage::Format_RGB32);
+        int best = 0;
+        double bestDiff = std::numeric_limits<double>::max();
+        for (int i = 1; i <= lists.count(list); ++i) {
+            const QImage ref = lists.image(list, i)
+                                   .scaled(r.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                   .convertToFormat(QImage::Format_RGB32);
+            const double d = difference(cut, ref);
+            if (d <= bestDiff) {   // on a tie the later one: blank 23 rather than 21
+                best = i;
+                bestDiff = d;
+            }
+        }
+        EXPECT_LT(bestDiff, 6.0) << "nothing of list " << list << " at " << x << "," << y;
+        return best;
+    }
+
+    std::array<int, 6> row(L::List list, int y) const
+    {
+        std::array<int, 6> cells{};
+        for (int j = 0; j < 6; ++j)
+            cells[size_t(j)] = shown(list, 10 * j, y, 10, 20);
+        return cells;
+    }
+    std::array<int, 6> pvRow() const { return row(L::ImageList_RPV, 10); }
+    std::array<int, 6> svRow() const { return row(L::ImageList_GPV, 30); }
+
+    // Columns of the bar's middle line that are red.
+    int redBarColumns() const
+    {
+        const QRect bar = picture.pixelRect(0, 60, 60, 10);
+        int n = 0;
+        for (int x = bar.left(); x <= bar.right(); ++x) {
+            const QColor c = picture.picture().pixelColor(x, bar.center().y());
+            n += (c.red() > c.green() + 80 && c.red() > c.blue() + 80) ? 1 : 0;
+        }
+        return n;
+    }
+
+    QApplication &app = test::qtApp();
+    ImageLists lists;
+    SlotPicture picture;
+};
+
+using Cells = std::array<int, 6>;
+
+} // namespace
+
+// ---- rows -----------------------------------------------------------------
+
+TEST(SlotRowCells, SplitsSignAndFiveDigits)
+{
+    const Digit_Set d = Split_Digits(-32768);
+    EXPECT_TRUE(d.negative);
+    EXPECT_EQ(d.digits, (std::array<int, 5>{3, 2, 7, 6, 8}));
+    EXPECT_FALSE(Split_Digits(0).negative);
+    EXPECT_EQ(Split_Digits(10005).digits, (std::array<int, 5>{1, 0, 0, 0, 5}));
+    EXPECT_EQ(Digit_Cell_Index(0, false), 10);
+    EXPECT_EQ(Digit_Cell_Index(0, true), 20);
+    EXPECT_EQ(Digit_Cell_Index(7, true), 17);
+}
+
+TEST(SlotRowCells, BlankingStopsAtTheFirstDigitAndBeforeThePoint)
+{
+    struct Case { int value; int dp; Cells cells; };
+    for (const Case &c : {
+             Case{0, 47, {23, 23, 23, 23, 23, 10}},
+             Case{0, 48, {23, 23, 23, 23, 20, 10}},
+             Case{0, 49, {23, 23, 23, 20, 10, 10}},
+             Case{0, 50, {23, 23, 20, 10, 10, 10}},
+             Case{5, 50, {23, 23, 20, 10, 10, 5}},         // 0.005
+             Case{12345, 50, {23, 1, 12, 3, 4, 5}},        // 12.345
+             Case{-7, 0, {22, 23, 23, 23, 23, 7}},         // unknown code: no decimals
+             Case{900, 51, {23, 23, 23, 9, 10, 10}},
+             Case{32767, 48, {23, 3, 2, 7, 16, 7}},
+         }) {
+        EXPECT_EQ(Row_Cell_Indexes(c.value, c.dp), c.cells) << c.value << " code " << c.dp;
+    }
+}
+
+TEST_F(SlotPaintingTest, EdgeValuesShowInBothRows)
+{
+    struct Case { int value; int dp; Cells cells; };
+    for (const Case &c : {
+             Case{0, 47, {23, 23, 23, 23, 23, 10}},        // PV 0, no decimals
+             Case{-5, 48, {22, 23, 23, 23, 20, 5}},        // -0.5, gap after the minus
+             Case{1000, 49, {23, 23, 1, 20, 10, 10}},      // 10.00
+             Case{10005, 47, {23, 1, 10, 10, 10, 5}},      // inner zeros stay
+             Case{-32768, 47, {22, 3, 2, 7, 6, 8}},
+         }) {
+        // The same value as PV with SV 1, then as SV with PV 1: each row
+        // shows its own register, in its own colour.
+        Show_Slot_Values(picture, lists, pvReply(c.value, 1, 0, 0), c.dp);
+        EXPECT_EQ(pvRow(), c.cells) << "PV " << c.value;
+        EXPECT_EQ(svRow(), Row_Cell_Indexes(1, c.dp)) << "SV beside PV " << c.value;
+        Show_Slot_Values(picture, lists, pvReply(1, c.value, 0, 0), c.dp);
+        EXPECT_EQ(svRow(), c.cells) << "SV " << c.value;
+        EXPECT_EQ(pvRow(), Row_Cell_Indexes(1, c.dp)) << "PV beside SV " << c.value;
+    }
+}
+
+TEST_F(SlotPaintingTest, RowsUseTheirListColours)
+{
+    Show_Slot_Values(picture, lists, pvReply(8, 8, 0, 0), 47);
+    const QImage &img = picture.picture();
+    auto count = [&](int y, auto pred) {
+        const QRect r = picture.pixelRect(50, y, 10, 20);
+        int n = 0;
+        for (int py = r.top(); py <= r.bottom(); ++py)
+            for (int px = r.left(); px <= r.right(); ++px)
+                n += pred(img.pixelColor(px, py)) ? 1 : 0;
+        return n;
+    };
+    auto red = [](QColor c) { return c.red() > 200 && c.green() < 60; };
+    auto green = [](QColor c) { return c.red() < 60 && c.green() > 80 && c.green() < 140; };
+    EXPECT_GT(count(10, red), 100);
+    EXPECT_EQ(count(10, green), 0);
+    EXPECT_GT(count(30, green), 100);
+    EXPECT_EQ(count(30, red), 0);
+}
+
+// ---- bar, banner, lamps -----------------------------------------------------
+
+TEST_F(SlotPaintingTest, OutputBarWidths)
+{
+    struct Case { int output; int units; };
+    for (const Case &c : {Case{1000, 60}, Case{0, 0}, Case{500, 30}, Case{999, 59},
+                          Case{1200, 60}, Case{65535, 60}, Case{16, 0}, Case{17, 1}}) {
+        EXPECT_EQ(Output_Bar_Width(std::uint16_t(c.output)), c.units) << c.output;
+        Show_Slot_Values(picture, lists, pvReply(0, 0, c.output, 0), 47);
+        const int expected = c.units ? picture.pixelRect(0, 60, c.units, 10).width() : 0;
+        EXPECT_NEAR(redBarColumns(), expected, 1) << "output " << c.output;
+    }
+    // After a full bar, output 0 leaves only the grey background.
+    Show_Slot_Values(picture, lists, pvReply(0, 0, 1000, 0), 47);
+    Show_Slot_Values(picture, lists, pvReply(0, 0, 0, 0), 47);
+    EXPECT_EQ(redBarColumns(), 0);
+    EXPECT_EQ(shown(L::ImageList_Outl, 0, 60, 60, 10), 1);
+}
+
+TEST(SlotStatusWord, BannerTable)
+{
+    const int modes[16] = {8, 9, 10, 11, 12, 13, 14, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    for (int mode = 0; mode < 16; ++mode)
+        EXPECT_EQ(State_Banner_Index(std::uint16_t((mode << 8) | 0x00F3)), modes[mode]) << mode;
+    for (int error = 1; error < 16; ++error) {
+        const int expected = error <= 6 ? error + 1 : 1;
+        for (int mode : {0, 3, 15})   // the error hides the work mode
+            EXPECT_EQ(State_Banner_Index(std::uint16_t((error << 12) | (mode << 8))), expected)
+                << error << "/" << mode;
+    }
+}
+
+TEST(SlotStatusWord, LampTableUsesTheLowNibbleOnly)
+{
+    using Lamps = std::array<int, 2>;
+    EXPECT_EQ(Alarm_Lamp_Indexes(0x0000), (Lamps{8, 10}));
+    EXPECT_EQ(Alarm_Lamp_Indexes(0x0001), (Lamps{9, 10}));
+    EXPECT_EQ(Alarm_Lamp_Indexes(0x0002), (Lamps{8, 11}));
+    EXPECT_EQ(Alarm_Lamp_Indexes(0xFFF3), (Lamps{9, 11}));
+    for (int low = 4; low < 16; ++low)
+        EXPECT_EQ(Alarm_Lamp_Indexes(std::uint16_t(0x0100 | low)), (Lamps{8, 10})) << low;
+    EXPECT_EQ(Alarm_Lamp_Indexes(0x00F0), (Lamps{8, 10}));   // bits 4 to 7 unused
+}
+
+TEST_F(SlotPaintingTest, BannerAndLampsFromTheStatusWord)
+{
+    struct Case { int status; int banner; int lamp1; int lamp2; };
+    for (const Case &c : {Case{0x0103, 9, 9, 11}, Case{0x2105, 3, 8, 10},
+                          Case{0x0700, 1, 8, 10}, Case{0x9000, 1, 8, 10},
+                          Case{0x0601, 14, 9, 10}, Case{0x6002, 7, 8, 11},
+                          Case{0x0000, 8, 8, 10}}) {
+        Show_Slot_Values(picture, lists, pvReply(0, 0, 0, c.status), 47);
+        EXPECT_EQ(shown(L::ImageList_WkEr, 40, 50, 20, 10), c.banner) << std::hex << c.status;
+        EXPECT_EQ(shown(L::ImageList_60x60, 0, 50, 10, 10), c.lamp1) << std::hex << c.status;
+        EXPECT_EQ(shown(L::ImageList_60x60, 10, 50, 10, 10), c.lamp2) << std::hex << c.status;
+    }
+}
+
+// ---- what a reply touches ---------------------------------------------------
+
+TEST_F(SlotPaintingTest, ShortReplyPaintsNothing)
+{
+    Show_Slot_Values(picture, lists, pvReply(123, 456, 500, 0x0103), 48);
+    const QImage before = picture.picture().copy();
+    const int painted = picture.imagesPainted();
+    for (int size : {0, 3, 10}) {
+        try {
+            Show_Slot_Values(picture, lists, pvReply(-1, -1, 1000, 0x2000).left(size), 48);
+            ADD_FAILURE() << "no error for " << size << " bytes";
+        } catch (const Error &e) {
+            EXPECT_EQ(e.number(), SubscriptOutOfRange);
+        }
+    }
+    EXPECT_EQ(picture.imagesPainted(), painted);
+    EXPECT_EQ(picture.picture(), before);
+    // Eleven bytes are enough.
+    EXPECT_NO_THROW(Show_Slot_Values(picture, lists, pvReply(0, 0, 0, 0).left(11), 48));
+}
+
+TEST_F(SlotPaintingTest, ValuesRepaintOnlyTheirBitmapsAndKeepIconsAndName)
+{
+    Paint_Slot_Frame(picture, lists, true, true, true);
+    picture.printText(20, 50, QStringLiteral("Oven 1"), 12);
+    auto outsideValues = [&] {
+        QImage img = picture.picture().copy();
+        // Blank out what a reply may paint, keep the rest: top row and name.
+        QPainter p(&img);
+        for (QRect r : {picture.pixelRect(0, 10, 60, 40), picture.pixelRect(0, 50, 20, 10),
+                        picture.pixelRect(40, 50, 20, 10), picture.pixelRect(0, 60, 60, 10)})
+            p.fillRect(r, Qt::black);
+        return img;
+    };
+    const QImage kept = outsideValues();
+
+    int before = picture.imagesPainted();
+    Show_Slot_Values(picture, lists, pvReply(1234, -56, 0, 0x0102), 48);
+    EXPECT_EQ(picture.imagesPainted() - before, 16);   // grey bar only
+    before = picture.imagesPainted();
+    Show_Slot_Values(picture, lists, pvReply(1234, -56, 800, 0x0102), 48);
+    EXPECT_EQ(picture.imagesPainted() - before, 17);   // grey and red bar
+    EXPECT_EQ(outsideValues(), kept);
+    EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 3);
+    EXPECT_EQ(shown(L::ImageList_WkEr, 40, 0, 20, 10), 15);
+}
+
+// ---- frame ------------------------------------------------------------------
+
+TEST_F(SlotPaintingTest, FrameOfAnUnboundSlot)
+{
+    Show_Slot_Values(picture, lists, pvReply(999, 999, 1000, 0x0103), 47);
+    Paint_Slot_Frame(picture, lists, false, false, false);
+    EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 2);     // pen grey
+    EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 4);    // brush grey
+    EXPECT_EQ(shown(L::ImageList_60x60, 20, 0, 10, 10), 6);    // palette grey
+    EXPECT_EQ(shown(L::ImageList_WkEr, 40, 0, 20, 10), 1);     // blank menu button
+    EXPECT_EQ(shown(L::ImageList_60x60, 0, 50, 10, 10), 8);
+    EXPECT_EQ(shown(L::ImageList_60x60, 10, 50, 10, 10), 10);
+    EXPECT_EQ(shown(L::ImageList_WkEr, 40, 50, 20, 10), 1);
+    EXPECT_EQ(shown(L::ImageList_WkEr, 0, 60, 60, 10), 1);     // the white button, not the bar
+    EXPECT_EQ(pvRow(), (Cells{23, 23, 23, 23, 23, 23}));
+    EXPECT_EQ(row(L::ImageList_RPV, 30), (Cells{23, 23, 23, 23, 23, 23}));
+    EXPECT_EQ(redBarColumns(), 0);
+    // The empty place between palette and menu shows the background.
+    const QRect gap = picture.pixelRect(30, 0, 10, 10);
+    const QColor window = picture.palette().color(QPalette::Window);
+    EXPECT_EQ(picture.picture().pixelColor(gap.center()), window);
+    EXPECT_EQ(picture.picture().pixelColor(gap.topLeft()), window);
+}
+
+TEST_F(SlotPaintingTest, FrameOfABoundSlotAndTheIconToggles)
+{
+    Paint_Slot_Frame(picture, lists, true, true, true);
+    EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 3);
+    EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 5);
+    EXPECT_EQ(shown(L::ImageList_60x60, 20, 0, 10, 10), 7);
+    EXPECT_EQ(shown(L::ImageList_WkEr, 40, 0, 20, 10), 15);
+    Paint_Pen_Icon(picture, lists, false);
+    EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 2);
+    EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 5);
+    Paint_Brush_Icon(picture, lists, false);
+    EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 4);
+    Paint_Pen_Icon(picture, lists, true);
+    EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 3);
+}
+
+// ---- the picture widget -------------------------------------------------------
+
+TEST(SlotPictureWidget, NeighbouringRectanglesTileWithoutGaps)
+{
+    test::qtApp();
+    QImage one(4, 4, QImage::Format_RGB32);
+    for (QSize size : {QSize(97, 113), QSize(301, 349), QSize(61, 71), QSize(1000, 37)}) {
+        SlotPicture picture;
+        picture.resize(size);
+        picture.clear();
+        for (int y = 0; y < 70; y += 10)
+            for (int x = 0; x < 60; x += 10) {
+                one.fill(((x + y) / 10) % 2 ? Qt::black : Qt::white);
+                picture.paintImage(one, x, y, 10, 10);
+                const QRect r = picture.pixelRect(x, y, 10, 10);
+                if (x + 10 < 60) {
+                    EXPECT_EQ(r.right() + 1, picture.pixelRect(x + 10, y, 10, 10).left());
+                }
+            }
+        const QImage &img = picture.picture();
+        ASSERT_EQ(img.size(), size);
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb p = img.pixel(x, y);
+                ASSERT_TRUE(p == qRgb(0, 0, 0) || p == qRgb(255, 255, 255))
+                    << size.width() << "x" << size.height() << " gap at " << x << "," << y;
+            }
+        EXPECT_EQ(picture.pixelRect(0, 0, 60, 70), QRect(QPoint(0, 0), size));
+    }
+}
+
+TEST(SlotPictureWidget, ClearResizeAndText)
+{
+    test::qtApp();
+    SlotPicture picture;
+    QPalette pal = picture.palette();
+    pal.setColor(QPalette::Window, QColor(10, 20, 30));
+    picture.setPalette(pal);
+    picture.resize(120, 140);
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    picture.paintImage(red, 0, 0, 60, 70);
+    picture.clear();
+    EXPECT_EQ(picture.picture().pixelColor(60, 70), QColor(10, 20, 30));
+
+    // A resize keeps nothing of the old drawing.
+    picture.paintImage(red, 0, 0, 60, 70);
+    picture.resize(240, 100);
+    picture.paintImage(red, 0, 0, 10, 10);
+    EXPECT_EQ(picture.picture().size(), QSize(240, 100));
+    EXPECT_EQ(picture.picture().pixelColor(200, 80), QColor(10, 20, 30));
+    EXPECT_EQ(picture.picture().pixelColor(20, 7), QColor(Qt::red));
+
+    // Text starts at its position, in teal, and nothing above it changes.
+    picture.clear();
+    picture.printText(20, 50, QStringLiteral("爐 Oven"), 10);
+    const QImage &img = picture.picture();
+    const QRect from = picture.pixelRect(20, 50, 40, 20);
+    int teal = 0, elsewhere = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            if (!from.contains(x, y))
+                elsewhere += c != QColor(10, 20, 30) ? 1 : 0;
+            else
+                teal += c == SlotPicture::textColour() ? 1 : 0;
+        }
+    EXPECT_GT(teal, 10);
+    EXPECT_EQ(elsewhere, 0);
+}
+
+TEST(SlotPictureWidget, ZeroSizeAndZeroWidthDrawNothing)
+{
+    test::qtApp();
+    SlotPicture picture;
+    picture.resize(0, 0);
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    picture.clear();
+    picture.paintImage(red, 0, 0, 10, 10);
+    picture.printText(0, 0, QStringLiteral("x"), 10);
+    EXPECT_TRUE(picture.picture().isNull());
+
+    picture.resize(60, 70);
+    picture.clear();
+    const QImage before = picture.picture().copy();
+    picture.paintImage(red, 0, 60, 0, 10);   // an output bar of width 0
+    picture.paintImage(QImage(), 0, 0, 10, 10);
+    EXPECT_EQ(picture.picture(), before);
+}
