@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QSerialPortInfo>
 #include <QString>
 #include <functional>
 
@@ -14,16 +13,27 @@ struct ComPortEntry {
     bool bound = false;    // from a ports/COMn link in the program folder
 };
 
+// A serial device as the system lists it.
+struct ListedPort {
+    QString portName;        // "ttyUSB0"
+    QString systemLocation;  // "/dev/ttyUSB0"
+    QString description;
+};
+
 // Resolves COM names to devices:
 //  1. programDir/ports/COMn, when present, is the device of COMn;
 //  2. otherwise the devices present are numbered USB adapters first (ttyUSB*,
-//     then ttyACM*, by number), then the others as Qt lists them, taking the
-//     COM numbers not bound in step 1, from 1 up.
+//     then ttyACM*, by number), then the others as listed, taking the COM
+//     numbers not bound in step 1, from 1 up. A device that a link already
+//     names gets no second number.
 class ComPortResolver {
 public:
-    using PortLister = std::function<QList<QSerialPortInfo>()>;
+    using PortLister = std::function<QList<ListedPort>()>;
 
+    // Without a lister, the devices are those QSerialPortInfo finds.
     explicit ComPortResolver(QString programDir, PortLister lister = {});
+
+    static QList<ListedPort> systemPorts();
 
     // Empty when no device is known for COMn.
     QString deviceFor(int comNumber) const;
