@@ -1,0 +1,159 @@
+#include "table_setting_window.h"
+
+#include "panel_entry_check.h"
+
+#include "app/console.h"
+#include "app/error_trap.h"
+#include "app/twips.h"
+#include "console/slot_painter.h"
+#include "settings/settings_store.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShowEvent>
+
+namespace orbalis {
+
+namespace {
+
+constexpr int ClientWidth = 11040;
+constexpr int ClientHeight = 4740;
+constexpr int FrameLeft = 105;
+constexpr int FrameTop = 105;
+constexpr int FrameStepX = 2730;
+constexpr int FrameStepY = 1155;
+constexpr int FrameWidth = 2640;
+constexpr int FrameHeight = 1065;
+constexpr int Columns = 4;
+
+const QColor CaptionColour(33, 132, 169);
+
+QStringList Id_Items()
+{
+    QStringList items{QStringLiteral("---")};
+    for (int id = 1; id <= 255; ++id)
+        items.append(QStringLiteral("%1").arg(id, 3, 10, QLatin1Char('0')));
+    return items;
+}
+
+QLabel *Centred_Label(const QString &text, QWidget *parent, const QRect &twips)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(twips);
+    return label;
+}
+
+} // namespace
+
+FM_TableSetting::FM_TableSetting(Console &console, SlotPainter &painter, Reporter &reporter,
+                                 QWidget *parent)
+    : QWidget(parent, Qt::Window), console_(console), painter_(painter), reporter_(reporter)
+{
+    setWindowTitle(caption());
+    setFont(QFont(QStringLiteral("新細明體"), 9));
+    // The controls sit at fixed places; a larger window would only show empty space.
+    setFixedSize(Twips_Rect(0, 0, ClientWidth, ClientHeight).size());
+    buildControls();
+}
+
+void FM_TableSetting::buildControls()
+{
+    const QStringList items = Id_Items();
+    QPalette captions = palette();
+    captions.setColor(QPalette::WindowText, CaptionColour);
+
+    for (int k = 0; k < SlotCount; ++k) {
+        auto *frame = new QGroupBox(QStringLiteral("Meter %1").arg(k + 1), this);
+        frame->setGeometry(Twips_Rect(FrameLeft + FrameStepX * (k % Columns),
+                                      FrameTop + FrameStepY * (k / Columns), FrameWidth, FrameHeight));
+        frame->setPalette(captions);
+        frames_[k] = frame;
+
+        idLabels_[k] = Centred_Label(QStringLiteral("ID"), frame, Twips_Rect(105, 315, 855, 300));
+
+        auto *combo = new QComboBox(frame);
+        combo->setEditable(true);
+        // What is typed stays typed: no completion, and Enter does not add
+        // the typed text to the list.
+        combo->setCompleter(nullptr);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->addItems(items);
+        combo->setEditText(QStringLiteral("---"));
+        combo->setGeometry(Twips_Rect(1050, 315, 1485, 300));
+        idCombos_[k] = combo;
+
+        nameLabels_[k] = Centred_Label(QStringLiteral("Describe"), frame, Twips_Rect(105, 630, 960, 300));
+
+        auto *name = new QLineEdit(QStringLiteral("---"), frame);
+        name->setGeometry(Twips_Rect(1050, 630, 1485, 300));
+        nameEdits_[k] = name;
+    }
+}
+
+void FM_TableSetting::FM_TableSetting_Load()
+{
+    ErrorTrap trap(reporter_, QStringLiteral("FM_TableSetting_Load"));
+    reporter_.beep();
+    const PanelTable &panel = console_.settings.panel;
+    for (int k = 0; k < SlotCount; ++k)
+        trap.step([&] { idCombos_[k]->setEditText(panel.IdText[k]); });
+    for (int k = 0; k < SlotCount; ++k)
+        trap.step([&] { nameEdits_[k]->setText(panel.NameText[k]); });
+}
+
+bool FM_TableSetting::FM_TableSetting_Unload()
+{
+    SlotTexts ids;
+    SlotTexts names;
+    for (int k = 0; k < SlotCount; ++k) {
+        ids[k] = idCombos_[k]->currentText();
+        names[k] = nameEdits_[k]->text();
+    }
+
+    // Judged before anything changes: a refusal must leave the model, the
+    // panel and the file exactly as they were.
+    const QStringList problems = Panel_Entry_Problems(ids, names);
+    if (!problems.isEmpty()) {
+        reporter_.warn(caption(), problems.join(QLatin1Char('\n'))
+                                      + QStringLiteral("\n\nThe window stays open; nothing has been saved."));
+        return false;
+    }
+
+    ErrorTrap trap(reporter_, QStringLiteral("FM_TableSetting_Unload"));
+    PanelTable &panel = console_.settings.panel;
+    panel.IdText = ids;
+    panel.NameText = names;
+    for (int k = 0; k < SlotCount; ++k) {
+        console_.slots.SlotId[k] = 0;
+        trap.step([&] { console_.slots.SlotId[k] = Slot_Id_From_Text(panel.IdText[k]); });
+    }
+    for (int k = 0; k < SlotCount; ++k)
+        trap.step([&] { painter_.Repaint_Frame_With_Name(k); });
+    // A file that cannot be written is reported; the model keeps the new
+    // texts until exit and the window closes all the same.
+    trap.step([&] { Save_Settings_Records(console_.settingsPath(), {2, 3}, console_.settings); });
+    return true;
+}
+
+void FM_TableSetting::showEvent(QShowEvent *event)
+{
+    // A spontaneous show is the window manager restoring a minimised window:
+    // the fields keep what the user typed.
+    if (!event->spontaneous())
+        FM_TableSetting_Load();
+    QWidget::showEvent(event);
+}
+
+void FM_TableSetting::closeEvent(QCloseEvent *event)
+{
+    if (FM_TableSetting_Unload())
+        event->accept();
+    else
+        event->ignore();
+}
+
+} // namespace orbalis
