@@ -1,0 +1,17 @@
+#pragma once
+
+#include <chrono>
+
+namespace orbalis::sim {
+
+using Micros = std::chrono::microseconds;
+
+// Time one byte takes on the line: start bit, 8 data bits, 2 stop bits.
+Micros Byte_Time(int baud);
+// The silence that ends a frame: 3.5 characters, never under 2 ms.
+Micros Frame_Silence(int baud);
+// Longest reply wait the console allows at this baud rate (the read of all
+// parameters); a reply later than this misses its exchange.
+Micros Longest_Reply_Wait(int baud);
+
+} // namespace orbalis::sim

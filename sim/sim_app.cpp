@@ -1,0 +1,114 @@
+#include "sim_app.h"
+
+#include "controller_bank.h"
+#include "line_engine.h"
+#include "line_server.h"
+#include "options.h"
+#include "settings_seed.h"
+#include "traffic_log.h"
+
+#include "app/error.h"
+#include "link/pseudo_terminal.h"
+
+#include <QDir>
+#include <QFile>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace orbalis::sim {
+
+namespace {
+
+std::atomic<bool> Stop_Requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void On_Stop_Signal(int)
+{
+    Stop_Requested.store(true);
+}
+
+void Install_Stop_Handlers()
+{
+    struct sigaction action {};
+    action.sa_handler = On_Stop_Signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;   // no restart: poll() returns at once
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void Say(std::FILE *stream, const QString &text)
+{
+    std::fputs(qPrintable(text + u'\n'), stream);
+    std::fflush(stream);
+}
+
+std::unique_ptr<TrafficLog> Open_Log(const QString &path)
+{
+    auto file = std::make_unique<QFile>();
+    const bool ok = path == u"-" ? file->open(stdout, QIODevice::WriteOnly, QFile::DontCloseHandle)
+                                 : (file->setFileName(path),
+                                    file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text));
+    if (!ok)
+        throw Error(PathFileAccess, path + QStringLiteral(": ") + file->errorString());
+    return std::make_unique<TrafficLog>(std::move(file), [] { return QDateTime::currentDateTime(); });
+}
+
+int Serve(const SimOptions &o)
+{
+    ControllerBank bank(o.ids, o.seed);
+    for (const auto &[id, code] : o.errors)
+        bank.servedAs(id)->setErrorCode(code);
+    std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : Open_Log(o.logPath);
+    LineEngine engine(bank, {o.turnaround, o.faults, o.seed}, log.get());
+
+    PseudoTerminal terminal;
+    terminal.bindAs(o.programDir, o.com);
+    Install_Stop_Handlers();
+    Say(stdout, QStringLiteral("orbalis-sim: COM%1 -> %2, controllers %3")
+                    .arg(o.com)
+                    .arg(terminal.slavePath(), Format_Id_List(o.ids)));
+
+    LineServer server(terminal, engine);
+    server.run(Stop_Requested);
+    terminal.close();   // removes the ports/COMn link
+    return 0;
+}
+
+} // namespace
+
+int Run_Simulator(const QStringList &arguments, const QString &defaultProgramDir)
+{
+    const ParsedOptions parsed = Parse_Options(arguments, defaultProgramDir);
+    if (!parsed.options) {
+        Say(stderr, QStringLiteral("orbalis-sim: %1\nTry 'orbalis-sim --help'.").arg(parsed.error));
+        return 2;
+    }
+    const SimOptions &o = *parsed.options;
+    if (o.help) {
+        std::fputs(qPrintable(Usage_Text()), stdout);
+        return 0;
+    }
+    try {
+        if (o.initSettings) {
+            const QString path = QDir(o.programDir).filePath(QStringLiteral("User Setting.ini"));
+            if (Write_Initial_Settings(o.programDir, o.ids))
+                Say(stdout, QStringLiteral("orbalis-sim: wrote %1 (slots bound to controllers %2)")
+                                .arg(path, Format_Id_List(o.ids)));
+            else
+                Say(stdout, QStringLiteral("orbalis-sim: %1 exists, left as it is").arg(path));
+            return 0;
+        }
+        return Serve(o);
+    } catch (const Error &e) {
+        Say(stderr, QStringLiteral("orbalis-sim: error %1: %2").arg(e.number()).arg(e.description()));
+        return 1;
+    } catch (const std::exception &e) {
+        Say(stderr, QStringLiteral("orbalis-sim: %1").arg(QString::fromLocal8Bit(e.what())));
+        return 1;
+    }
+}
+
+} // namespace orbalis::sim
