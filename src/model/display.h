@@ -39,8 +39,11 @@ void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const Di
 
 // Read-back pass of one register. Checks function code 3 and length 7 first;
 // returns an empty text when shown, otherwise the text the caller appends to
-// its status panel (an exception reply, a reply of the wrong length), and then
-// nothing is decoded.
+// its status panel, and then nothing is decoded: " Exception reply, code N !"
+// (with the code's meaning for 1..4), " Wrong function code !",
+// " Wrong reply length !" (also a byte count other than 2), or
+// " Not a parameter !" for an address outside 0..108. "JP1".."JP8" read back
+// unsigned; dpCode is only read.
 QString Show_Read_Back(const QByteArray &reply, int address, std::int32_t dpCode,
                        const DisplayTargets &t);
 

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <map>
+
 using namespace orbalis;
 using orbalis::test::Read_Reply;
 using orbalis::test::RecordingSink;
@@ -50,48 +53,6 @@ QByteArray liveReply(const std::map<int, std::uint16_t> &values)
 }
 
 } // namespace
-
-TEST(DisplayRoutines, ReadTheRegisterAtTheGivenPositions)
-{
-    Windows w;
-    const QByteArray reply = Read_Reply({0xFFFF, 0x0A1F, 0x0005, 0x0000, 0x0001});
-    const DisplayTargets t = w.targets();
-    Show_Unsigned_Value(reply, 3, 4, 1, t);
-    Show_Signed_Value(reply, 3, 4, 2, t);
-    Show_Tenths_Value(reply, 3, 4, 3, t);
-    Show_Hex_Value(reply, 5, 6, 4, t);
-    Show_Hex_Value(reply, 7, 8, 5, t);
-    Show_Scaled_Value(reply, 7, 8, 6, 50, t);
-    Show_Scaled_Value(reply, 7, 8, 7, 47, t);
-    Show_Time_Value(reply, 9, 8, t);
-    EXPECT_EQ(w.parameter.texts.value(1), "65535");
-    EXPECT_EQ(w.parameter.texts.value(2), "-1");
-    EXPECT_EQ(w.parameter.texts.value(3), "-0.1");
-    EXPECT_EQ(w.parameter.texts.value(4), "0A1F");
-    EXPECT_EQ(w.parameter.texts.value(5), "0005");
-    EXPECT_EQ(w.parameter.texts.value(6), "0.005");
-    EXPECT_EQ(w.parameter.texts.value(7), "5");
-    EXPECT_EQ(w.parameter.texts.value(8), "109:13");   // low half 0, high half 1
-    // Positions, not register numbers: hi and lo may be given in any order.
-    Show_Unsigned_Value(reply, 6, 5, 9, t);
-    EXPECT_EQ(w.parameter.texts.value(9), QString::number(0x1F0A));
-    EXPECT_TRUE(w.live.texts.isEmpty());
-}
-
-TEST(DisplayRoutines, ChoiceSelectsItemOrFallsBackToTheFirst)
-{
-    Windows w;
-    const DisplayTargets t = w.targets();
-    Show_Choice_Value(Read_Reply({99}), 3, 4, 12, 0, 6, t);
-    EXPECT_EQ(w.parameter.selections.value(6), 0);
-    Show_Choice_Value(Read_Reply({13}), 3, 4, 16, 13, 7, t);
-    EXPECT_EQ(w.parameter.selections.value(7), 0);
-    Show_Choice_Value(Read_Reply({12}), 3, 4, 16, 13, 12, t);
-    EXPECT_EQ(w.parameter.selections.value(12), 0);
-    Show_Choice_Value(Read_Reply({80}), 3, 4, 82, 72, 75, t);
-    EXPECT_EQ(w.parameter.selections.value(75), 8);
-    EXPECT_TRUE(w.parameter.texts.isEmpty());
-}
 
 TEST(DisplayRoutines, TargetRule)
 {
