@@ -1,0 +1,178 @@
+// Console::slots collides with Qt's "slots" keyword macro.
+#ifndef QT_NO_KEYWORDS
+#define QT_NO_KEYWORDS
+#endif
+
+#include "live_value_recorder.h"
+
+#include "slot_painter.h"
+
+#include "app/error.h"
+#include "app/reporter.h"
+#include "model/display.h"
+#include "model/parameter_sink.h"
+#include "settings/cp950.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orbalis {
+
+namespace {
+
+constexpr int PenBeeps = 3;
+
+Error fileError(int err)
+{
+    return Error(errorNumberForErrno(err), QString::fromLocal8Bit(std::strerror(err)));
+}
+
+void writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, std::size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw fileError(errno);
+        }
+        data += n;
+        left -= n;
+    }
+}
+
+} // namespace
+
+LiveValueRecorder::LiveValueRecorder(Console &console, ParameterSink &liveBoxes,
+                                     ParameterSource &liveBoxTexts, SlotPainter &painter,
+                                     Reporter &reporter)
+    : console_(console), liveBoxes_(liveBoxes), liveBoxTexts_(liveBoxTexts), painter_(painter),
+      reporter_(reporter)
+{
+}
+
+const std::array<int, 27> &LiveValueRecorder::Recorded_Addresses()
+{
+    // Time32 values are shown under the address of their high half only.
+    static const std::array<int, 27> addresses = [] {
+        std::array<int, 27> a{4096, 4097, 4098, 4099, 4101, 4103, 4105};
+        for (int i = 7; i < 27; ++i)
+            a[std::size_t(i)] = 4106 + (i - 7);
+        return a;
+    }();
+    return addresses;
+}
+
+QString LiveValueRecorder::Record_Header()
+{
+    return QStringLiteral("Time,PvPvof,SvSvof,Outl,WkErNo,Ramp_T,Alm1_T,Alm2_T,Sv0,Pv0,Pv1,Pv2,"
+                          "Et0,Et1,Et2,Px,Ix,Dx,Mrx,Arx,Pout,Iout,Dout,Pband,ArW,Level,A/D 0,A/D 1");
+}
+
+QString LiveValueRecorder::Record_File_Name(const QDate &date, int controllerId)
+{
+    return date.toString(QStringLiteral("yyMMdd")) + QLatin1Char(' ')
+        + QString::number(controllerId) + QStringLiteral(".Csv");
+}
+
+QString LiveValueRecorder::Record_Line(const QTime &time, const ParameterSource &texts)
+{
+    QString line = time.toString(QStringLiteral("hh:mm:ss"));
+    for (int address : Recorded_Addresses())
+        line += QLatin1Char(',') + texts.text(address);
+    return line;
+}
+
+void LiveValueRecorder::Append_Record(const QString &path, const QByteArray &header,
+                                      const QByteArray &line)
+{
+    const QByteArray name = path.toLocal8Bit();
+    // Creating exclusively tells a new file (which gets the header) from one
+    // that exists, without a window between looking and opening.
+    bool created = true;
+    int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        created = false;
+        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    }
+    if (fd < 0)
+        throw fileError(errno);
+    try {
+        // One write per line, so a reader never sees half a header.
+        writeAll(fd, created ? header + line : line);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0)
+        throw fileError(errno);
+}
+
+void LiveValueRecorder::Store_Live_Values() noexcept
+{
+    if (!decode())
+        return;   // a reply the decoders cannot read records nothing
+    const int slot = console_.Poll_Slot;
+    if (!console_.slots.Record_Flag[std::size_t(slot)])
+        return;
+    QString path;
+    try {
+        const QDateTime now = console_.clock ? console_.clock->now() : QDateTime::currentDateTime();
+        const int id = console_.slots.SlotId[std::size_t(slot)];
+        path = console_.programDir + QLatin1Char('/') + Record_File_Name(now.date(), id);
+        const QByteArray crlf("\r\n");
+        Append_Record(path, Encode_Cp950(Record_Header()) + crlf,
+                      Encode_Cp950(Record_Line(now.time(), liveBoxTexts_)) + crlf);
+    } catch (const Error &e) {
+        interruptRecording(slot, path, e);
+    } catch (const std::bad_alloc &) {
+        interruptRecording(slot, path, Error(OutOfMemory));
+    } catch (...) {
+        interruptRecording(slot, path, Error(PathFileAccess));
+    }
+}
+
+bool LiveValueRecorder::decode() noexcept
+{
+    const int slot = console_.Poll_Slot;
+    if (slot < 0 || slot >= SlotCount)
+        return false;
+    try {
+        DisplayTargets targets;
+        targets.parameterWindow =
+            console_.parameterWindow ? &console_.parameterWindow->controls() : nullptr;
+        targets.liveBoxes = &liveBoxes_;
+        targets.Poll_Slot = slot;
+        targets.Para_Slot = console_.Para_Slot;
+        Show_Live_Values(console_.line.Reply_Buffer, console_.slots.Slot_DP_Code[std::size_t(slot)],
+                         targets);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void LiveValueRecorder::interruptRecording(int slot, const QString &path, const Error &cause) noexcept
+{
+    // A record that cannot be written stops loudly: a pen that keeps showing
+    // "recording" while every line is lost would be worse than no recording.
+    try {
+        console_.slots.Record_Flag[std::size_t(slot)] = false;
+        painter_.Paint_Pen_Icon(slot, false);
+        for (int i = 0; i < PenBeeps; ++i)
+            reporter_.beep();
+        const QString why = cause.number() == PermissionDenied
+            ? QStringLiteral(" Suspected of being forced to open other programs")
+            : QStringLiteral(" could not be written: ") + cause.description();
+        reporter_.warn(QStringLiteral("Attention! Wrong"), QStringLiteral("Your record file ") + path
+                           + why + QStringLiteral("\r\nRecord has been interrupted"));
+    } catch (...) {
+        // Nothing may reach the polling cycle; the flag is already off.
+    }
+}
+
+} // namespace orbalis

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "live_value_store.h"
+
+#include "app/console.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <array>
+
+namespace orbalis {
+
+class Error;
+class ParameterSink;
+class ParameterSource;
+class Reporter;
+class SlotPainter;
+
+// Store_Live_Values: decodes a live-value reply into the main window's hidden
+// value boxes (and the parameter window when it shows the polled slot) and,
+// while the slot's Record_Flag is on, appends a line to the record file of the
+// day and the slot's controller in the program folder.
+class LiveValueRecorder : public LiveValueStore {
+public:
+    LiveValueRecorder(Console &console, ParameterSink &liveBoxes, ParameterSource &liveBoxTexts,
+                      SlotPainter &painter, Reporter &reporter);
+
+    void Store_Live_Values() noexcept override;
+
+    // The addresses whose box texts make the 27 value columns, in column order.
+    static const std::array<int, 27> &Recorded_Addresses();
+    static QString Record_Header();
+    // "240303 5.Csv"
+    static QString Record_File_Name(const QDate &date, int controllerId);
+    // The time of day, then ",text" per value column; no line end.
+    static QString Record_Line(const QTime &time, const ParameterSource &texts);
+    // Appends the bytes, the header first when the file did not exist.
+    // Throws Error with the cause of any failure of open, write or close.
+    static void Append_Record(const QString &path, const QByteArray &header, const QByteArray &line);
+
+private:
+    bool decode() noexcept;
+    void record();
+    void interruptRecording(int slot, const QString &path, const Error &cause) noexcept;
+
+    Console &console_;
+    ParameterSink &liveBoxes_;
+    ParameterSource &liveBoxTexts_;
+    SlotPainter &painter_;
+    Reporter &reporter_;
+};
+
+} // namespace orbalis

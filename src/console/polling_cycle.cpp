@@ -1,0 +1,298 @@
+// Console::slots collides with Qt's "slots" keyword macro.
+#ifndef QT_NO_KEYWORDS
+#define QT_NO_KEYWORDS
+#endif
+
+#include "polling_cycle.h"
+
+#include "live_value_store.h"
+#include "slot_painter.h"
+
+#include "app/error.h"
+#include "link/open_serial_port.h"
+#include "model/display.h"
+#include "model/register_map.h"
+
+#include <new>
+
+namespace orbalis {
+
+namespace {
+
+// Reply waits in ms for "2400", "4800", "9600", "19200".
+constexpr int LiveWait[4] = {800, 400, 200, 100};
+constexpr int SingleParameterWait[4] = {400, 200, 100, 50};
+constexpr int AllParametersWait[4] = {3200, 1600, 800, 400};
+
+constexpr std::uint8_t SelectState = 0;
+constexpr std::uint8_t SingleParameterState = 1;
+constexpr std::uint8_t AllParametersState = 2;
+constexpr std::uint8_t LiveAwaitState = 3;
+constexpr std::uint8_t SingleAwaitState = 4;
+constexpr std::uint8_t AllAwaitState = 5;
+
+bool isSlot(int slot) { return slot >= 0 && slot < SlotCount; }
+
+QString outcomeText(ReplyOutcome outcome)
+{
+    switch (outcome) {
+    case ReplyOutcome::Valid: return QStringLiteral("Check CRC Ok !");
+    case ReplyOutcome::CrcError: return QStringLiteral("Check CRC Error !");
+    case ReplyOutcome::NoReply: break;
+    }
+    return QStringLiteral("No Answer !");
+}
+
+} // namespace
+
+PollingCycle::PollingCycle(Console &console, StatusPanels &mainStatus, LiveValueStore &store,
+                           SlotPainter &painter)
+    : console_(console), mainStatus_(mainStatus), store_(store), painter_(painter)
+{
+}
+
+QString PollingCycle::Slot_Text(int slot, int id)
+{
+    return QStringLiteral("No.") + QString::number(slot + 1) + QStringLiteral(" Slot ; ID = ")
+        + QString::number(id);
+}
+
+QString PollingCycle::Port_Error_Text(int number)
+{
+    return QStringLiteral("Serial port error ! ;error number = ") + QString::number(number);
+}
+
+QString PollingCycle::Trap_Text(const Error &e)
+{
+    return QStringLiteral("at Timer_Read_Timer() ;Wrong code: ") + QString::number(e.number())
+        + QStringLiteral(" ;Wrong reasons: ") + e.description();
+}
+
+void PollingCycle::Set_Read_Interval(int ms2400, int ms4800, int ms9600, int ms19200)
+{
+    if (!console_.Timer_Read)
+        return;
+    const QString &baud = console_.settings.serial.Baud;
+    if (baud == QLatin1String("2400"))
+        console_.Timer_Read->setInterval(ms2400);
+    else if (baud == QLatin1String("4800"))
+        console_.Timer_Read->setInterval(ms4800);
+    else if (baud == QLatin1String("9600"))
+        console_.Timer_Read->setInterval(ms9600);
+    else if (baud == QLatin1String("19200"))
+        console_.Timer_Read->setInterval(ms19200);
+}
+
+void PollingCycle::Timer_Read_Timer() noexcept
+{
+    const std::uint8_t state = console_.Read_State;
+    switch (state) {
+    case SelectState:
+        run({[this] { selectAndSend(); }});
+        return;
+    case SingleParameterState:
+        sendParameterRead(SingleAwaitState, QStringLiteral("Read Parameters Please Wait ... "),
+                          console_.Para_Index, 1, SingleParameterWait);
+        return;
+    case AllParametersState:
+        sendParameterRead(AllAwaitState, QStringLiteral("Read All Parameters Please Wait ... "), 0,
+                          HoldingRegisterCount, AllParametersWait);
+        return;
+    default:
+        break;
+    }
+
+    bool judged = false;
+    ReplyOutcome outcome = ReplyOutcome::NoReply;
+    if (!run({[&] {
+            outcome = Check_Reply(port(), line());
+            judged = true;
+        }}))
+        return;
+    // A reply check that failed for a reason other than the port judged
+    // nothing: there is no outcome to show, polling goes on.
+    if (judged) {
+        const bool goOn = state == LiveAwaitState ? judgeLiveReply(outcome)
+                                                  : judgeParameterReply(state, outcome);
+        if (!goOn)
+            return;
+    }
+    run({[this] { advancePollSlot(); }, [this] { selectAndSend(); }});
+}
+
+bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
+{
+    const int slot = console_.Poll_Slot;
+    const bool valid = outcome == ReplyOutcome::Valid;
+    return run({[&] { mainStatus_.setText(1, Slot_Text(slot, idOf(slot))); },
+                [&] { mainStatus_.setText(2, QStringLiteral("Read PV ... ") + outcomeText(outcome)); },
+                [&] {
+                    if (valid)
+                        store_.Store_Live_Values();
+                },
+                [&] {
+                    if (valid)
+                        painter_.Show_Slot_Values(slot, line().Reply_Buffer, dpCodeOf(slot));
+                }});
+}
+
+bool PollingCycle::judgeParameterReply(std::uint8_t state, ReplyOutcome outcome)
+{
+    return run({[&] {
+                    if (StatusPanels *status = parameterStatus())
+                        status->append(2, outcomeText(outcome));
+                },
+                [&] {
+                    if (outcome == ReplyOutcome::Valid)
+                        showParameterReply(state);
+                }});
+}
+
+void PollingCycle::showParameterReply(std::uint8_t state)
+{
+    // With the window closed its slot is gone too: nothing to show it in.
+    if (!isSlot(console_.Para_Slot))
+        return;
+    const DisplayTargets targets = parameterTargets();
+    std::int32_t &dpCode = dpCodeOf(console_.Para_Slot);
+    if (state == AllAwaitState) {
+        Show_All_Parameters(line().Reply_Buffer, dpCode, targets);
+        return;
+    }
+    // An exception reply or one of the wrong length is reported, not decoded.
+    const QString problem = Show_Read_Back(line().Reply_Buffer, console_.Para_Index, dpCode, targets);
+    if (!problem.isEmpty())
+        if (StatusPanels *status = parameterStatus())
+            status->append(2, problem);
+}
+
+void PollingCycle::sendParameterRead(std::uint8_t awaitState, const QString &pleaseWait,
+                                     std::int16_t address, std::int32_t count, const int (&ms)[4])
+{
+    run({[&] {
+             console_.Read_State = awaitState;
+             if (StatusPanels *status = parameterStatus())
+                 status->setText(2, pleaseWait);
+         },
+         [&] { Send_Read_Request(port(), line(), idOf(console_.Para_Slot), address, count); },
+         [&] { Set_Read_Interval(ms[0], ms[1], ms[2], ms[3]); }});
+}
+
+void PollingCycle::selectAndSend()
+{
+    if (!isSlot(console_.Poll_Slot))
+        console_.Poll_Slot = 0;
+    const auto &ids = console_.slots.SlotId;
+    bool anyBound = false;
+    for (std::uint8_t id : ids)
+        anyBound = anyBound || id != 0;
+    if (!anyBound) {
+        advancePollSlot();
+        Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
+        return;
+    }
+    while (ids[std::size_t(console_.Poll_Slot)] == 0)
+        advancePollSlot();
+    console_.Read_State = LiveAwaitState;
+    Send_Read_Request(port(), line(), ids[std::size_t(console_.Poll_Slot)], InputRegisterBase,
+                      InputRegisterCount);
+    Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
+}
+
+void PollingCycle::advancePollSlot()
+{
+    if (console_.Poll_Slot < SlotCount - 1)
+        ++console_.Poll_Slot;
+    else
+        console_.Poll_Slot = 0;
+}
+
+bool PollingCycle::run(std::initializer_list<std::function<void()>> statements) noexcept
+{
+    for (const auto &statement : statements)
+        if (step(statement) == Trap::EndTick)
+            return false;
+    return true;
+}
+
+PollingCycle::Trap PollingCycle::step(const std::function<void()> &statement) noexcept
+{
+    try {
+        statement();
+        return Trap::Continue;
+    } catch (const Error &e) {
+        return onError(e);
+    } catch (const std::bad_alloc &) {
+        return onError(Error(OutOfMemory));
+    } catch (const std::exception &e) {
+        return onError(Error(PathFileAccess, QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        return onError(Error(PathFileAccess));
+    }
+}
+
+PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
+{
+    try {
+        console_.Read_State = SelectState;
+        line().Reply_Buffer.clear();
+        switch (e.number()) {
+        case InvalidPortNumber:
+        case PortNotOpen:
+        case ReadError:
+        case DeviceControlBlock:
+            mainStatus_.setText(2, Port_Error_Text(e.number()));
+            if (console_.port)
+                Open_Serial_Port(*console_.port, console_.settings.serial);
+            return Trap::EndTick;
+        case DeviceNotOpen:
+            mainStatus_.setText(2, Port_Error_Text(e.number()));
+            if (console_.port && console_.port->PortOpen())
+                console_.port->setPortOpen(false);
+            return Trap::EndTick;
+        default:
+            mainStatus_.setText(2, Trap_Text(e));
+            return Trap::Continue;
+        }
+    } catch (...) {
+        // A port that cannot even be closed: the next tick's read reports it.
+        return Trap::EndTick;
+    }
+}
+
+SerialPort &PollingCycle::port() const
+{
+    if (!console_.port)
+        throw Error(PortNotOpen);
+    return *console_.port;
+}
+
+std::uint8_t PollingCycle::idOf(int slot) const
+{
+    if (!isSlot(slot))
+        throw Error(SubscriptOutOfRange, QStringLiteral("slot ") + QString::number(slot));
+    return console_.slots.SlotId[std::size_t(slot)];
+}
+
+std::int32_t &PollingCycle::dpCodeOf(int slot) const
+{
+    if (!isSlot(slot))
+        throw Error(SubscriptOutOfRange, QStringLiteral("slot ") + QString::number(slot));
+    return console_.slots.Slot_DP_Code[std::size_t(slot)];
+}
+
+StatusPanels *PollingCycle::parameterStatus() const
+{
+    return console_.parameterWindow ? &console_.parameterWindow->status() : nullptr;
+}
+
+DisplayTargets PollingCycle::parameterTargets() const
+{
+    DisplayTargets t;
+    t.parameterWindow = console_.parameterWindow ? &console_.parameterWindow->controls() : nullptr;
+    t.Poll_Slot = console_.Poll_Slot;
+    t.Para_Slot = console_.Para_Slot;
+    return t;
+}
+
+} // namespace orbalis

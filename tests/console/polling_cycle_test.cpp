@@ -1,0 +1,613 @@
+// Console::slots collides with Qt's "slots" keyword macro.
+#ifndef QT_NO_KEYWORDS
+#define QT_NO_KEYWORDS
+#endif
+
+#include "console/live_value_store.h"
+#include "console/polling_cycle.h"
+#include "console/slot_painter.h"
+
+#include "app/error.h"
+#include "link/com_port_resolver.h"
+#include "link/frames.h"
+#include "link/open_serial_port.h"
+#include "link/pseudo_terminal.h"
+#include "link/qt_serial_port.h"
+#include "support/fake_serial_port.h"
+#include "support/fakes.h"
+#include "support/qt_app.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+using namespace orbalis;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+QByteArray readRequest(int id, int address, int count)
+{
+    return With_Crc(bytes({id, address < 4096 ? 3 : 4, address >> 8, address & 0xFF, count >> 8,
+                           count & 0xFF}));
+}
+
+QByteArray liveRequest(int id) { return readRequest(id, 4096, 30); }
+
+// A read reply of `count` registers, register k holding first + k.
+QByteArray readReply(int id, int function, int count, int first = 0)
+{
+    QByteArray r = bytes({id, function, 2 * count});
+    for (int k = 0; k < count; ++k)
+        r.append(bytes({((first + k) >> 8) & 0xFF, (first + k) & 0xFF}));
+    return With_Crc(r);
+}
+
+QByteArray liveReply(int id) { return readReply(id, 4, 30, 100); }
+
+// Every call of the two steps a valid live reply runs, in order.
+struct Call {
+    QString what;
+    int slot;
+    QByteArray reply;
+};
+
+int paintCount(const std::vector<Call> &log)
+{
+    return int(std::count_if(log.begin(), log.end(),
+                             [](const Call &c) { return c.what == QLatin1String("paint"); }));
+}
+
+class StoreSpy : public LiveValueStore {
+public:
+    explicit StoreSpy(Console &c, std::vector<Call> &log) : console_(c), log_(log) {}
+    void Store_Live_Values() noexcept override
+    {
+        log_.push_back({QStringLiteral("store"), console_.Poll_Slot, console_.line.Reply_Buffer});
+    }
+
+private:
+    Console &console_;
+    std::vector<Call> &log_;
+};
+
+// Paints nothing; keeps the painter's contract of refusing short replies.
+class PainterSpy : public SlotPainter {
+public:
+    explicit PainterSpy(std::vector<Call> &log) : log_(log) {}
+    void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode) override
+    {
+        if (reply.size() < 11)
+            throw Error(SubscriptOutOfRange);
+        log_.push_back({QStringLiteral("paint"), slot, reply});
+        dpCodes.push_back(dpCode);
+    }
+    void Paint_Pen_Icon(int, bool) override {}
+    void Repaint_Frame_With_Name(int) override {}
+    std::vector<std::int32_t> dpCodes;
+
+private:
+    std::vector<Call> &log_;
+};
+
+class FakeParameterWindow : public ParameterView {
+public:
+    ParameterSink &controls() override { return sink; }
+    ParameterSource &source() override { return sink; }
+    StatusPanels &status() override { return panels; }
+    test::RecordingSink sink;
+    test::FakeStatus panels;
+};
+
+class PollingTest : public ::testing::Test {
+protected:
+    PollingTest()
+    {
+        console.port = &port;
+        console.Timer_Read = &timer;
+        console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"),
+                                   QStringLiteral("2"), QStringLiteral("8"), QStringLiteral("None")};
+        console.slots.Slot_DP_Code.fill(47);
+        port.setPortOpen(true);
+    }
+
+    void bind(int slot, int id) { console.slots.SlotId[std::size_t(slot)] = std::uint8_t(id); }
+    // Every live read is answered by its controller.
+    void answerLiveReads()
+    {
+        port.onOutput = [this](const QByteArray &request) {
+            if (request.at(1) == 4)
+                port.received = liveReply(std::uint8_t(request.at(0)));
+        };
+    }
+    int paints() const { return paintCount(log); }
+    void tick() { cycle.Timer_Read_Timer(); }
+
+    Console console;
+    test::FakeSerialPort port;
+    test::FakeTimer timer{100};
+    test::FakeStatus status;
+    std::vector<Call> log;
+    StoreSpy store{console, log};
+    PainterSpy painter{log};
+    PollingCycle cycle{console, status, store, painter};
+};
+
+// --- Live-value rotation -------------------------------------------------
+
+TEST_F(PollingTest, WithNoSlotBoundNothingIsSentAndThePollSlotWalksAllSixteen)
+{
+    timer.setInterval(55);
+    std::vector<int> seen;
+    for (int i = 0; i < 17; ++i) {
+        tick();
+        seen.push_back(console.Poll_Slot);
+        EXPECT_EQ(console.Read_State, 0);
+    }
+    std::vector<int> expected;
+    for (int i = 1; i <= 16; ++i)
+        expected.push_back(i % 16);
+    expected.push_back(1);
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(port.outputs.isEmpty());
+    EXPECT_TRUE(status.panels.isEmpty());
+    EXPECT_EQ(timer.interval(), 100);   // the live-value wait at 19200
+}
+
+TEST_F(PollingTest, TheOnlyBoundSlotIsReadEveryTick)
+{
+    bind(15, 42);
+    answerLiveReads();
+    for (int i = 0; i < 5; ++i) {
+        tick();
+        ASSERT_EQ(port.outputs.size(), i + 1);
+        EXPECT_EQ(port.outputs.last(), liveRequest(42));
+        EXPECT_EQ(console.Read_State, 3);
+        EXPECT_EQ(console.Poll_Slot, 15);
+        if (i > 0) {
+            EXPECT_EQ(status.text(1), QStringLiteral("No.16 Slot ; ID = 42"));
+            EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
+        }
+    }
+    EXPECT_EQ(paints(), 4);
+}
+
+TEST_F(PollingTest, TwoBoundSlotsAlternateAndEachValidReplyIsStoredThenPainted)
+{
+    bind(2, 5);
+    bind(7, 9);
+    console.slots.Slot_DP_Code[2] = 49;
+    console.slots.Slot_DP_Code[7] = 50;
+    answerLiveReads();
+    QStringList panel1;
+    for (int i = 0; i < 5; ++i) {
+        tick();
+        panel1 << status.text(1);
+    }
+    EXPECT_EQ(port.outputs, QByteArrayList({liveRequest(5), liveRequest(9), liveRequest(5),
+                                            liveRequest(9), liveRequest(5)}));
+    EXPECT_EQ(panel1, QStringList({QString(), QStringLiteral("No.3 Slot ; ID = 5"),
+                                   QStringLiteral("No.8 Slot ; ID = 9"),
+                                   QStringLiteral("No.3 Slot ; ID = 5"),
+                                   QStringLiteral("No.8 Slot ; ID = 9")}));
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
+    ASSERT_EQ(log.size(), 8u);
+    const int slots[] = {2, 7, 2, 7};
+    for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(log[2 * k].what, QStringLiteral("store"));
+        EXPECT_EQ(log[2 * k + 1].what, QStringLiteral("paint"));
+        EXPECT_EQ(log[2 * k].slot, slots[k]);
+        EXPECT_EQ(log[2 * k + 1].slot, slots[k]);
+        EXPECT_EQ(log[2 * k + 1].reply, liveReply(slots[k] == 2 ? 5 : 9));
+    }
+    EXPECT_EQ(painter.dpCodes, (std::vector<std::int32_t>{49, 50, 49, 50}));
+}
+
+TEST_F(PollingTest, CrcErrorsAndSilenceAreReportedAndNeverDecoded)
+{
+    bind(2, 5);
+    tick();
+    QByteArray bad = liveReply(5);
+    std::swap(bad[bad.size() - 1], bad[bad.size() - 2]);
+    port.received = bad;
+    tick();
+    EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Error !"));
+    status.panels.clear();
+    tick();   // nothing arrived
+    EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... No Answer !"));
+    port.received = bytes({5});   // one byte is no reply either
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... No Answer !"));
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(port.outputs.size(), 4);   // no retry, the rotation goes on
+    EXPECT_EQ(console.Read_State, 3);
+}
+
+TEST_F(PollingTest, AReplyThatComesLateIsNeverDecoded)
+{
+    bind(2, 5);
+    tick();
+    const QByteArray reply = liveReply(5);
+    port.received = reply.left(20);   // only part of it by the next tick
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Error !"));
+    // The rest arrives after the next request went out, ahead of its reply.
+    port.received = reply.mid(20) + liveReply(5);
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Error !"));
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(PollingTest, BytesWaitingBeforeARequestAreFlushedByIt)
+{
+    bind(2, 5);
+    port.received = liveReply(5);   // an answer to nothing this cycle asked
+    tick();
+    EXPECT_EQ(port.outputs.size(), 1);
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... No Answer !"));
+    EXPECT_TRUE(log.empty());
+}
+
+// --- Parameter reads -------------------------------------------------------
+
+class ParameterReadTest : public PollingTest {
+protected:
+    ParameterReadTest()
+    {
+        bind(2, 1);
+        bind(7, 9);
+        console.Para_Slot = 2;
+        console.parameterWindow = &window;
+    }
+    FakeParameterWindow window;
+};
+
+TEST_F(ParameterReadTest, AReadOfAllParametersCutsInWithoutJudgingThePendingLiveReply)
+{
+    tick();
+    ASSERT_EQ(port.outputs.last(), liveRequest(1));
+    console.Read_State = 2;
+    port.received = liveReply(1);   // the live reply is there, but never judged
+    tick();
+    EXPECT_EQ(port.outputs.last(), bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
+    EXPECT_EQ(console.Read_State, 5);
+    EXPECT_EQ(timer.interval(), 400);
+    EXPECT_EQ(window.panels.text(2), QStringLiteral("Read All Parameters Please Wait ... "));
+    EXPECT_TRUE(status.panels.isEmpty());
+    EXPECT_TRUE(log.empty());
+
+    // Register 45 (the decimal point) holds 45 + 4 = 49.
+    port.received = readReply(1, 3, 109, 4);
+    tick();
+    EXPECT_EQ(window.panels.text(2),
+              QStringLiteral("Read All Parameters Please Wait ... Check CRC Ok !"));
+    EXPECT_EQ(console.slots.Slot_DP_Code[2], 49);
+    EXPECT_GE(window.sink.writes, 100);
+    EXPECT_TRUE(log.empty());
+    // Back to live values in the same tick; slot 2 missed its turn.
+    EXPECT_EQ(console.Poll_Slot, 7);
+    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(port.outputs.last(), liveRequest(9));
+    EXPECT_EQ(timer.interval(), 100);
+}
+
+TEST_F(ParameterReadTest, ASingleParameterIsReadBackIntoItsControl)
+{
+    console.Para_Index = 10;
+    console.Read_State = 1;
+    tick();
+    EXPECT_EQ(port.outputs.last(), readRequest(1, 10, 1));
+    EXPECT_EQ(console.Read_State, 4);
+    EXPECT_EQ(timer.interval(), 50);
+    EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... "));
+
+    port.received = With_Crc(bytes({1, 3, 2, 0x00, 0x7B}));
+    tick();
+    EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... Check CRC Ok !"));
+    EXPECT_EQ(window.sink.writes, 1);
+    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(port.outputs.last(), liveRequest(1));
+}
+
+TEST_F(ParameterReadTest, AnExceptionReplyToTheReadBackIsReportedNotDecoded)
+{
+    console.Para_Index = 10;
+    console.Read_State = 1;
+    tick();
+    port.received = With_Crc(bytes({1, 0x83, 2}));
+    tick();
+    const QString prefix = QStringLiteral("Read Parameters Please Wait ... Check CRC Ok !");
+    EXPECT_TRUE(window.panels.text(2).startsWith(prefix));
+    EXPECT_GT(window.panels.text(2).size(), prefix.size());
+    EXPECT_EQ(window.sink.writes, 0);
+    EXPECT_EQ(console.Read_State, 3);
+}
+
+TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
+{
+    console.Read_State = 2;
+    tick();
+    tick();   // no answer
+    EXPECT_EQ(window.panels.text(2), QStringLiteral("Read All Parameters Please Wait ... No Answer !"));
+    console.Para_Index = 3;
+    console.Read_State = 1;
+    tick();
+    QByteArray bad = With_Crc(bytes({1, 3, 2, 0, 7}));
+    bad[4] = 8;
+    port.received = bad;
+    tick();
+    EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... Check CRC Error !"));
+    EXPECT_EQ(window.sink.writes, 0);
+    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_TRUE(status.panels.isEmpty());
+}
+
+TEST_F(ParameterReadTest, AWindowSlotWithoutControllerIsAskedAtIdZero)
+{
+    bind(2, 0);
+    console.Read_State = 2;
+    tick();
+    EXPECT_EQ(port.outputs.last(), readRequest(0, 0, 109));
+    tick();
+    EXPECT_EQ(window.panels.text(2), QStringLiteral("Read All Parameters Please Wait ... No Answer !"));
+}
+
+TEST_F(ParameterReadTest, WithTheWindowClosedTheReadStillRunsAndSetsTheDecimalPoint)
+{
+    console.parameterWindow = nullptr;
+    console.Read_State = 2;
+    tick();
+    EXPECT_EQ(port.outputs.last(), readRequest(1, 0, 109));
+    port.received = readReply(1, 3, 109, 3);   // register 45 holds 48
+    tick();
+    EXPECT_EQ(console.slots.Slot_DP_Code[2], 48);
+    EXPECT_TRUE(status.panels.isEmpty());
+    EXPECT_EQ(console.Read_State, 3);
+}
+
+TEST_F(ParameterReadTest, AParameterReadWithNoWindowSlotIsRefusedNotSentOutOfBounds)
+{
+    console.parameterWindow = nullptr;
+    console.Para_Slot = NoParameterSlot;
+    console.Read_State = 2;
+    port.outputs.clear();
+    tick();
+    EXPECT_TRUE(port.outputs.isEmpty());
+    EXPECT_TRUE(status.text(2).startsWith(QStringLiteral("at Timer_Read_Timer() ;Wrong code: 9 ;")));
+    EXPECT_EQ(console.Read_State, 0);
+    tick();
+    EXPECT_EQ(port.outputs.last(), liveRequest(1));
+}
+
+// --- Reply waits -----------------------------------------------------------
+
+TEST_F(PollingTest, TheReplyWaitFollowsTheBaudRateAndTheRequest)
+{
+    bind(4, 3);
+    console.Para_Slot = 4;
+    struct Row {
+        const char *baud;
+        int live, single, all;
+    };
+    const Row rows[] = {{"2400", 800, 400, 3200},
+                        {"4800", 400, 200, 1600},
+                        {"9600", 200, 100, 800},
+                        {"19200", 100, 50, 400},
+                        {"38400", 77, 77, 77}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.baud);
+        console.settings.serial.Baud = QString::fromLatin1(row.baud);
+        timer.setInterval(77);
+        console.Read_State = 0;
+        tick();
+        EXPECT_EQ(timer.interval(), row.live);
+        console.Read_State = 1;
+        tick();
+        EXPECT_EQ(timer.interval(), row.single);
+        console.Read_State = 2;
+        tick();
+        EXPECT_EQ(timer.interval(), row.all);
+        tick();   // the reply tick sends a live read
+        EXPECT_EQ(timer.interval(), row.live);
+    }
+    // The idle tick with no slot bound waits as long as a live read.
+    bind(4, 0);
+    console.settings.serial.Baud = QStringLiteral("4800");
+    console.Read_State = 0;
+    tick();
+    EXPECT_EQ(timer.interval(), 400);
+}
+
+// --- The tick's error trap -------------------------------------------------
+
+TEST_F(PollingTest, AClosedPortIsReopenedEverySecondTick)
+{
+    bind(0, 5);
+    port.setPortOpen(false);
+    const int opens = port.openCalls;
+    tick();   // the request is dropped silently
+    EXPECT_TRUE(port.outputs.isEmpty());
+    EXPECT_TRUE(status.panels.isEmpty());
+    tick();   // the reply check finds the port closed
+    EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = 8018"));
+    EXPECT_TRUE(status.text(1).isEmpty());
+    EXPECT_EQ(port.openCalls, opens + 1);
+    ASSERT_TRUE(port.PortOpen());
+    EXPECT_EQ(port.openedSettings.last(), QStringLiteral("19200,N,8,2"));
+    EXPECT_EQ(console.Read_State, 0);
+    EXPECT_TRUE(port.outputs.isEmpty());   // the tick ended
+    tick();
+    EXPECT_EQ(port.outputs.last(), liveRequest(5));
+}
+
+TEST_F(PollingTest, ReadAndSettingsErrorsReopenThePort)
+{
+    bind(0, 5);
+    for (int number : {8002, 8020, 8021}) {
+        SCOPED_TRACE(number);
+        console.Read_State = 0;
+        tick();
+        const int opens = port.openCalls;
+        const int closes = port.closeCalls;
+        const qsizetype sent = port.outputs.size();
+        port.received = liveReply(5);
+        port.inputError = number;
+        tick();
+        EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = ") + QString::number(number));
+        EXPECT_EQ(port.closeCalls, closes + 1);
+        EXPECT_EQ(port.openCalls, opens + 1);
+        EXPECT_EQ(port.outputs.size(), sent);
+        EXPECT_EQ(console.Read_State, 0);
+        EXPECT_TRUE(console.line.Reply_Buffer.isEmpty());
+        EXPECT_TRUE(log.empty());
+    }
+}
+
+TEST_F(PollingTest, AVanishedDeviceClosesThePortAndIsReopenedTwoTicksLater)
+{
+    bind(0, 5);
+    tick();
+    const int opens = port.openCalls;
+    port.inputError = DeviceNotOpen;
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = 8012"));
+    EXPECT_FALSE(port.PortOpen());
+    EXPECT_EQ(port.openCalls, opens);
+    EXPECT_EQ(console.Read_State, 0);
+    tick();   // dropped
+    tick();   // 8018: reopened
+    EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = 8018"));
+    EXPECT_TRUE(port.PortOpen());
+    answerLiveReads();
+    tick();
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
+}
+
+TEST_F(PollingTest, ADecoderErrorIsShownAndPollingGoesOnWithTheNextSlot)
+{
+    bind(2, 5);
+    bind(7, 9);
+    tick();
+    port.received = With_Crc(bytes({5, 0x84, 2}));   // valid, but far too short
+    tick();
+    EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
+    EXPECT_EQ(status.text(2),
+              QStringLiteral("at Timer_Read_Timer() ;Wrong code: 9 ;Wrong reasons: Subscript out of range"));
+    ASSERT_EQ(log.size(), 1u);   // stored, but the painter refused it
+    EXPECT_EQ(log[0].what, QStringLiteral("store"));
+    EXPECT_EQ(console.Poll_Slot, 7);
+    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(port.outputs.last(), liveRequest(9));
+}
+
+TEST_F(PollingTest, ExceptionsOtherThanTheSystemsOwnAreTrappedToo)
+{
+    class ThrowingPainter : public PainterSpy {
+    public:
+        using PainterSpy::PainterSpy;
+        void Show_Slot_Values(int, const QByteArray &, std::int32_t) override
+        {
+            throw std::runtime_error("boom");
+        }
+    } throwing{log};
+    PollingCycle other(console, status, store, throwing);
+    bind(1, 4);
+    other.Timer_Read_Timer();
+    port.received = liveReply(4);
+    EXPECT_NO_THROW(other.Timer_Read_Timer());
+    EXPECT_TRUE(status.text(2).startsWith(QStringLiteral("at Timer_Read_Timer() ;Wrong code: 75 ;")));
+    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(port.outputs.size(), 2);
+}
+
+// --- A real line that goes away and comes back --------------------------------
+
+class VanishingPortTest : public ::testing::Test {
+protected:
+    VanishingPortTest() : port(ComPortResolver(dir.path()))
+    {
+        test::qtApp();
+        console.port = &port;
+        console.Timer_Read = &timer;
+        console.programDir = dir.path();
+        console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"),
+                                   QStringLiteral("2"), QStringLiteral("8"), QStringLiteral("None")};
+        console.slots.SlotId[3] = 7;
+        console.slots.Slot_DP_Code.fill(47);
+    }
+
+    // One tick, then the controller on the far end answers what was asked.
+    void tickAndAnswer(PseudoTerminal *line)
+    {
+        cycle.Timer_Read_Timer();
+        if (!line)
+            return;
+        const QByteArray request = line->readFor(100);
+        if (request == liveRequest(7))
+            line->write(liveReply(7));
+        QTest::qWait(30);
+    }
+
+    QTemporaryDir dir;
+    Console console;
+    QtSerialPort port;
+    test::FakeTimer timer{100};
+    test::FakeStatus status;
+    std::vector<Call> log;
+    StoreSpy store{console, log};
+    PainterSpy painter{log};
+    PollingCycle cycle{console, status, store, painter};
+};
+
+TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)
+{
+    ASSERT_TRUE(dir.isValid());
+    auto line = std::make_unique<PseudoTerminal>();
+    line->bindAs(dir.path(), 1);
+    Open_Serial_Port(port, console.settings.serial);
+    ASSERT_TRUE(port.PortOpen());
+
+    for (int i = 0; i < 4; ++i)
+        tickAndAnswer(line.get());
+    EXPECT_EQ(status.text(1), QStringLiteral("No.4 Slot ; ID = 7"));
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
+    EXPECT_GE(paintCount(log), 3);
+
+    line->close();
+    line.reset();
+    bool reported = false;
+    for (int i = 0; i < 4 && !reported; ++i) {
+        tickAndAnswer(nullptr);
+        reported = status.text(2).startsWith(QStringLiteral("Serial port error ! ;error number = 80"));
+    }
+    EXPECT_TRUE(reported) << status.text(2).toStdString();
+
+    const int paintsBefore = paintCount(log);
+    line = std::make_unique<PseudoTerminal>();
+    line->bindAs(dir.path(), 1);
+    bool resumed = false;
+    for (int i = 0; i < 8 && !resumed; ++i) {
+        tickAndAnswer(line.get());
+        resumed = status.text(2) == QStringLiteral("Read PV ... Check CRC Ok !");
+    }
+    EXPECT_TRUE(resumed) << status.text(2).toStdString();
+    EXPECT_GT(paintCount(log), paintsBefore);
+}
+
+} // namespace

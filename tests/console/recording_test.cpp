@@ -1,0 +1,344 @@
+// Console::slots collides with Qt's "slots" keyword macro.
+#ifndef QT_NO_KEYWORDS
+#define QT_NO_KEYWORDS
+#endif
+
+#include "console/live_value_recorder.h"
+#include "console/polling_cycle.h"
+#include "console/slot_painter.h"
+
+#include "app/error.h"
+#include "link/frames.h"
+#include "support/fake_serial_port.h"
+#include "support/fakes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+using namespace orbalis;
+
+namespace {
+
+const QString Header = QStringLiteral(
+    "Time,PvPvof,SvSvof,Outl,WkErNo,Ramp_T,Alm1_T,Alm2_T,Sv0,Pv0,Pv1,Pv2,Et0,Et1,Et2,Px,Ix,Dx,Mrx,"
+    "Arx,Pout,Iout,Dout,Pband,ArW,Level,A/D 0,A/D 1");
+
+// A live-value reply of controller `id`: 30 registers from 4096.
+QByteArray liveReply(int id, const std::array<std::uint16_t, 30> &registers)
+{
+    QByteArray r;
+    r.append(char(id)).append(char(4)).append(char(60));
+    for (std::uint16_t v : registers)
+        r.append(char(v >> 8)).append(char(v & 0xFF));
+    return With_Crc(r);
+}
+
+std::array<std::uint16_t, 30> sampleRegisters()
+{
+    std::array<std::uint16_t, 30> regs{};
+    for (std::size_t k = 0; k < regs.size(); ++k)
+        regs[k] = std::uint16_t(10 * k + 3);
+    regs[0] = 1234;      // PV
+    regs[1] = 0xFFFB;    // SV -5
+    regs[2] = 0xFFFB;    // output -5 tenths
+    regs[3] = 0x0A1F;    // work / error word
+    regs[4] = 754;       // Ramp_T low half: 75 units
+    regs[5] = 0;         // Ramp_T high half
+    regs[18] = 0xFFFF;   // Ix -1
+    return regs;
+}
+
+class PainterSpy : public SlotPainter {
+public:
+    void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t) override
+    {
+        if (reply.size() < 11)
+            throw Error(SubscriptOutOfRange);
+        painted.push_back(slot);
+    }
+    void Paint_Pen_Icon(int slot, bool recording) override { pens.emplace_back(slot, recording); }
+    void Repaint_Frame_With_Name(int) override {}
+    std::vector<int> painted;
+    std::vector<std::pair<int, bool>> pens;
+};
+
+class FakeParameterWindow : public ParameterView {
+public:
+    ParameterSink &controls() override { return sink; }
+    ParameterSource &source() override { return sink; }
+    StatusPanels &status() override { return panels; }
+    test::RecordingSink sink;
+    test::FakeStatus panels;
+};
+
+class RecordingTest : public ::testing::Test {
+protected:
+    RecordingTest()
+    {
+        console.programDir = dir.path();
+        console.clock = &clock;
+        console.slots.Slot_DP_Code.fill(47);
+        console.slots.SlotId[2] = 5;
+        console.slots.Slot_DP_Code[2] = 49;
+        console.slots.Record_Flag[2] = true;
+        console.Poll_Slot = 2;
+        console.line.Reply_Buffer = liveReply(5, sampleRegisters());
+    }
+
+    QString pathOf(const QString &name) const { return dir.filePath(name); }
+    QString recordPath() const { return pathOf(QStringLiteral("240303 5.Csv")); }
+    // The lines of a record file; each must end with CR LF.
+    QStringList linesOf(const QString &path) const
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray all = f.readAll();
+        EXPECT_TRUE(all.endsWith("\r\n"));
+        QStringList lines = QString::fromLatin1(all).split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+    QString expectedValues() const
+    {
+        QStringList texts;
+        for (int a : LiveValueRecorder::Recorded_Addresses())
+            texts << boxes.text(a);
+        return texts.join(QLatin1Char(','));
+    }
+
+    QTemporaryDir dir;
+    test::FixedClock clock{QDateTime(QDate(2024, 3, 3), QTime(14, 3, 7))};
+    Console console;
+    test::RecordingSink boxes;
+    PainterSpy painter;
+    test::FakeReporter reporter;
+    LiveValueRecorder recorder{console, boxes, boxes, painter, reporter};
+};
+
+// --- Decoding and the record line ----------------------------------------------
+
+TEST_F(RecordingTest, TheFirstLineOfTheDayCreatesTheFileWithItsHeader)
+{
+    ASSERT_TRUE(dir.isValid());
+    recorder.Store_Live_Values();
+    const QStringList lines = linesOf(recordPath());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], Header);
+    EXPECT_EQ(lines[1], QStringLiteral("14:03:07,") + expectedValues());
+
+    const QStringList fields = lines[1].split(QLatin1Char(','));
+    ASSERT_EQ(fields.size(), 28);
+    EXPECT_EQ(fields[1], QStringLiteral("12.34"));   // scaled by the slot's decimal point
+    EXPECT_EQ(fields[2], QStringLiteral("-0.05"));
+    EXPECT_EQ(fields[3], QStringLiteral("-0.5"));
+    EXPECT_EQ(fields[4], QStringLiteral("0A1F"));
+    EXPECT_EQ(fields[5], QStringLiteral("01:15"));
+    EXPECT_EQ(fields[16], QStringLiteral("-1"));   // Ix is signed
+    EXPECT_EQ(fields[17], QStringLiteral("193"));
+    EXPECT_TRUE(reporter.messages.isEmpty());
+    EXPECT_TRUE(console.slots.Record_Flag[2]);
+}
+
+TEST_F(RecordingTest, TheRecordedColumnsAreTheTwentySevenValueBoxes)
+{
+    const auto &a = LiveValueRecorder::Recorded_Addresses();
+    EXPECT_EQ(a[3], 4099);
+    EXPECT_EQ(a[4], 4101);
+    EXPECT_EQ(a[5], 4103);
+    EXPECT_EQ(a[6], 4105);
+    EXPECT_EQ(a[7], 4106);
+    EXPECT_EQ(a[26], 4125);
+    EXPECT_EQ(LiveValueRecorder::Record_Header().split(QLatin1Char(',')).size(), 28);
+    EXPECT_EQ(LiveValueRecorder::Record_File_Name(QDate(2031, 12, 9), 255), QStringLiteral("311209 255.Csv"));
+    EXPECT_EQ(LiveValueRecorder::Record_Line(QTime(7, 0, 5), boxes).left(9), QStringLiteral("07:00:05,"));
+}
+
+TEST_F(RecordingTest, WithoutTheFlagTheBoxesAreFilledButNothingIsWritten)
+{
+    console.slots.Record_Flag[2] = false;
+    recorder.Store_Live_Values();
+    EXPECT_EQ(boxes.text(4096), QStringLiteral("12.34"));
+    EXPECT_EQ(boxes.texts.size(), 27);
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(RecordingTest, TheParameterWindowGetsTheLiveValuesOnlyForItsOwnSlot)
+{
+    FakeParameterWindow window;
+    console.parameterWindow = &window;
+    console.Para_Slot = 6;
+    recorder.Store_Live_Values();
+    EXPECT_EQ(window.sink.writes, 0);
+    console.Para_Slot = 2;
+    recorder.Store_Live_Values();
+    EXPECT_EQ(window.sink.text(4096), QStringLiteral("12.34"));
+    EXPECT_EQ(window.sink.text(4125), boxes.text(4125));
+}
+
+TEST_F(RecordingTest, AReplyTheDecodersCannotReadIsDroppedSilently)
+{
+    console.line.Reply_Buffer = With_Crc(QByteArray::fromHex("058402"));
+    recorder.Store_Live_Values();
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    EXPECT_TRUE(reporter.messages.isEmpty());
+    EXPECT_EQ(reporter.beeps, 0);
+    EXPECT_TRUE(console.slots.Record_Flag[2]);
+    EXPECT_TRUE(painter.pens.empty());
+}
+
+// --- Files over time -----------------------------------------------------------
+
+TEST_F(RecordingTest, TheSameDayAppendsWithoutASecondHeader)
+{
+    recorder.Store_Live_Values();
+    console.slots.Record_Flag[2] = false;
+    recorder.Store_Live_Values();
+    console.slots.Record_Flag[2] = true;
+    clock.set(QDateTime(QDate(2024, 3, 3), QTime(14, 3, 9)));
+    recorder.Store_Live_Values();
+    // A second slot on the same controller writes into the same file.
+    console.slots.SlotId[9] = 5;
+    console.slots.Record_Flag[9] = true;
+    console.Poll_Slot = 9;
+    recorder.Store_Live_Values();
+
+    const QStringList lines = linesOf(recordPath());
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], Header);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("14:03:07,")));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("14:03:09,")));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("14:03:09,1234,")));   // slot 9 shows no decimals
+    EXPECT_EQ(lines.count(Header), 1);
+}
+
+TEST_F(RecordingTest, AfterMidnightANewFileBeginsWithItsOwnHeader)
+{
+    clock.set(QDateTime(QDate(2024, 3, 3), QTime(23, 59, 59)));
+    recorder.Store_Live_Values();
+    clock.set(QDateTime(QDate(2024, 3, 4), QTime(0, 0, 1)));
+    recorder.Store_Live_Values();
+
+    const QStringList before = linesOf(recordPath());
+    const QStringList after = linesOf(pathOf(QStringLiteral("240304 5.Csv")));
+    ASSERT_EQ(before.size(), 2);
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_TRUE(before[1].startsWith(QStringLiteral("23:59:59,")));
+    EXPECT_EQ(after[0], Header);
+    EXPECT_TRUE(after[1].startsWith(QStringLiteral("00:00:01,")));
+}
+
+// --- Recording driven by the polling cycle -------------------------------------
+
+class PolledRecordingTest : public RecordingTest {
+protected:
+    PolledRecordingTest()
+    {
+        console.port = &port;
+        console.Timer_Read = &timer;
+        console.settings.serial.Baud = QStringLiteral("19200");
+        console.Poll_Slot = 0;
+        console.line.Reply_Buffer.clear();
+        port.setPortOpen(true);
+    }
+    test::FakeSerialPort port;
+    test::FakeTimer timer;
+    test::FakeStatus status;
+    PollingCycle cycle{console, status, recorder, painter};
+};
+
+TEST_F(PolledRecordingTest, OnlyValidRepliesWriteALine)
+{
+    const QByteArray good = liveReply(5, sampleRegisters());
+    QByteArray bad = good;
+    bad[10] = char(bad[10] ^ 1);
+
+    cycle.Timer_Read_Timer();
+    port.received = bad;
+    cycle.Timer_Read_Timer();
+    cycle.Timer_Read_Timer();   // no answer
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... No Answer !"));
+    EXPECT_FALSE(QFile::exists(recordPath()));
+    EXPECT_TRUE(boxes.texts.isEmpty());
+
+    port.received = good;
+    cycle.Timer_Read_Timer();
+    EXPECT_EQ(linesOf(recordPath()).size(), 2);
+    EXPECT_EQ(painter.painted, std::vector<int>{2});
+}
+
+// --- A record file that cannot be written ----------------------------------------
+
+class RecordFailureTest : public PolledRecordingTest {
+protected:
+    // One failing line: the recording stops loudly, once, and polling goes on.
+    void expectInterruptedOnce(const QString &cause)
+    {
+        port.onOutput = [this](const QByteArray &) { port.received = liveReply(5, sampleRegisters()); };
+        cycle.Timer_Read_Timer();
+        cycle.Timer_Read_Timer();
+        ASSERT_EQ(reporter.messages.size(), 1);
+        EXPECT_EQ(reporter.titles[0], QStringLiteral("Attention! Wrong"));
+        EXPECT_EQ(reporter.messages[0], QStringLiteral("Your record file ") + recordPath() + cause
+                                            + QStringLiteral("\r\nRecord has been interrupted"));
+        EXPECT_EQ(reporter.beeps, 3);
+        EXPECT_FALSE(console.slots.Record_Flag[2]);
+        EXPECT_EQ(painter.pens, (std::vector<std::pair<int, bool>>{{2, false}}));
+        // The slot is painted and the next read is already out.
+        EXPECT_EQ(painter.painted, std::vector<int>{2});
+        EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
+        EXPECT_EQ(port.outputs.size(), 2);
+
+        cycle.Timer_Read_Timer();
+        EXPECT_EQ(reporter.messages.size(), 1);
+        EXPECT_EQ(reporter.beeps, 3);
+        EXPECT_EQ(painter.painted, (std::vector<int>{2, 2}));
+    }
+};
+
+TEST_F(RecordFailureTest, ARecordPathTakenByAFolderInterruptsTheRecording)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("240303 5.Csv")));
+    expectInterruptedOnce(QStringLiteral(" could not be written: ")
+                          + Error(PathFileAccess, QString::fromLocal8Bit(std::strerror(EISDIR))).description());
+}
+
+TEST_F(RecordFailureTest, AFullDiskInterruptsTheRecordingWithItsCause)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full here";
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), recordPath()));
+    expectInterruptedOnce(QStringLiteral(" could not be written: ")
+                          + Error(DiskFull, QString::fromLocal8Bit(std::strerror(ENOSPC))).description());
+}
+
+TEST_F(RecordFailureTest, AFileThatMayNotBeWrittenGetsTheHeldOpenMessage)
+{
+    if (::geteuid() != 0) {
+        QFile f(recordPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+        ASSERT_TRUE(f.setPermissions(QFile::ReadOwner));
+    } else {
+        // Root writes anywhere; a read-only kernel attribute refuses even root.
+        const char *refusing = "/sys/devices/system/cpu/online";
+        const int fd = ::open(refusing, O_WRONLY | O_APPEND);
+        if (fd >= 0 || errno != EACCES) {
+            if (fd >= 0)
+                ::close(fd);
+            GTEST_SKIP() << "no file here refuses to be written by root";
+        }
+        ASSERT_TRUE(QFile::link(QString::fromLatin1(refusing), recordPath()));
+    }
+    expectInterruptedOnce(QStringLiteral(" Suspected of being forced to open other programs"));
+}
+
+} // namespace
