@@ -6,47 +6,15 @@
 using namespace orbalis;
 using namespace orbalis::test;
 
-namespace {
-
-int slotIdError(const QString &text)
+TEST(SlotIdRule, BindsOnlyNumbersOfOneByte)
 {
-    try {
-        Slot_Id_From_Text(text);
-    } catch (const Error &e) {
-        return e.number();
-    }
-    return 0;
-}
-
-} // namespace
-
-TEST(SlotIdRule, TextsThatBindAController)
-{
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("001")), 1);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral(" 007 ")), 7);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("255")), 255);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("12.5")), 12);    // half to even
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("13.5")), 14);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("254.7x")), 255);
-}
-
-TEST(SlotIdRule, TextsThatBindNothing)
-{
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("---")), 0);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral(" --- ")), 0);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("abc")), 0);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("   ")), 0);
-    EXPECT_EQ(Slot_Id_From_Text(QString()), 0);
-    EXPECT_EQ(Slot_Id_From_Text(QStringLiteral("-0.4")), 0);
-}
-
-TEST(SlotIdRule, NumbersOutsideTheByteOverflow)
-{
-    EXPECT_EQ(slotIdError(QStringLiteral("256")), Overflow);
-    EXPECT_EQ(slotIdError(QStringLiteral("255.5")), Overflow);   // rounds to 256
-    EXPECT_EQ(slotIdError(QStringLiteral("-1")), Overflow);
-    EXPECT_EQ(slotIdError(QStringLiteral("1e10")), Overflow);
-    EXPECT_EQ(slotIdError(QStringLiteral("99999999999999999999")), Overflow);
+    const std::pair<const char *, int> ids[] = {
+        {"001", 1}, {" 007 ", 7}, {"255", 255}, {"12.5", 12}, {"13.5", 14}, {"254.7x", 255},
+        {"---", 0}, {" --- ", 0}, {"abc", 0}, {"   ", 0}, {"", 0}, {"-0.4", 0}};
+    for (const auto &[text, id] : ids)
+        EXPECT_EQ(Slot_Id_From_Text(QString::fromLatin1(text)), id) << text;
+    for (const char *text : {"256", "255.5", "-1", "1e10", "99999999999999999999"})
+        EXPECT_EQ(errorNumberOf([&] { Slot_Id_From_Text(QString::fromLatin1(text)); }), Overflow) << text;
 }
 
 TEST(LoadPanelTable, OneBadIdIsReportedAndTheOthersStillConvert)
@@ -72,7 +40,7 @@ TEST(LoadPanelTable, OneBadIdIsReportedAndTheOthersStillConvert)
     ErrorTrap trap(reporter, QStringLiteral("FM_Orbalis_Load"));
     Load_Panel_Table(model, tables, trap);
 
-    EXPECT_EQ(reportedCodes(reporter), (QList<int>{Overflow, Overflow, Overflow}));
+    ASSERT_EQ(reportedCodes(reporter), (QList<int>{Overflow, Overflow, Overflow}));
     EXPECT_TRUE(reporter.messages[0].startsWith(QStringLiteral("At FM_Orbalis_Load()")));
     EXPECT_TRUE(reporter.messages[0].contains(QStringLiteral("256")));
     const std::array<std::uint8_t, SlotCount> ids{7, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255};
@@ -87,36 +55,4 @@ TEST(LoadPanelTable, OneBadIdIsReportedAndTheOthersStillConvert)
         EXPECT_FALSE(tables.Mark_Flag[k]);
     }
     EXPECT_EQ(model.panel.IdText[3], "   ");
-}
-
-TEST(DefaultTexts, FillReplacesOnlyEmptyTextsOfEveryTable)
-{
-    SettingsModel model;
-    model.serial.Baud = QStringLiteral("9600");
-    model.panel.Reserved6[9] = QStringLiteral("x");
-    model.panel.NameText[1] = QStringLiteral(" ");
-    Fill_Default_Settings(model);
-    EXPECT_EQ(Record_Texts(model, 1), (QStringList{"COM1", "9600", "2", "8", "None"}));
-    EXPECT_EQ(model.panel.IdText[0], "---");
-    EXPECT_EQ(model.panel.NameText[0], "---");
-    EXPECT_EQ(model.panel.NameText[1], " ");
-    EXPECT_EQ(model.panel.Reserved4[15], "0");
-    EXPECT_EQ(model.panel.Reserved6[9], "x");
-    EXPECT_EQ(model.panel.Reserved6[8], "0");
-    EXPECT_EQ(model.panel.DecimalText[0], "48");
-}
-
-TEST(DefaultTexts, RecordTextsMapEachRecordToItsOwnTable)
-{
-    SettingsModel model;
-    Set_Record_Texts(model, 4, {QStringLiteral("a"), QStringLiteral("b")});
-    Set_Record_Texts(model, 6, {QStringLiteral("c")});
-    EXPECT_EQ(model.panel.Reserved4[0], "a");
-    EXPECT_EQ(model.panel.Reserved4[1], "b");
-    EXPECT_EQ(model.panel.Reserved6[0], "c");
-    EXPECT_TRUE(model.panel.Reserved5[0].isEmpty());
-    EXPECT_EQ(Record_Texts(model, 6).size(), 16);
-    EXPECT_EQ(Record_Texts(model, 6).front(), "c");
-    EXPECT_THROW(Record_Texts(model, 8), Error);
-    EXPECT_THROW(Record_Text_Count(0), Error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/error.h"
+#include "settings/settings_store.h"
 #include "support/fakes.h"
 
 #include <QByteArray>
@@ -8,7 +10,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QTemporaryDir>
-#include <initializer_list>
+#include <functional>
 
 namespace orbalis::test {
 
@@ -71,10 +73,31 @@ inline QList<int> reportedCodes(const FakeReporter &reporter)
     return codes;
 }
 
+// The number of the Error that f throws, 0 when it throws none.
+inline int errorNumberOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const Error &e) {
+        return e.number();
+    }
+    return 0;
+}
+
 // A temporary program folder with the settings file's path in it.
 struct SettingsFolder {
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("User Setting.ini")); }
+};
+
+// The startup sequence with a capturing trap.
+struct Startup {
+    FakeReporter reporter;
+    ErrorTrap trap{reporter, QStringLiteral("FM_Orbalis_Load")};
+    SettingsModel model;
+
+    explicit Startup(const QString &path) { Run_Settings_Startup(path, model, trap); }
+    QList<int> codes() const { return reportedCodes(reporter); }
 };
 
 } // namespace orbalis::test
