@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace orbalis::sim {
 
 bool Write_Initial_Settings(const QString &programDir, const std::vector<int> &ids)
@@ -18,11 +20,17 @@ bool Write_Initial_Settings(const QString &programDir, const std::vector<int> &i
         throw Error(PathFileAccess, programDir);
 
     SettingsModel model;
-    for (std::size_t slot = 0; slot < ids.size() && slot < std::size_t(SlotCount); ++slot) {
+    const std::size_t bound = std::min(ids.size(), std::size_t(SlotCount));
+    for (std::size_t slot = 0; slot < bound; ++slot) {
         model.panel.IdText[slot] = QStringLiteral("%1").arg(ids[slot], 3, 10, QLatin1Char('0'));
         model.panel.NameText[slot] = QStringLiteral("Oven %1").arg(slot + 1);
     }
     Fill_Default_Settings(model);
+    // All sixteen names share 96 bytes of their record: with many slots bound
+    // the blank has to go ("Oven10" rather than "Oven 10").
+    if (Record_Excess_Bytes(Record_Texts(model, 3)) > 0)
+        for (std::size_t slot = 0; slot < bound; ++slot)
+            model.panel.NameText[slot] = QStringLiteral("Oven%1").arg(slot + 1);
     Save_Settings_Records(path, {1, 2, 3, 4, 5, 6, 7}, model);
     return true;
 }
