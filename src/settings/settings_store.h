@@ -72,7 +72,9 @@ void Write_User_Setting(SettingsFile &file, int record, const SettingsModel &mod
 // Replaces every empty text by its default.
 void Fill_Default_Settings(SettingsModel &model);
 // SlotId and Slot_DP_Code from the texts; clears Record_Flag and Mark_Flag.
-// An ID outside 0..255 is reported through the trap (Overflow) and gives 0.
+// An ID outside 0..255 is reported through the trap (Overflow) and gives 0;
+// the other slots still convert. A decimal code beyond 32 bits is reported the
+// same way and gives 48.
 void Load_Panel_Table(const SettingsModel &model, SlotTables &tables, ErrorTrap &trap);
 // The SlotId rule for one text: 0 for "---" (trimmed) or no number; throws
 // Error Overflow when the rounded number lies outside 0..255.
