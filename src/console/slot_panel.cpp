@@ -93,7 +93,7 @@ void SlotPanel::Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x
         break;
     case SlotClick::OpenParameters:
         console_.Para_Slot = std::int16_t(slot);
-        emit parameterWindowRequested(slot);
+        Q_EMIT parameterWindowRequested(slot);
         break;
     case SlotClick::Nothing:
         break;

@@ -33,7 +33,7 @@ public:
     // Mouse press on slot k at (x, y) in slot units (60 by 70).
     void Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x, double y);
 
-signals:
+Q_SIGNALS:
     // The menu button of a bound slot was clicked; Para_Slot is already set.
     void parameterWindowRequested(int slot);
 
