@@ -14,6 +14,13 @@
 
 using namespace orbalis;
 
+// Fontconfig keeps a few bytes of its parsed configuration until exit; that is
+// the library's, not ours. Weak, so another test file may bring the same hook.
+extern "C" __attribute__((weak)) const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig\n";
+}
+
 namespace {
 
 using L = ImageLists;
@@ -158,26 +165,6 @@ TEST_F(SlotPaintingTest, EdgeValuesShowInBothRows)
         EXPECT_EQ(svRow(), c.cells) << "SV " << c.value;
         EXPECT_EQ(pvRow(), Row_Cell_Indexes(1, c.dp)) << "PV beside SV " << c.value;
     }
-}
-
-TEST_F(SlotPaintingTest, RowsUseTheirListColours)
-{
-    Show_Slot_Values(picture, lists, pvReply(8, 8, 0, 0), 47);
-    const QImage &img = picture.picture();
-    auto count = [&](int y, auto pred) {
-        const QRect r = picture.pixelRect(50, y, 10, 20);
-        int n = 0;
-        for (int py = r.top(); py <= r.bottom(); ++py)
-            for (int px = r.left(); px <= r.right(); ++px)
-                n += pred(img.pixelColor(px, py)) ? 1 : 0;
-        return n;
-    };
-    auto red = [](QColor c) { return c.red() > 200 && c.green() < 60; };
-    auto green = [](QColor c) { return c.red() < 60 && c.green() > 80 && c.green() < 140; };
-    EXPECT_GT(count(10, red), 100);
-    EXPECT_EQ(count(10, green), 0);
-    EXPECT_GT(count(30, green), 100);
-    EXPECT_EQ(count(30, red), 0);
 }
 
 // ---- bar, banner, lamps -----------------------------------------------------

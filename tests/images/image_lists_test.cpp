@@ -9,6 +9,13 @@
 
 using namespace orbalis;
 
+// Fontconfig keeps a few bytes of its parsed configuration until exit; that is
+// the library's, not ours. Weak, so another test file may bring the same hook.
+extern "C" __attribute__((weak)) const char *__lsan_default_suppressions()
+{
+    return "leak:libfontconfig\n";
+}
+
 namespace {
 
 const QColor Red(255, 0, 0), Green(0, 107, 83);
@@ -89,13 +96,6 @@ TEST_F(ImageListsTest, IndexesOutsideTheListThrowSubscriptOutOfRange)
     }
     EXPECT_THROW((void)lists.image(ImageLists::List(7), 1), Error);
     EXPECT_NO_THROW((void)lists.image(ImageLists::ImageList_60x60, 11));
-}
-
-TEST_F(ImageListsTest, EveryInstanceSharesTheOnceDrawnBitmaps)
-{
-    const ImageLists other;
-    EXPECT_EQ(other.image(ImageLists::ImageList_WkEr, 15).cacheKey(), wker(15).cacheKey());
-    EXPECT_EQ(other.image(ImageLists::ImageList_RPV, 8).cacheKey(), rpv(8).cacheKey());
 }
 
 TEST_F(ImageListsTest, SevenSegmentDigitsAreDistinctAndLitInTheListColour)
@@ -182,20 +182,6 @@ TEST_F(ImageListsTest, StateButtonsCarryDistinctLegends)
     auto yellow = [](QColor p) { return p.red() > 230 && p.green() > 230 && p.blue() < 60; };
     EXPECT_GT(countPixels(wker(15), yellow), 1500);
     EXPECT_LT(countPixels(wker(9), yellow), 50);
-}
-
-TEST_F(ImageListsTest, OutputBarsAreGreyAndRed)
-{
-    const QImage &grey = lists.image(ImageLists::ImageList_Outl, 1);
-    const QImage &red = lists.image(ImageLists::ImageList_Outl, 2);
-    const QColor g = grey.pixelColor(192, 40), r = red.pixelColor(192, 40);
-    EXPECT_EQ(g.red(), g.green());
-    EXPECT_GT(g.red(), 150);
-    EXPECT_GT(r.red(), 200);
-    EXPECT_LT(r.green(), 40);
-    // Bevelled: lighter top edge, darker bottom edge than the face.
-    EXPECT_GT(grey.pixelColor(192, 2).lightness(), g.lightness());
-    EXPECT_LT(grey.pixelColor(192, 77).lightness(), g.lightness());
 }
 
 TEST_F(ImageListsTest, GreyedIconsHaveNoColourAndTheirTwinsDo)
