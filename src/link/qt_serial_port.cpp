@@ -114,7 +114,7 @@ void QtSerialPort::Output(const QByteArray &bytes)
 {
     if (!port_.isOpen())
         throw Error(PortNotOpen);
-    port_.clearError();
+    // An error the event loop met since the last call is reported here too.
     const qint64 queued = port_.write(bytes);
     // Hand the bytes to the OS now rather than at the next turn of the event loop.
     if (queued == bytes.size())
@@ -128,7 +128,6 @@ QByteArray QtSerialPort::Input()
 {
     if (!port_.isOpen())
         throw Error(PortNotOpen);
-    port_.clearError();
     // Qt fills its buffer only from the event loop; pull what the OS holds.
     for (int round = 0; round < MaxPullRounds && port_.waitForReadyRead(0); ++round) {
     }

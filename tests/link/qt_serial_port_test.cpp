@@ -1,3 +1,5 @@
+#include "link/frames.h"
+#include "link/open_serial_port.h"
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
 
@@ -110,6 +112,25 @@ TEST_F(QtSerialPortTest, InputTakesWhatArrivedBeforeItInOneCall)
     // as a reply check does once per tick.
     pty.readFor(100);
     EXPECT_EQ(port.Input(), reply);
+}
+
+TEST_F(QtSerialPortTest, RequestFlushDropsWhatTheLineStillHolds)
+{
+    Open_Serial_Port(port, {QStringLiteral("COM3"), QStringLiteral("19200"), QStringLiteral("2"),
+                            QStringLiteral("8"), QStringLiteral("None")});
+    ASSERT_TRUE(port.PortOpen());
+    LineBuffers line;
+    // A late reply, still in the OS and not yet seen by Qt.
+    pty.write(With_Crc(Bytes({0x01, 0x03, 0x02, 0x12, 0x34})));
+    pty.readFor(50);
+    Send_Read_Request(port, line, 1, 4096, 30);
+    EXPECT_EQ(Master_Read(8), Bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
+
+    const QByteArray reply = With_Crc(Bytes({0x01, 0x04, 0x02, 0x00, 0x0D}));
+    pty.write(reply);
+    pty.readFor(50);
+    EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
+    EXPECT_EQ(line.Reply_Buffer, reply);
 }
 
 TEST_F(QtSerialPortTest, ClosingDropsPendingInput)
