@@ -128,14 +128,5 @@ TEST_F(ComPortResolverTest, OtherEntriesInThePortsFolderAreIgnored)
     EXPECT_TRUE(resolver.deviceFor(3).isEmpty());
 }
 
-TEST_F(ComPortResolverTest, WithoutPortsFolderOnlyListedDevicesCount)
-{
-    QTemporaryDir bare;
-    const ListedPort usb0 = Device(QStringLiteral("ttyUSB0"));
-    const ComPortResolver resolver(bare.path(), [usb0] { return QList<ListedPort>{usb0}; });
-    ASSERT_EQ(resolver.entries().size(), 1);
-    EXPECT_EQ(resolver.deviceFor(1), usb0.systemLocation);
-}
-
 } // namespace
 } // namespace orbalis
