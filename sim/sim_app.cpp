@@ -64,9 +64,10 @@ int Serve(const SimOptions &o)
     std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : Open_Log(o.logPath);
     LineEngine engine(bank, {o.turnaround, o.faults, o.seed}, log.get());
 
+    // Handlers first: a stop that comes while the link is made still removes it.
+    Install_Stop_Handlers();
     PseudoTerminal terminal;
     terminal.bindAs(o.programDir, o.com);
-    Install_Stop_Handlers();
     Say(stdout, QStringLiteral("orbalis-sim: COM%1 -> %2, controllers %3")
                     .arg(o.com)
                     .arg(terminal.slavePath(), Format_Id_List(o.ids)));
