@@ -5,7 +5,6 @@
 #include "app/status_panels.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <array>
 #include <memory>
 
@@ -75,7 +74,7 @@ private:
     std::array<QLabel *, 2> statusPanels_{};
     QMenu *fileMenu_ = nullptr;
     QMenu *optionMenu_ = nullptr;
-    QPointer<FM_TableSetting> tableSetting_;
+    FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
     bool inTick_ = false;
     bool unloaded_ = false;
 };

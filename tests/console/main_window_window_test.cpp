@@ -1,4 +1,6 @@
+#include "console/live_value_boxes.h"
 #include "console/main_window.h"
+#include "console/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
 #include "link/frames.h"
@@ -10,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -108,6 +111,7 @@ TEST_F(MainWindowTest, ClosedPortSettingOpensNothingAndDoesNotPoll)
 
 TEST_F(MainWindowTest, MissingDeviceIsReportedInTheStatusBarAndRetriedByPolling)
 {
+    writeSettings({"COM1", "19200", "2", "8", "None"}, {{0, "001"}});
     port.refuseOpen = true;
     window->Form_Load();
     EXPECT_FALSE(port.PortOpen());
@@ -115,12 +119,14 @@ TEST_F(MainWindowTest, MissingDeviceIsReportedInTheStatusBarAndRetriedByPolling)
     EXPECT_TRUE(window->Timer_Read().isEnabled());
     EXPECT_TRUE(reporter.messages.isEmpty());
 
-    // Two ticks later the polling cycle has tried the port again.
+    // The send is dropped; the next tick's reply read finds the port closed
+    // and opens it again.
     port.refuseOpen = false;
     window->polling().Timer_Read_Timer();
-    window->polling().Timer_Read_Timer();
+    EXPECT_FALSE(port.PortOpen());
     window->polling().Timer_Read_Timer();
     EXPECT_TRUE(port.PortOpen());
+    EXPECT_EQ(panel(2), "Serial port error ! ;error number = 8018");
 }
 
 TEST_F(MainWindowTest, UnwritableSettingsFileIsReportedAndStartGoesOn)

@@ -1,1 +1,0 @@
-// Placeholder until the subsystem has sources; delete when adding real files.
