@@ -110,13 +110,15 @@ void PollingCycle::Timer_Read_Timer() noexcept
         }}))
         return;
     // A reply check that failed for a reason other than the port judged
-    // nothing: there is no outcome to show, polling goes on.
-    if (judged) {
-        const bool goOn = state == LiveAwaitState ? judgeLiveReply(outcome)
-                                                  : judgeParameterReply(state, outcome);
-        if (!goOn)
-            return;
-    }
+    // nothing, and a state no one should set has nothing to show: either
+    // way polling goes on.
+    bool goOn = true;
+    if (judged && state == LiveAwaitState)
+        goOn = judgeLiveReply(outcome);
+    else if (judged && (state == SingleAwaitState || state == AllAwaitState))
+        goOn = judgeParameterReply(state, outcome);
+    if (!goOn)
+        return;
     run({[this] { advancePollSlot(); }, [this] { selectAndSend(); }});
 }
 

@@ -23,7 +23,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 using namespace orbalis;
@@ -252,15 +251,17 @@ TEST_F(PollingTest, AReplyThatComesLateIsNeverDecoded)
     EXPECT_TRUE(log.empty());
 }
 
-TEST_F(PollingTest, BytesWaitingBeforeARequestAreFlushedByIt)
+TEST_F(PollingTest, AStateNoOneSetsIsTreatedAsAReplyWithNothingToShow)
 {
     bind(2, 5);
-    port.received = liveReply(5);   // an answer to nothing this cycle asked
+    bind(7, 9);
+    console.Read_State = 9;
+    port.received = liveReply(5);
     tick();
-    EXPECT_EQ(port.outputs.size(), 1);
-    tick();
-    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... No Answer !"));
+    EXPECT_TRUE(status.panels.isEmpty());
     EXPECT_TRUE(log.empty());
+    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(port.outputs.last(), liveRequest(5));
 }
 
 // --- Parameter reads -------------------------------------------------------
@@ -355,10 +356,8 @@ TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
     EXPECT_EQ(window.sink.writes, 0);
     EXPECT_EQ(console.Read_State, 3);
     EXPECT_TRUE(status.panels.isEmpty());
-}
 
-TEST_F(ParameterReadTest, AWindowSlotWithoutControllerIsAskedAtIdZero)
-{
+    // A window slot without a controller is asked at ID 0 and stays silent.
     bind(2, 0);
     console.Read_State = 2;
     tick();
@@ -514,26 +513,6 @@ TEST_F(PollingTest, ADecoderErrorIsShownAndPollingGoesOnWithTheNextSlot)
     EXPECT_EQ(console.Poll_Slot, 7);
     EXPECT_EQ(console.Read_State, 3);
     EXPECT_EQ(port.outputs.last(), liveRequest(9));
-}
-
-TEST_F(PollingTest, ExceptionsOtherThanTheSystemsOwnAreTrappedToo)
-{
-    class ThrowingPainter : public PainterSpy {
-    public:
-        using PainterSpy::PainterSpy;
-        void Show_Slot_Values(int, const QByteArray &, std::int32_t) override
-        {
-            throw std::runtime_error("boom");
-        }
-    } throwing{log};
-    PollingCycle other(console, status, store, throwing);
-    bind(1, 4);
-    other.Timer_Read_Timer();
-    port.received = liveReply(4);
-    EXPECT_NO_THROW(other.Timer_Read_Timer());
-    EXPECT_TRUE(status.text(2).startsWith(QStringLiteral("at Timer_Read_Timer() ;Wrong code: 75 ;")));
-    EXPECT_EQ(console.Read_State, 3);
-    EXPECT_EQ(port.outputs.size(), 2);
 }
 
 // --- A real line that goes away and comes back --------------------------------

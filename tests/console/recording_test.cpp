@@ -148,20 +148,6 @@ TEST_F(RecordingTest, TheFirstLineOfTheDayCreatesTheFileWithItsHeader)
     EXPECT_TRUE(console.slots.Record_Flag[2]);
 }
 
-TEST_F(RecordingTest, TheRecordedColumnsAreTheTwentySevenValueBoxes)
-{
-    const auto &a = LiveValueRecorder::Recorded_Addresses();
-    EXPECT_EQ(a[3], 4099);
-    EXPECT_EQ(a[4], 4101);
-    EXPECT_EQ(a[5], 4103);
-    EXPECT_EQ(a[6], 4105);
-    EXPECT_EQ(a[7], 4106);
-    EXPECT_EQ(a[26], 4125);
-    EXPECT_EQ(LiveValueRecorder::Record_Header().split(QLatin1Char(',')).size(), 28);
-    EXPECT_EQ(LiveValueRecorder::Record_File_Name(QDate(2031, 12, 9), 255), QStringLiteral("311209 255.Csv"));
-    EXPECT_EQ(LiveValueRecorder::Record_Line(QTime(7, 0, 5), boxes).left(9), QStringLiteral("07:00:05,"));
-}
-
 TEST_F(RecordingTest, WithoutTheFlagTheBoxesAreFilledButNothingIsWritten)
 {
     console.slots.Record_Flag[2] = false;
