@@ -31,10 +31,12 @@ TEST(PanelLayout, NeighbouringSlotsNeverOverlapAtOddSizes)
             for (int k = 0; k < 16; ++k) {
                 const QRect r = Slot_Rect(k, QSize(w, h));
                 EXPECT_GE(r.width(), 0);
-                if (k % 4 < 3)
+                if (k % 4 < 3) {
                     EXPECT_LE(r.right(), Slot_Rect(k + 1, QSize(w, h)).left()) << w << "x" << h;
-                if (k < 12)
+                }
+                if (k < 12) {
                     EXPECT_LE(r.bottom(), Slot_Rect(k + 4, QSize(w, h)).top());
+                }
                 EXPECT_LE(r.right(), w - 1);
                 EXPECT_LE(r.bottom(), h - 1);
             }
