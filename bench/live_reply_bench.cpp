@@ -1,8 +1,5 @@
 // One valid live-value reply as the polling tick handles it: decode into the
 // value boxes, append a record line, paint the slot.
-#ifndef QT_NO_KEYWORDS
-#define QT_NO_KEYWORDS
-#endif
 
 #include "console/live_value_recorder.h"
 #include "console/slot_painter.h"

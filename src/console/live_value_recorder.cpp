@@ -1,8 +1,3 @@
-// Console::slots collides with Qt's "slots" keyword macro.
-#ifndef QT_NO_KEYWORDS
-#define QT_NO_KEYWORDS
-#endif
-
 #include "live_value_recorder.h"
 
 #include "slot_painter.h"

@@ -1,8 +1,3 @@
-// Console::slots collides with Qt's "slots" keyword macro.
-#ifndef QT_NO_KEYWORDS
-#define QT_NO_KEYWORDS
-#endif
-
 #include "console/live_value_store.h"
 #include "console/polling_cycle.h"
 #include "console/slot_painter.h"
