@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Measures the console polling 16 simulated controllers.
+
+Copies the console into a temporary program folder, binds its 16 slots to
+controllers 1 to 16, starts orbalis-sim there with a traffic log and the
+console (offscreen), then reports over the measured span:
+  - CPU use of the console in % of one core,
+  - its largest resident memory,
+  - the mean interval between consecutive requests on the line.
+
+Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200]
+"""
+import argparse
+import datetime
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+
+def record(texts):
+    data = b"".join(struct.pack("<H", len(t)) + t for t in texts)
+    assert len(data) <= 128
+    return data + b"\0" * (128 - len(data))
+
+
+def settings_file(path, baud):
+    recs = [record([b"COM1", baud.encode(), b"2", b"8", b"None"]),
+            record([b"%03d" % (k + 1) for k in range(16)]),
+            record([b"U%d" % (k + 1) for k in range(16)])]
+    recs += [record([b"0"] * 16)] * 3
+    recs.append(record([b"48"] * 16))
+    with open(path, "wb") as f:
+        f.write(b"".join(recs))
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    ticks = os.sysconf("SC_CLK_TCK")
+    return (int(fields[11]) + int(fields[12])) / ticks
+
+
+def rss_mb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024.0
+    return 0.0
+
+
+def request_times(log_path, start, end):
+    times = []
+    with open(log_path) as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) < 2 or parts[1] != "<-":
+                continue
+            t = datetime.datetime.fromisoformat(parts[0]).timestamp()
+            if start <= t <= end:
+                times.append(t)
+    return times
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default="build")
+    ap.add_argument("--seconds", type=float, default=60)
+    ap.add_argument("--baud", default="19200")
+    ap.add_argument("--warmup", type=float, default=5)
+    args = ap.parse_args()
+
+    bin_dir = os.path.join(args.build, "bin")
+    work = tempfile.mkdtemp(prefix="orbalis-bench-")
+    try:
+        console = shutil.copy(os.path.join(bin_dir, "orbalis"), work)
+        settings_file(os.path.join(work, "User Setting.ini"), args.baud)
+        log = os.path.join(work, "traffic.log")
+        sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
+                                "--com", "1", "--ids", "1-16", "--log", log],
+                               stdout=subprocess.PIPE, text=True)
+        sim.stdout.readline()   # the simulator says when its port is bound
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        proc = subprocess.Popen([console], env=env, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        time.sleep(args.warmup)
+        t0, c0 = time.time(), cpu_seconds(proc.pid)
+        peak = 0.0
+        while time.time() - t0 < args.seconds:
+            time.sleep(1)
+            peak = max(peak, rss_mb(proc.pid))
+        t1, c1 = time.time(), cpu_seconds(proc.pid)
+        proc.send_signal(signal.SIGTERM)
+        proc.wait(timeout=10)
+        sim.send_signal(signal.SIGTERM)
+        sim.wait(timeout=10)
+
+        times = request_times(log, t0, t1)
+        gaps = [b - a for a, b in zip(times, times[1:])]
+        print(f"span                 {t1 - t0:.1f} s at {args.baud} baud, 16 controllers")
+        print(f"console CPU          {100.0 * (c1 - c0) / (t1 - t0):.2f} % of one core")
+        print(f"console peak RSS     {peak:.1f} MB")
+        if gaps:
+            mean = sum(gaps) / len(gaps)
+            print(f"requests             {len(times)}")
+            print(f"mean poll interval   {1000 * mean:.2f} ms "
+                  f"(min {1000 * min(gaps):.1f}, max {1000 * max(gaps):.1f})")
+        else:
+            print("no requests were logged", file=sys.stderr)
+            return 1
+        return 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
