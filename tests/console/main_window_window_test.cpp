@@ -8,6 +8,7 @@
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/replies.h"
 
 #include <QDir>
 #include <QFile>
@@ -211,10 +212,10 @@ TEST_F(MainWindowTest, PollsBoundSlotAndShowsTheReplyInTheStatusBar)
     // Controller 5 answers every live-value read with 30 registers.
     port.onOutput = [&](const QByteArray &request) {
         if (request.size() == 8 && quint8(request[0]) == 5 && request[1] == 4) {
-            QByteArray reply("\x05\x04\x3c", 3);
+            std::vector<std::uint16_t> registers(30);
             for (int i = 0; i < 30; ++i)
-                reply.append(char(0)).append(char(i));
-            port.received = With_Crc(reply);
+                registers[size_t(i)] = std::uint16_t(i);
+            port.received = test::Read_Reply(5, 4, registers);
         }
     };
     window->Form_Load();

@@ -8,9 +8,11 @@
 #include "link/open_serial_port.h"
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
+#include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/replies.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,10 +45,10 @@ QByteArray liveRequest(int id) { return readRequest(id, 4096, 30); }
 // A read reply of `count` registers, register k holding first + k.
 QByteArray readReply(int id, int function, int count, int first = 0)
 {
-    QByteArray r = bytes({id, function, 2 * count});
+    std::vector<std::uint16_t> registers;
     for (int k = 0; k < count; ++k)
-        r.append(bytes({((first + k) >> 8) & 0xFF, (first + k) & 0xFF}));
-    return With_Crc(r);
+        registers.push_back(std::uint16_t(first + k));
+    return test::Read_Reply(id, function, registers);
 }
 
 QByteArray liveReply(int id) { return readReply(id, 4, 30, 100); }
@@ -96,14 +98,7 @@ private:
     std::vector<Call> &log_;
 };
 
-class FakeParameterWindow : public ParameterView {
-public:
-    ParameterSink &controls() override { return sink; }
-    ParameterSource &source() override { return sink; }
-    StatusPanels &status() override { return panels; }
-    test::RecordingSink sink;
-    test::FakeStatus panels;
-};
+using test::FakeParameterWindow;
 
 class PollingTest : public ::testing::Test {
 protected:

@@ -4,7 +4,9 @@
 
 #include "app/error.h"
 #include "link/frames.h"
+#include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
+#include "support/replies.h"
 #include "support/fakes.h"
 
 #include <QDir>
@@ -29,11 +31,7 @@ const QString Header = QStringLiteral(
 // A live-value reply of controller `id`: 30 registers from 4096.
 QByteArray liveReply(int id, const std::array<std::uint16_t, 30> &registers)
 {
-    QByteArray r;
-    r.append(char(id)).append(char(4)).append(char(60));
-    for (std::uint16_t v : registers)
-        r.append(char(v >> 8)).append(char(v & 0xFF));
-    return With_Crc(r);
+    return test::Read_Reply(id, 4, registers);
 }
 
 std::array<std::uint16_t, 30> sampleRegisters()
@@ -65,14 +63,7 @@ public:
     std::vector<std::pair<int, bool>> pens;
 };
 
-class FakeParameterWindow : public ParameterView {
-public:
-    ParameterSink &controls() override { return sink; }
-    ParameterSource &source() override { return sink; }
-    StatusPanels &status() override { return panels; }
-    test::RecordingSink sink;
-    test::FakeStatus panels;
-};
+using test::FakeParameterWindow;
 
 class RecordingTest : public ::testing::Test {
 protected:
