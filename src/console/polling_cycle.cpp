@@ -117,12 +117,35 @@ void PollingCycle::Timer_Read_Timer() noexcept
     run({[this] { advancePollSlot(); }, [this] { selectAndSend(); }});
 }
 
+bool PollingCycle::Foreign_Live_Reply(const QByteArray &reply, std::uint8_t id)
+{
+    if (reply.size() < 2 || std::uint8_t(reply[0]) != id)
+        return true;
+    const auto function = std::uint8_t(reply[1]);
+    if (function == 0x84)
+        return false;
+    const int liveReplySize = 5 + 2 * InputRegisterCount;
+    return function != 4 || reply.size() != liveReplySize
+        || std::uint8_t(reply[2]) != 2 * InputRegisterCount;
+}
+
 bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
 {
     const int slot = console_.Poll_Slot;
-    const bool valid = outcome == ReplyOutcome::Valid;
-    return run({[&] { mainStatus_.setText(1, Slot_Text(slot, idOf(slot))); },
-                [&] { mainStatus_.setText(2, QStringLiteral("Read PV ... ") + outcomeText(outcome)); },
+    bool valid = false;
+    return run({[&] {
+                    const std::uint8_t id = idOf(slot);
+                    mainStatus_.setText(1, Slot_Text(slot, id));
+                    // A late reply can pass its CRC check in a later exchange;
+                    // taking it as this slot's values would paint and record
+                    // another controller's data.
+                    const bool foreign = outcome == ReplyOutcome::Valid
+                        && Foreign_Live_Reply(line().Reply_Buffer, id);
+                    valid = outcome == ReplyOutcome::Valid && !foreign;
+                    mainStatus_.setText(2, QStringLiteral("Read PV ... ")
+                                               + (foreign ? QStringLiteral("Wrong Reply !")
+                                                          : outcomeText(outcome)));
+                },
                 [&] {
                     if (valid)
                         store_.Store_Live_Values();

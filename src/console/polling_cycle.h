@@ -36,6 +36,12 @@ public:
     static QString Port_Error_Text(int number);
     static QString Trap_Text(const Error &e);
 
+    // A reply with a good CRC that cannot be the answer to the live-value read
+    // of controller `id`: another controller's, or another request's (a late
+    // reply whose own exchange is over). Such a reply is never decoded. An
+    // exception reply of the controller itself is its answer.
+    static bool Foreign_Live_Reply(const QByteArray &reply, std::uint8_t id);
+
 private:
     enum class Trap { Continue, EndTick };
 

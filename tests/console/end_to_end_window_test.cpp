@@ -364,9 +364,9 @@ protected:
         return out;
     }
 
-    // The good replies that were on the line while the console waited for a
-    // reply of this controller: from its request to the next request. A reply
-    // sent just before the request may still arrive after its flush.
+    // The good replies of this controller that were on the line while the
+    // console waited for its reply: from its request to the next request. A
+    // reply sent just before the request may still arrive after its flush.
     QList<LoggedFrame> goodRepliesDuringExchangesWith(int id) const
     {
         constexpr qint64 FlushRaceMs = 20;
@@ -386,7 +386,7 @@ protected:
                 ++next;
             const bool justBefore = next < frames.size() && Id_Of(frames[next].bytes) == id
                 && f.at.msecsTo(frames[next].at) <= FlushRaceMs;
-            if (current == id || justBefore)
+            if (Id_Of(f.bytes) == id && (current == id || justBefore))
                 out << f;
         }
         return out;
@@ -586,7 +586,7 @@ TEST_F(EndToEndWindowTest, FaultyLineNeverFeedsABadReplyIntoTheRecordAndPollingG
                                    QStringLiteral("--bad-crc-rate"), QStringLiteral("0.2"),
                                    QStringLiteral("--garbage-rate"), QStringLiteral("0.1"),
                                    QStringLiteral("--late-rate"), QStringLiteral("0.1"),
-                                   QStringLiteral("--seed"), QStringLiteral("7")}));
+                                   QStringLiteral("--seed"), QStringLiteral("1")}));
     for (int slot : BoundSlots)
         console.slots.Record_Flag[size_t(slot)] = true;
 
@@ -605,10 +605,10 @@ TEST_F(EndToEndWindowTest, FaultyLineNeverFeedsABadReplyIntoTheRecordAndPollingG
     ASSERT_NO_FATAL_FAILURE(expectRequestsRotateOverBoundSlots(Requests));
     EXPECT_TRUE(seenEnding(QStringLiteral("|Read PV ... Check CRC Ok !")));
 
-    // Whatever the console recorded is a reply that went over the line whole,
-    // with a good CRC, while the slot's exchange was on. (The reply check goes
-    // by the CRC alone: a late reply of another controller that arrives alone
-    // in an exchange whose own reply was lost passes it.)
+    // Whatever the console recorded is a reply of the slot's own controller
+    // that went over the line whole, with a good CRC, while the slot's
+    // exchange was on: a late reply of another controller that arrives alone
+    // in an exchange whose own reply was lost is refused.
     int recorded = 0;
     for (size_t i = 0; i < BoundSlots.size(); ++i) {
         const int id = Controller_Of(int(i));

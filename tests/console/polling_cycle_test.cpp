@@ -241,6 +241,33 @@ TEST_F(PollingTest, AReplyThatComesLateIsNeverDecoded)
     EXPECT_TRUE(log.empty());
 }
 
+TEST_F(PollingTest, AGoodReplyOfAnotherExchangeIsNeverTakenForThisSlot)
+{
+    bind(2, 5);
+    bind(7, 9);
+    tick();   // asks controller 5
+    // Controller 5 stays silent; controller 9's late reply to an earlier
+    // request passes its CRC check in this exchange.
+    port.received = liveReply(9);
+    tick();
+    EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
+    EXPECT_EQ(port.outputs.last(), liveRequest(9));   // the rotation goes on
+    // The right controller, but a reply to another request (a late read-all).
+    port.received = readReply(9, 3, 109);
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
+    port.received = readReply(5, 4, 29, 100);   // one register short
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
+    EXPECT_TRUE(log.empty());
+    // Its own good reply is taken again.
+    port.received = liveReply(9);
+    tick();
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
+    EXPECT_EQ(paints(), 1);
+}
+
 TEST_F(PollingTest, AStateNoOneSetsIsTreatedAsAReplyWithNothingToShow)
 {
     bind(2, 5);
