@@ -3,6 +3,7 @@
 #include "../app/error.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cerrno>
@@ -92,6 +93,16 @@ QByteArray PseudoTerminal::readFor(int timeoutMs)
     if (::poll(&p, 1, timeoutMs) > 0 && (p.revents & POLLIN))
         return readAvailable();
     return {};
+}
+
+QByteArray PseudoTerminal::readAtLeast(qsizetype count, int timeoutMs)
+{
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < count && clock.elapsed() < timeoutMs)
+        got += readFor(50);
+    return got;
 }
 
 int PseudoTerminal::lineBaud() const

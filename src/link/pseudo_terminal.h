@@ -29,6 +29,8 @@ public:
     QByteArray readAvailable();
     // Waits up to timeoutMs for at least one byte; returns what arrived.
     QByteArray readFor(int timeoutMs);
+    // Reads until `count` bytes arrived or `timeoutMs` passed; returns what came.
+    QByteArray readAtLeast(qsizetype count, int timeoutMs);
 
     // Baud rate the console has set on the line (the slave's termios speed).
     int lineBaud() const;

@@ -40,12 +40,7 @@ ModbusPtr Connect_Rtu(const PseudoTerminal &pty, int slaveId)
 
 QByteArray Master_Read(PseudoTerminal &pty, qsizetype count)
 {
-    QByteArray got;
-    QElapsedTimer clock;
-    clock.start();
-    while (got.size() < count && clock.elapsed() < 2000)
-        got += pty.readFor(50);
-    return got;
+    return pty.readAtLeast(count, 2000);
 }
 
 // What the console sends for a request, taken from the port it writes to.

@@ -52,15 +52,7 @@ protected:
         return got;
     }
 
-    QByteArray Master_Read(qsizetype count)
-    {
-        QByteArray got;
-        QElapsedTimer clock;
-        clock.start();
-        while (got.size() < count && clock.elapsed() < 2000)
-            got += pty.readFor(50);
-        return got;
-    }
+    QByteArray Master_Read(qsizetype count) { return pty.readAtLeast(count, 2000); }
 
     QTemporaryDir programDir;
     PseudoTerminal pty;
