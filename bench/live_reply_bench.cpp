@@ -2,7 +2,7 @@
 // value boxes, append a record line, paint the slot.
 
 #include "console/live_value_recorder.h"
-#include "console/slot_painter.h"
+#include "state/slot_painter.h"
 #include "console/slot_painting.h"
 #include "console/slot_picture.h"
 #include "images/image_lists.h"

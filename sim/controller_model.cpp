@@ -3,7 +3,7 @@
 #include "controller_defaults.h"
 #include "controller_registers.h"
 
-#include "app/leading_number.h"
+#include "base/leading_number.h"
 #include "model/register_map.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "settings_seed.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "settings/settings_store.h"
 
 #include <QDir>

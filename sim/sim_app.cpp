@@ -7,7 +7,7 @@
 #include "settings_seed.h"
 #include "traffic_log.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "link/pseudo_terminal.h"
 
 #include <QDir>

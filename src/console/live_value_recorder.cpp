@@ -1,11 +1,11 @@
 #include "live_value_recorder.h"
 
-#include "slot_painter.h"
+#include "state/slot_painter.h"
 
-#include "app/error.h"
-#include "app/reporter.h"
+#include "base/error.h"
+#include "base/reporter.h"
 #include "model/display.h"
-#include "model/parameter_sink.h"
+#include "model/live_value_table.h"
 #include "settings/cp950.h"
 
 #include <cerrno>
@@ -42,24 +42,12 @@ void writeAll(int fd, const QByteArray &bytes)
 
 } // namespace
 
-LiveValueRecorder::LiveValueRecorder(Console &console, ParameterSink &liveBoxes,
-                                     ParameterSource &liveBoxTexts, SlotPainter &painter,
+LiveValueRecorder::LiveValueRecorder(Console &console, ParameterSink &liveValues,
+                                     ParameterSource &liveTexts, SlotPainter &painter,
                                      Reporter &reporter)
-    : console_(console), liveBoxes_(liveBoxes), liveBoxTexts_(liveBoxTexts), painter_(painter),
+    : console_(console), liveValues_(liveValues), liveTexts_(liveTexts), painter_(painter),
       reporter_(reporter)
 {
-}
-
-const std::array<int, 27> &LiveValueRecorder::Recorded_Addresses()
-{
-    // Time32 values are shown under the address of their high half only.
-    static const std::array<int, 27> addresses = [] {
-        std::array<int, 27> a{4096, 4097, 4098, 4099, 4101, 4103, 4105};
-        for (int i = 7; i < 27; ++i)
-            a[std::size_t(i)] = 4106 + (i - 7);
-        return a;
-    }();
-    return addresses;
 }
 
 QString LiveValueRecorder::Record_Header()
@@ -77,7 +65,7 @@ QString LiveValueRecorder::Record_File_Name(const QDate &date, int controllerId)
 QString LiveValueRecorder::Record_Line(const QTime &time, const ParameterSource &texts)
 {
     QString line = time.toString(QStringLiteral("hh:mm:ss"));
-    for (int address : Recorded_Addresses())
+    for (int address : liveValueAddresses())
         line += QLatin1Char(',') + texts.text(address);
     return line;
 }
@@ -116,18 +104,14 @@ void LiveValueRecorder::Store_Live_Values() noexcept
         return;
     QString path;
     try {
-        const QDateTime now = console_.clock ? console_.clock->now() : QDateTime::currentDateTime();
+        const QDateTime now = console_.clock->now();
         const int id = console_.slots.SlotId[std::size_t(slot)];
         path = console_.programDir + QLatin1Char('/') + Record_File_Name(now.date(), id);
         const QByteArray crlf("\r\n");
         Append_Record(path, Encode_Cp950(Record_Header()) + crlf,
-                      Encode_Cp950(Record_Line(now.time(), liveBoxTexts_)) + crlf);
-    } catch (const Error &e) {
-        interruptRecording(slot, path, e);
-    } catch (const std::bad_alloc &) {
-        interruptRecording(slot, path, Error(OutOfMemory));
+                      Encode_Cp950(Record_Line(now.time(), liveTexts_)) + crlf);
     } catch (...) {
-        interruptRecording(slot, path, Error(PathFileAccess));
+        interruptRecording(slot, path, currentExceptionAsError());
     }
 }
 
@@ -140,7 +124,7 @@ bool LiveValueRecorder::decode() noexcept
         DisplayTargets targets;
         targets.parameterWindow =
             console_.parameterWindow ? &console_.parameterWindow->controls() : nullptr;
-        targets.liveBoxes = &liveBoxes_;
+        targets.liveValues = &liveValues_;
         targets.Poll_Slot = slot;
         targets.Para_Slot = console_.Para_Slot;
         Show_Live_Values(console_.line.Reply_Buffer, console_.slots.Slot_DP_Code[std::size_t(slot)],

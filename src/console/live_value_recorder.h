@@ -2,12 +2,11 @@
 
 #include "live_value_store.h"
 
-#include "app/console.h"
+#include "state/console.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <array>
 
 namespace orbalis {
 
@@ -23,13 +22,13 @@ class SlotPainter;
 // day and the slot's controller in the program folder.
 class LiveValueRecorder : public LiveValueStore {
 public:
-    LiveValueRecorder(Console &console, ParameterSink &liveBoxes, ParameterSource &liveBoxTexts,
+    // The live values are written to `liveValues` and read back from `liveTexts`
+    // (the main window passes its LiveValueTable as both).
+    LiveValueRecorder(Console &console, ParameterSink &liveValues, ParameterSource &liveTexts,
                       SlotPainter &painter, Reporter &reporter);
 
     void Store_Live_Values() noexcept override;
 
-    // The addresses whose box texts make the 27 value columns, in column order.
-    static const std::array<int, 27> &Recorded_Addresses();
     static QString Record_Header();
     // "240303 5.Csv"
     static QString Record_File_Name(const QDate &date, int controllerId);
@@ -45,8 +44,8 @@ private:
     void interruptRecording(int slot, const QString &path, const Error &cause) noexcept;
 
     Console &console_;
-    ParameterSink &liveBoxes_;
-    ParameterSource &liveBoxTexts_;
+    ParameterSink &liveValues_;
+    ParameterSource &liveTexts_;
     SlotPainter &painter_;
     Reporter &reporter_;
 };

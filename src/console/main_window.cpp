@@ -1,14 +1,14 @@
 #include "main_window.h"
 
-#include "live_value_boxes.h"
 #include "live_value_recorder.h"
 #include "polling_cycle.h"
 #include "slot_panel.h"
 
-#include "app/error_trap.h"
-#include "app/twips.h"
+#include "base/error_trap.h"
+#include "base/twips.h"
 #include "images/image_lists.h"
-#include "link/open_serial_port.h"
+#include "model/live_value_table.h"
+#include "state/open_serial_port.h"
 #include "panelsetup/table_setting_window.h"
 #include "settings/settings_store.h"
 
@@ -28,7 +28,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
       reporter_(reporter),
       images_(std::make_unique<ImageLists>()),
       timerRead_(std::make_unique<QtCycleTimer>(100)),
-      timerWrite_(std::make_unique<QtCycleTimer>(100))
+      timerWrite_(std::make_unique<QtCycleTimer>(100)),
+      liveValues_(std::make_unique<LiveValueTable>())
 {
     setWindowTitle(QStringLiteral("Orbalis"));
     setFont(QFont(QStringLiteral("DotumChe"), 10));
@@ -45,7 +46,6 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     panel_ = new SlotPanel(console_, *images_, central);
     panel_->setFont(QFont(QStringLiteral("新細明體"), 9));
     layout->addWidget(panel_);
-    liveBoxes_ = new LiveValueBoxes(central);   // hidden: the recording reads it back
     setCentralWidget(central);
 
     for (auto &label : statusPanels_)
@@ -55,9 +55,10 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     statusBar()->addWidget(statusPanels_[1], 1);
     statusBar()->setSizeGripEnabled(true);
 
-    recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveBoxes_, *liveBoxes_, *panel_,
+    recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveValues_, *liveValues_, *panel_,
                                                     reporter_);
-    polling_ = std::make_unique<PollingCycle>(console_, StatusBar1(), *recorder_, *panel_);
+    polling_ = std::make_unique<PollingCycle>(console_, port_, *timerRead_, StatusBar1(), *recorder_,
+                                              *panel_);
     timerRead_->onTick([this] { Timer_Read_Timer(); });
 
     // Design size of the client area: 8205 by 6570 twips.
@@ -118,13 +119,13 @@ void FM_Orbalis::Form_Load()
     trap.step([&] {
         if (port_.PortOpen()) {
             setText(2, QString());
-            console_.Read_State = 0;
+            console_.Read_State = ReadState::Select;
             timerRead_->setEnabled(true);
         } else if (console_.settings.serial.Port == QLatin1String("CLOSE")) {
             setText(2, QStringLiteral("Serial port is close !"));
         } else {
             setText(2, QStringLiteral("Serial port is not open !"));
-            console_.Read_State = 0;
+            console_.Read_State = ReadState::Select;
             timerRead_->setEnabled(true);
         }
     });

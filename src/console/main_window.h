@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/console.h"
-#include "app/reporter.h"
-#include "app/status_panels.h"
+#include "state/console.h"
+#include "base/reporter.h"
+#include "base/status_panels.h"
 
 #include <QMainWindow>
 #include <array>
@@ -15,7 +15,7 @@ class QMenu;
 namespace orbalis {
 
 class ImageLists;
-class LiveValueBoxes;
+class LiveValueTable;
 class LiveValueRecorder;
 class PollingCycle;
 class SlotPanel;
@@ -41,7 +41,8 @@ public:
 
     StatusPanels &StatusBar1() { return *this; }
     SlotPanel &Pic_All() const { return *panel_; }
-    LiveValueBoxes &Frame1() const { return *liveBoxes_; }
+    // What the live pass wrote last; the record lines read it back.
+    LiveValueTable &liveValues() const { return *liveValues_; }
     PollingCycle &polling() const { return *polling_; }
     CycleTimer &Timer_Read() const { return *timerRead_; }
     CycleTimer &Timer_Write() const { return *timerWrite_; }
@@ -68,7 +69,7 @@ private:
     std::unique_ptr<QtCycleTimer> timerRead_;
     std::unique_ptr<QtCycleTimer> timerWrite_;
     SlotPanel *panel_ = nullptr;
-    LiveValueBoxes *liveBoxes_ = nullptr;
+    std::unique_ptr<LiveValueTable> liveValues_;
     std::unique_ptr<LiveValueRecorder> recorder_;
     std::unique_ptr<PollingCycle> polling_;
     std::array<QLabel *, 2> statusPanels_{};

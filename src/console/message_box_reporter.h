@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/reporter.h"
+#include "base/reporter.h"
 
 class QWidget;
 

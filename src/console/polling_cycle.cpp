@@ -1,14 +1,13 @@
 #include "polling_cycle.h"
 
 #include "live_value_store.h"
-#include "slot_painter.h"
+#include "state/slot_painter.h"
 
-#include "app/error.h"
-#include "link/open_serial_port.h"
+#include "base/error.h"
+#include "state/open_serial_port.h"
 #include "model/display.h"
 #include "model/register_map.h"
 
-#include <new>
 
 namespace orbalis {
 
@@ -18,13 +17,6 @@ namespace {
 constexpr int LiveWait[4] = {800, 400, 200, 100};
 constexpr int SingleParameterWait[4] = {400, 200, 100, 50};
 constexpr int AllParametersWait[4] = {3200, 1600, 800, 400};
-
-constexpr std::uint8_t SelectState = 0;
-constexpr std::uint8_t SingleParameterState = 1;
-constexpr std::uint8_t AllParametersState = 2;
-constexpr std::uint8_t LiveAwaitState = 3;
-constexpr std::uint8_t SingleAwaitState = 4;
-constexpr std::uint8_t AllAwaitState = 5;
 
 bool isSlot(int slot) { return slot >= 0 && slot < SlotCount; }
 
@@ -40,9 +32,10 @@ QString outcomeText(ReplyOutcome outcome)
 
 } // namespace
 
-PollingCycle::PollingCycle(Console &console, StatusPanels &mainStatus, LiveValueStore &store,
-                           SlotPainter &painter)
-    : console_(console), mainStatus_(mainStatus), store_(store), painter_(painter)
+PollingCycle::PollingCycle(Console &console, SerialPort &port, CycleTimer &timerRead,
+                           StatusPanels &mainStatus, LiveValueStore &store, SlotPainter &painter)
+    : console_(console), port_(port), timerRead_(timerRead), mainStatus_(mainStatus), store_(store),
+      painter_(painter)
 {
 }
 
@@ -65,32 +58,30 @@ QString PollingCycle::Trap_Text(const Error &e)
 
 void PollingCycle::Set_Read_Interval(int ms2400, int ms4800, int ms9600, int ms19200)
 {
-    if (!console_.Timer_Read)
-        return;
     const QString &baud = console_.settings.serial.Baud;
     if (baud == QLatin1String("2400"))
-        console_.Timer_Read->setInterval(ms2400);
+        timerRead_.setInterval(ms2400);
     else if (baud == QLatin1String("4800"))
-        console_.Timer_Read->setInterval(ms4800);
+        timerRead_.setInterval(ms4800);
     else if (baud == QLatin1String("9600"))
-        console_.Timer_Read->setInterval(ms9600);
+        timerRead_.setInterval(ms9600);
     else if (baud == QLatin1String("19200"))
-        console_.Timer_Read->setInterval(ms19200);
+        timerRead_.setInterval(ms19200);
 }
 
 void PollingCycle::Timer_Read_Timer() noexcept
 {
-    const std::uint8_t state = console_.Read_State;
+    const ReadState state = console_.Read_State;
     switch (state) {
-    case SelectState:
+    case ReadState::Select:
         run({[this] { selectAndSend(); }});
         return;
-    case SingleParameterState:
-        sendParameterRead(SingleAwaitState, QStringLiteral("Read Parameters Please Wait ... "),
+    case ReadState::ReadOne:
+        sendParameterRead(ReadState::AwaitOne, QStringLiteral("Read Parameters Please Wait ... "),
                           console_.Para_Index, 1, SingleParameterWait);
         return;
-    case AllParametersState:
-        sendParameterRead(AllAwaitState, QStringLiteral("Read All Parameters Please Wait ... "), 0,
+    case ReadState::ReadAll:
+        sendParameterRead(ReadState::AwaitAll, QStringLiteral("Read All Parameters Please Wait ... "), 0,
                           HoldingRegisterCount, AllParametersWait);
         return;
     default:
@@ -100,7 +91,7 @@ void PollingCycle::Timer_Read_Timer() noexcept
     bool judged = false;
     ReplyOutcome outcome = ReplyOutcome::NoReply;
     if (!run({[&] {
-            outcome = Check_Reply(port(), line());
+            outcome = Check_Reply(port_, line());
             judged = true;
         }}))
         return;
@@ -108,9 +99,9 @@ void PollingCycle::Timer_Read_Timer() noexcept
     // nothing, and a state no one should set has nothing to show: either
     // way polling goes on.
     bool goOn = true;
-    if (judged && state == LiveAwaitState)
+    if (judged && state == ReadState::AwaitLive)
         goOn = judgeLiveReply(outcome);
-    else if (judged && (state == SingleAwaitState || state == AllAwaitState))
+    else if (judged && (state == ReadState::AwaitOne || state == ReadState::AwaitAll))
         goOn = judgeParameterReply(state, outcome);
     if (!goOn)
         return;
@@ -156,7 +147,7 @@ bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
                 }});
 }
 
-bool PollingCycle::judgeParameterReply(std::uint8_t state, ReplyOutcome outcome)
+bool PollingCycle::judgeParameterReply(ReadState state, ReplyOutcome outcome)
 {
     return run({[&] {
                     if (StatusPanels *status = parameterStatus())
@@ -168,14 +159,14 @@ bool PollingCycle::judgeParameterReply(std::uint8_t state, ReplyOutcome outcome)
                 }});
 }
 
-void PollingCycle::showParameterReply(std::uint8_t state)
+void PollingCycle::showParameterReply(ReadState state)
 {
     // With the window closed its slot is gone too: nothing to show it in.
     if (!isSlot(console_.Para_Slot))
         return;
     const DisplayTargets targets = parameterTargets();
     std::int32_t &dpCode = dpCodeOf(console_.Para_Slot);
-    if (state == AllAwaitState) {
+    if (state == ReadState::AwaitAll) {
         Show_All_Parameters(line().Reply_Buffer, dpCode, targets);
         return;
     }
@@ -186,7 +177,7 @@ void PollingCycle::showParameterReply(std::uint8_t state)
             status->append(2, problem);
 }
 
-void PollingCycle::sendParameterRead(std::uint8_t awaitState, const QString &pleaseWait,
+void PollingCycle::sendParameterRead(ReadState awaitState, const QString &pleaseWait,
                                      std::int16_t address, std::int32_t count, const int (&ms)[4])
 {
     run({[&] {
@@ -194,7 +185,7 @@ void PollingCycle::sendParameterRead(std::uint8_t awaitState, const QString &ple
              if (StatusPanels *status = parameterStatus())
                  status->setText(2, pleaseWait);
          },
-         [&] { Send_Read_Request(port(), line(), idOf(console_.Para_Slot), address, count); },
+         [&] { Send_Read_Request(port_, line(), idOf(console_.Para_Slot), address, count); },
          [&] { Set_Read_Interval(ms[0], ms[1], ms[2], ms[3]); }});
 }
 
@@ -213,8 +204,8 @@ void PollingCycle::selectAndSend()
     }
     while (ids[std::size_t(console_.Poll_Slot)] == 0)
         advancePollSlot();
-    console_.Read_State = LiveAwaitState;
-    Send_Read_Request(port(), line(), ids[std::size_t(console_.Poll_Slot)], InputRegisterBase,
+    console_.Read_State = ReadState::AwaitLive;
+    Send_Read_Request(port_, line(), ids[std::size_t(console_.Poll_Slot)], InputRegisterBase,
                       InputRegisterCount);
     Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
 }
@@ -240,21 +231,15 @@ PollingCycle::Trap PollingCycle::step(const std::function<void()> &statement) no
     try {
         statement();
         return Trap::Continue;
-    } catch (const Error &e) {
-        return onError(e);
-    } catch (const std::bad_alloc &) {
-        return onError(Error(OutOfMemory));
-    } catch (const std::exception &e) {
-        return onError(Error(PathFileAccess, QString::fromLocal8Bit(e.what())));
     } catch (...) {
-        return onError(Error(PathFileAccess));
+        return onError(currentExceptionAsError());
     }
 }
 
 PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
 {
     try {
-        console_.Read_State = SelectState;
+        console_.Read_State = ReadState::Select;
         line().Reply_Buffer.clear();
         switch (e.number()) {
         case InvalidPortNumber:
@@ -262,13 +247,12 @@ PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
         case ReadError:
         case DeviceControlBlock:
             mainStatus_.setText(2, Port_Error_Text(e.number()));
-            if (console_.port)
-                Open_Serial_Port(*console_.port, console_.settings.serial);
+            Open_Serial_Port(port_, console_.settings.serial);
             return Trap::EndTick;
         case DeviceNotOpen:
             mainStatus_.setText(2, Port_Error_Text(e.number()));
-            if (console_.port && console_.port->PortOpen())
-                console_.port->setPortOpen(false);
+            if (port_.PortOpen())
+                port_.setPortOpen(false);
             return Trap::EndTick;
         default:
             mainStatus_.setText(2, Trap_Text(e));
@@ -278,13 +262,6 @@ PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
         // A port that cannot even be closed: the next tick's read reports it.
         return Trap::EndTick;
     }
-}
-
-SerialPort &PollingCycle::port() const
-{
-    if (!console_.port)
-        throw Error(PortNotOpen);
-    return *console_.port;
 }
 
 std::uint8_t PollingCycle::idOf(int slot) const

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/console.h"
-#include "app/status_panels.h"
+#include "state/console.h"
+#include "base/status_panels.h"
 #include "link/frames.h"
 
 #include <QString>
@@ -20,8 +20,8 @@ class SlotPainter;
 // asked for by Read_State 1 or 2 cuts in once.
 class PollingCycle {
 public:
-    PollingCycle(Console &console, StatusPanels &mainStatus, LiveValueStore &store,
-                 SlotPainter &painter);
+    PollingCycle(Console &console, SerialPort &port, CycleTimer &timerRead, StatusPanels &mainStatus,
+                 LiveValueStore &store, SlotPainter &painter);
 
     // One tick. No exception ever leaves it: errors go to panel 2 of the
     // main window's status bar, port errors also reopen or close the port.
@@ -52,14 +52,13 @@ private:
     Trap onError(const Error &e) noexcept;
 
     void selectAndSend();   // state 0, and after every reply
-    void sendParameterRead(std::uint8_t awaitState, const QString &pleaseWait,
+    void sendParameterRead(ReadState awaitState, const QString &pleaseWait,
                            std::int16_t address, std::int32_t count, const int (&ms)[4]);
     bool judgeLiveReply(ReplyOutcome outcome);
-    bool judgeParameterReply(std::uint8_t state, ReplyOutcome outcome);
-    void showParameterReply(std::uint8_t state);
+    bool judgeParameterReply(ReadState state, ReplyOutcome outcome);
+    void showParameterReply(ReadState state);
     void advancePollSlot();
 
-    SerialPort &port() const;
     LineBuffers &line() const { return console_.line; }
     std::uint8_t idOf(int slot) const;      // SlotId, Error 9 outside 0..15
     std::int32_t &dpCodeOf(int slot) const; // Slot_DP_Code, Error 9 outside 0..15
@@ -67,6 +66,8 @@ private:
     DisplayTargets parameterTargets() const;
 
     Console &console_;
+    SerialPort &port_;
+    CycleTimer &timerRead_;
     StatusPanels &mainStatus_;
     LiveValueStore &store_;
     SlotPainter &painter_;

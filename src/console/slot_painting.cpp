@@ -2,7 +2,7 @@
 
 #include "slot_picture.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "images/image_lists.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "slot_painting.h"
 #include "slot_picture.h"
 
-#include "app/twips.h"
+#include "base/twips.h"
 #include "images/image_lists.h"
 
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/console.h"
-#include "slot_painter.h"
+#include "state/console.h"
+#include "state/slot_painter.h"
 
 #include <QWidget>
 #include <array>

@@ -4,7 +4,7 @@
 #include "icon_images.h"
 #include "seven_segment_images.h"
 
-#include "app/error.h"
+#include "base/error.h"
 
 namespace orbalis {
 

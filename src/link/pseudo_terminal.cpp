@@ -1,6 +1,6 @@
 #include "pseudo_terminal.h"
 
-#include "../app/error.h"
+#include "base/error.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "qt_serial_port.h"
 
-#include "app/error.h"
+#include "base/error.h"
 
 #include <QFileInfo>
 

@@ -27,8 +27,8 @@ void deliver(int address, const DisplayTargets &t, Write &&write)
             write(*t.parameterWindow);
         return;
     }
-    if (t.liveBoxes)
-        write(*t.liveBoxes);
+    if (t.liveValues)
+        write(*t.liveValues);
     if (t.parameterWindow && t.Poll_Slot == t.Para_Slot)
         write(*t.parameterWindow);
 }

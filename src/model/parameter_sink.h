@@ -28,7 +28,7 @@ public:
 // when the polled slot is the parameter window's slot, to that window too.
 struct DisplayTargets {
     ParameterSink *parameterWindow = nullptr;  // nullptr while no window is open
-    ParameterSink *liveBoxes = nullptr;
+    ParameterSink *liveValues = nullptr;
     int Poll_Slot = 0;
     int Para_Slot = 16;
 };

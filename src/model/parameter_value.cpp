@@ -2,7 +2,7 @@
 
 #include "register_map.h"
 
-#include "app/leading_number.h"
+#include "base/leading_number.h"
 
 namespace orbalis {
 

@@ -2,10 +2,10 @@
 
 #include "panel_entry_check.h"
 
-#include "app/console.h"
-#include "app/error_trap.h"
-#include "app/twips.h"
-#include "console/slot_painter.h"
+#include "state/console.h"
+#include "base/error_trap.h"
+#include "base/twips.h"
+#include "state/slot_painter.h"
 #include "settings/settings_store.h"
 
 #include <QCloseEvent>

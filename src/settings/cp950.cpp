@@ -1,6 +1,6 @@
 #include "cp950.h"
 
-#include "app/error.h"
+#include "base/error.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
 #include "settings_store.h"
 
-#include "app/leading_number.h"
+#include "base/leading_number.h"
 
 namespace orbalis {
 

@@ -1,6 +1,6 @@
 #include "settings_store.h"
 
-#include "app/error.h"
+#include "base/error.h"
 
 #include <QFile>
 #include <cerrno>

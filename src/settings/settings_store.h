@@ -2,7 +2,7 @@
 
 #include "settings_model.h"
 
-#include "app/error_trap.h"
+#include "base/error_trap.h"
 
 #include <QByteArray>
 #include <QString>

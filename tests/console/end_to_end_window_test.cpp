@@ -3,7 +3,6 @@
 // simulator's traffic log is the witness of what went over the line.
 
 #include "console/main_window.h"
-#include "console/live_value_boxes.h"
 #include "console/slot_panel.h"
 #include "console/slot_painting.h"
 #include "console/slot_picture.h"
@@ -11,6 +10,7 @@
 #include "link/frames.h"
 #include "link/qt_serial_port.h"
 #include "model/display.h"
+#include "model/live_value_table.h"
 #include "settings/settings_store.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
@@ -43,19 +43,6 @@ int Controller_Of(int slotIndexInBound) { return slotIndexInBound + 1; }
 // Timeouts are generous: the machine that runs the tests is shared.
 constexpr int StartTimeoutMs = 10000;
 constexpr int LiveTimeoutMs = 10000;
-
-// Registers whose box texts make the 27 value columns of a record line.
-const QList<int> &Value_Column_Addresses()
-{
-    static const QList<int> addresses = [] {
-        QList<int> a{4096, 4097, 4098, 4099, 4101, 4103, 4105};
-        for (int r = 4106; r <= 4122; ++r)
-            a << r;
-        a << 4123 << 4124 << 4125;
-        return a;
-    }();
-    return addresses;
-}
 
 const char *const Header =
     "Time,PvPvof,SvSvof,Outl,WkErNo,Ramp_T,Alm1_T,Alm2_T,Sv0,Pv0,Pv1,Pv2,Et0,Et1,Et2,"
@@ -113,10 +100,10 @@ QStringList Decoded_Columns(const QByteArray &reply, int dpCode)
 {
     test::RecordingSink sink;
     DisplayTargets targets;
-    targets.liveBoxes = &sink;
+    targets.liveValues = &sink;
     Show_Live_Values(reply, dpCode, targets);
     QStringList columns;
-    for (int address : Value_Column_Addresses())
+    for (int address : liveValueAddresses())
         columns << sink.text(address);
     return columns;
 }
@@ -511,8 +498,8 @@ TEST_F(EndToEndWindowTest, EveryBoundSlotShowsTheValuesOfItsOwnController)
     ASSERT_TRUE(m.hasMatch()) << window->StatusBar1().text(1).toStdString();
     const int slot = m.captured(1).toInt() - 1;
     QStringList boxes;
-    for (int address : Value_Column_Addresses())
-        boxes << window->Frame1().text(address);
+    for (int address : liveValueAddresses())
+        boxes << window->liveValues().text(address);
     bool decoded = false;
     for (const LoggedFrame &r : goodRepliesFrom(m.captured(2).toInt()))
         decoded = decoded || Decoded_Columns(r.bytes, console.slots.Slot_DP_Code[size_t(slot)]) == boxes;

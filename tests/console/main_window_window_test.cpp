@@ -1,8 +1,8 @@
-#include "console/live_value_boxes.h"
 #include "console/main_window.h"
 #include "console/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
+#include "model/live_value_table.h"
 #include "link/frames.h"
 #include "settings/settings_store.h"
 #include "support/fake_serial_port.h"
@@ -189,9 +189,11 @@ TEST_F(MainWindowTest, MenusOfferExitAndSettingsWithInactiveEntriesGreyed)
     EXPECT_EQ(settings, (QStringList{"Communication", "Panel"}));
     EXPECT_EQ(window->settingMenu()->title(), "Setting");
 
-    for (QAction *a : window->menuBar()->actions())
-        if (a->text() == "Help")
+    for (QAction *a : window->menuBar()->actions()) {
+        if (a->text() == "Help") {
             EXPECT_FALSE(a->isVisible());
+        }
+    }
 }
 
 TEST_F(MainWindowTest, PanelSettingsWindowIsCreatedOnceAndBroughtForward)
@@ -225,7 +227,7 @@ TEST_F(MainWindowTest, PollsBoundSlotAndShowsTheReplyInTheStatusBar)
     window->polling().Timer_Read_Timer();   // judges the reply
     EXPECT_EQ(panel(1), "No.3 Slot ; ID = 5");
     EXPECT_EQ(panel(2), "Read PV ... Check CRC Ok !");
-    EXPECT_EQ(window->Frame1().text(4098), "0.2");   // register 2 as tenths
+    EXPECT_EQ(window->liveValues().text(4098), "0.2");   // register 2 as tenths
 }
 
 TEST_F(MainWindowTest, SlotClicksToggleRecordingMarkerAndPickTheParameterSlot)

@@ -1,11 +1,11 @@
 #include "console/live_value_store.h"
 #include "console/polling_cycle.h"
-#include "console/slot_painter.h"
+#include "state/slot_painter.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "link/com_port_resolver.h"
 #include "link/frames.h"
-#include "link/open_serial_port.h"
+#include "state/open_serial_port.h"
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
 #include "support/fake_parameter_window.h"
@@ -131,7 +131,7 @@ protected:
     std::vector<Call> log;
     StoreSpy store{console, log};
     PainterSpy painter{log};
-    PollingCycle cycle{console, status, store, painter};
+    PollingCycle cycle{console, port, timer, status, store, painter};
 };
 
 // --- Live-value rotation -------------------------------------------------
@@ -143,7 +143,7 @@ TEST_F(PollingTest, WithNoSlotBoundNothingIsSentAndThePollSlotWalksAllSixteen)
     for (int i = 0; i < 17; ++i) {
         tick();
         seen.push_back(console.Poll_Slot);
-        EXPECT_EQ(console.Read_State, 0);
+        EXPECT_EQ(console.Read_State, ReadState::Select);
     }
     std::vector<int> expected;
     for (int i = 1; i <= 16; ++i)
@@ -163,7 +163,7 @@ TEST_F(PollingTest, TheOnlyBoundSlotIsReadEveryTick)
         tick();
         ASSERT_EQ(port.outputs.size(), i + 1);
         EXPECT_EQ(port.outputs.last(), liveRequest(42));
-        EXPECT_EQ(console.Read_State, 3);
+        EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
         EXPECT_EQ(console.Poll_Slot, 15);
         if (i > 0) {
             EXPECT_EQ(status.text(1), QStringLiteral("No.16 Slot ; ID = 42"));
@@ -223,7 +223,7 @@ TEST_F(PollingTest, CrcErrorsAndSilenceAreReportedAndNeverDecoded)
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... No Answer !"));
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(port.outputs.size(), 4);   // no retry, the rotation goes on
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
 }
 
 TEST_F(PollingTest, AReplyThatComesLateIsNeverDecoded)
@@ -272,12 +272,12 @@ TEST_F(PollingTest, AStateNoOneSetsIsTreatedAsAReplyWithNothingToShow)
 {
     bind(2, 5);
     bind(7, 9);
-    console.Read_State = 9;
+    console.Read_State = ReadState(9);
     port.received = liveReply(5);
     tick();
     EXPECT_TRUE(status.panels.isEmpty());
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
     EXPECT_EQ(port.outputs.last(), liveRequest(5));
 }
 
@@ -299,11 +299,11 @@ TEST_F(ParameterReadTest, AReadOfAllParametersCutsInWithoutJudgingThePendingLive
 {
     tick();
     ASSERT_EQ(port.outputs.last(), liveRequest(1));
-    console.Read_State = 2;
+    console.Read_State = ReadState::ReadAll;
     port.received = liveReply(1);   // the live reply is there, but never judged
     tick();
     EXPECT_EQ(port.outputs.last(), bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
-    EXPECT_EQ(console.Read_State, 5);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitAll);
     EXPECT_EQ(timer.interval(), 400);
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read All Parameters Please Wait ... "));
     EXPECT_TRUE(status.panels.isEmpty());
@@ -319,7 +319,7 @@ TEST_F(ParameterReadTest, AReadOfAllParametersCutsInWithoutJudgingThePendingLive
     EXPECT_TRUE(log.empty());
     // Back to live values in the same tick; slot 2 missed its turn.
     EXPECT_EQ(console.Poll_Slot, 7);
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
     EXPECT_EQ(port.outputs.last(), liveRequest(9));
     EXPECT_EQ(timer.interval(), 100);
 }
@@ -327,10 +327,10 @@ TEST_F(ParameterReadTest, AReadOfAllParametersCutsInWithoutJudgingThePendingLive
 TEST_F(ParameterReadTest, ASingleParameterIsReadBackIntoItsControl)
 {
     console.Para_Index = 10;
-    console.Read_State = 1;
+    console.Read_State = ReadState::ReadOne;
     tick();
     EXPECT_EQ(port.outputs.last(), readRequest(1, 10, 1));
-    EXPECT_EQ(console.Read_State, 4);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitOne);
     EXPECT_EQ(timer.interval(), 50);
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... "));
 
@@ -338,14 +338,14 @@ TEST_F(ParameterReadTest, ASingleParameterIsReadBackIntoItsControl)
     tick();
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... Check CRC Ok !"));
     EXPECT_EQ(window.sink.writes, 1);
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
     EXPECT_EQ(port.outputs.last(), liveRequest(1));
 }
 
 TEST_F(ParameterReadTest, AnExceptionReplyToTheReadBackIsReportedNotDecoded)
 {
     console.Para_Index = 10;
-    console.Read_State = 1;
+    console.Read_State = ReadState::ReadOne;
     tick();
     port.received = With_Crc(bytes({1, 0x83, 2}));
     tick();
@@ -353,17 +353,17 @@ TEST_F(ParameterReadTest, AnExceptionReplyToTheReadBackIsReportedNotDecoded)
     EXPECT_TRUE(window.panels.text(2).startsWith(prefix));
     EXPECT_GT(window.panels.text(2).size(), prefix.size());
     EXPECT_EQ(window.sink.writes, 0);
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
 }
 
 TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
 {
-    console.Read_State = 2;
+    console.Read_State = ReadState::ReadAll;
     tick();
     tick();   // no answer
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read All Parameters Please Wait ... No Answer !"));
     console.Para_Index = 3;
-    console.Read_State = 1;
+    console.Read_State = ReadState::ReadOne;
     tick();
     QByteArray bad = With_Crc(bytes({1, 3, 2, 0, 7}));
     bad[4] = 8;
@@ -371,12 +371,12 @@ TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
     tick();
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... Check CRC Error !"));
     EXPECT_EQ(window.sink.writes, 0);
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
     EXPECT_TRUE(status.panels.isEmpty());
 
     // A window slot without a controller is asked at ID 0 and stays silent.
     bind(2, 0);
-    console.Read_State = 2;
+    console.Read_State = ReadState::ReadAll;
     tick();
     EXPECT_EQ(port.outputs.last(), readRequest(0, 0, 109));
     tick();
@@ -386,26 +386,26 @@ TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
 TEST_F(ParameterReadTest, WithTheWindowClosedTheReadStillRunsAndSetsTheDecimalPoint)
 {
     console.parameterWindow = nullptr;
-    console.Read_State = 2;
+    console.Read_State = ReadState::ReadAll;
     tick();
     EXPECT_EQ(port.outputs.last(), readRequest(1, 0, 109));
     port.received = readReply(1, 3, 109, 3);   // register 45 holds 48
     tick();
     EXPECT_EQ(console.slots.Slot_DP_Code[2], 48);
     EXPECT_TRUE(status.panels.isEmpty());
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
 }
 
 TEST_F(ParameterReadTest, AParameterReadWithNoWindowSlotIsRefusedNotSentOutOfBounds)
 {
     console.parameterWindow = nullptr;
     console.Para_Slot = NoParameterSlot;
-    console.Read_State = 2;
+    console.Read_State = ReadState::ReadAll;
     port.outputs.clear();
     tick();
     EXPECT_TRUE(port.outputs.isEmpty());
     EXPECT_TRUE(status.text(2).startsWith(QStringLiteral("at Timer_Read_Timer() ;Wrong code: 9 ;")));
-    EXPECT_EQ(console.Read_State, 0);
+    EXPECT_EQ(console.Read_State, ReadState::Select);
     tick();
     EXPECT_EQ(port.outputs.last(), liveRequest(1));
 }
@@ -429,13 +429,13 @@ TEST_F(PollingTest, TheReplyWaitFollowsTheBaudRateAndTheRequest)
         SCOPED_TRACE(row.baud);
         console.settings.serial.Baud = QString::fromLatin1(row.baud);
         timer.setInterval(77);
-        console.Read_State = 0;
+        console.Read_State = ReadState::Select;
         tick();
         EXPECT_EQ(timer.interval(), row.live);
-        console.Read_State = 1;
+        console.Read_State = ReadState::ReadOne;
         tick();
         EXPECT_EQ(timer.interval(), row.single);
-        console.Read_State = 2;
+        console.Read_State = ReadState::ReadAll;
         tick();
         EXPECT_EQ(timer.interval(), row.all);
         tick();   // the reply tick sends a live read
@@ -444,7 +444,7 @@ TEST_F(PollingTest, TheReplyWaitFollowsTheBaudRateAndTheRequest)
     // The idle tick with no slot bound waits as long as a live read.
     bind(4, 0);
     console.settings.serial.Baud = QStringLiteral("4800");
-    console.Read_State = 0;
+    console.Read_State = ReadState::Select;
     tick();
     EXPECT_EQ(timer.interval(), 400);
 }
@@ -465,7 +465,7 @@ TEST_F(PollingTest, AClosedPortIsReopenedEverySecondTick)
     EXPECT_EQ(port.openCalls, opens + 1);
     ASSERT_TRUE(port.PortOpen());
     EXPECT_EQ(port.openedSettings.last(), QStringLiteral("19200,N,8,2"));
-    EXPECT_EQ(console.Read_State, 0);
+    EXPECT_EQ(console.Read_State, ReadState::Select);
     EXPECT_TRUE(port.outputs.isEmpty());   // the tick ended
     tick();
     EXPECT_EQ(port.outputs.last(), liveRequest(5));
@@ -476,7 +476,7 @@ TEST_F(PollingTest, ReadAndSettingsErrorsReopenThePort)
     bind(0, 5);
     for (int number : {8002, 8020, 8021}) {
         SCOPED_TRACE(number);
-        console.Read_State = 0;
+        console.Read_State = ReadState::Select;
         tick();
         const int opens = port.openCalls;
         const int closes = port.closeCalls;
@@ -488,7 +488,7 @@ TEST_F(PollingTest, ReadAndSettingsErrorsReopenThePort)
         EXPECT_EQ(port.closeCalls, closes + 1);
         EXPECT_EQ(port.openCalls, opens + 1);
         EXPECT_EQ(port.outputs.size(), sent);
-        EXPECT_EQ(console.Read_State, 0);
+        EXPECT_EQ(console.Read_State, ReadState::Select);
         EXPECT_TRUE(console.line.Reply_Buffer.isEmpty());
         EXPECT_TRUE(log.empty());
     }
@@ -504,7 +504,7 @@ TEST_F(PollingTest, AVanishedDeviceClosesThePortAndIsReopenedTwoTicksLater)
     EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = 8012"));
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(port.openCalls, opens);
-    EXPECT_EQ(console.Read_State, 0);
+    EXPECT_EQ(console.Read_State, ReadState::Select);
     tick();   // dropped
     tick();   // 8018: reopened
     EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = 8018"));
@@ -528,7 +528,7 @@ TEST_F(PollingTest, ADecoderErrorIsShownAndPollingGoesOnWithTheNextSlot)
     ASSERT_EQ(log.size(), 1u);   // stored, but the painter refused it
     EXPECT_EQ(log[0].what, QStringLiteral("store"));
     EXPECT_EQ(console.Poll_Slot, 7);
-    EXPECT_EQ(console.Read_State, 3);
+    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
     EXPECT_EQ(port.outputs.last(), liveRequest(9));
 }
 
@@ -568,7 +568,7 @@ protected:
     std::vector<Call> log;
     StoreSpy store{console, log};
     PainterSpy painter{log};
-    PollingCycle cycle{console, status, store, painter};
+    PollingCycle cycle{console, port, timer, status, store, painter};
 };
 
 TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)

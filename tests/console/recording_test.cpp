@@ -1,9 +1,10 @@
 #include "console/live_value_recorder.h"
 #include "console/polling_cycle.h"
-#include "console/slot_painter.h"
+#include "state/slot_painter.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "link/frames.h"
+#include "model/live_value_table.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
 #include "support/replies.h"
@@ -96,7 +97,7 @@ protected:
     QString expectedValues() const
     {
         QStringList texts;
-        for (int a : LiveValueRecorder::Recorded_Addresses())
+        for (int a : liveValueAddresses())
             texts << boxes.text(a);
         return texts.join(QLatin1Char(','));
     }
@@ -224,7 +225,7 @@ protected:
     test::FakeSerialPort port;
     test::FakeTimer timer;
     test::FakeStatus status;
-    PollingCycle cycle{console, status, recorder, painter};
+    PollingCycle cycle{console, port, timer, status, recorder, painter};
 };
 
 TEST_F(PolledRecordingTest, OnlyValidRepliesWriteALine)

@@ -1,7 +1,7 @@
 #include "console/slot_painting.h"
 #include "console/slot_picture.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "images/image_lists.h"
 #include "support/qt_app.h"
 

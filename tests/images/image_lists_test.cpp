@@ -1,6 +1,6 @@
 #include "images/image_lists.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "support/qt_app.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "link/frames.h"
-#include "link/open_serial_port.h"
+#include "state/open_serial_port.h"
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
 

@@ -1,7 +1,7 @@
 #include "model/display.h"
 #include "model/register_map.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "reply_builder.h"
 #include "support/fakes.h"
 

@@ -1,9 +1,9 @@
 #include "panelsetup/table_setting_window.h"
 
-#include "app/console.h"
-#include "app/error_trap.h"
-#include "app/twips.h"
-#include "console/slot_painter.h"
+#include "state/console.h"
+#include "base/error_trap.h"
+#include "base/twips.h"
+#include "state/slot_painter.h"
 #include "settings/settings_store.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"

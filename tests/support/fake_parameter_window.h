@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/console.h"
+#include "state/console.h"
 #include "support/fakes.h"
 
 namespace orbalis::test {

@@ -1,6 +1,6 @@
 #include "fake_serial_port.h"
 
-#include "app/error.h"
+#include "base/error.h"
 
 namespace orbalis::test {
 

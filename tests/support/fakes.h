@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/clock.h"
-#include "app/cycle_timer.h"
-#include "app/reporter.h"
-#include "app/status_panels.h"
+#include "base/clock.h"
+#include "base/cycle_timer.h"
+#include "base/reporter.h"
+#include "base/status_panels.h"
 #include "model/parameter_sink.h"
 
 #include <QMap>

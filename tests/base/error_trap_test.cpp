@@ -1,4 +1,4 @@
-#include "app/error_trap.h"
+#include "base/error_trap.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

@@ -49,4 +49,9 @@ private:
     QByteArray what_;
 };
 
+// The exception being handled, as an Error: an Error as it is, running out of
+// memory as Error 7, anything else as Error 75 with what it says of itself.
+// Call it only inside a catch block.
+Error currentExceptionAsError() noexcept;
+
 } // namespace orbalis

@@ -1,29 +1,22 @@
 #pragma once
 
-#include "clock.h"
-#include "cycle_timer.h"
-#include "status_panels.h"
+#include "parameter_view.h"
+#include "read_state.h"
+#include "serial_settings_view.h"
 
-#include "../link/line_buffers.h"
-#include "../link/serial_port.h"
-#include "../model/parameter_sink.h"
-#include "../settings/settings_model.h"
+#include "base/clock.h"
+#include "base/cycle_timer.h"
+#include "link/line_buffers.h"
+#include "link/serial_port.h"
+#include "settings/settings_model.h"
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace orbalis {
 
 constexpr int NoParameterSlot = 16;
-
-// The parameter window as the cycles see it, present only while it is open.
-class ParameterView {
-public:
-    virtual ~ParameterView() = default;
-    virtual ParameterSink &controls() = 0;
-    virtual ParameterSource &source() = 0;
-    virtual StatusPanels &status() = 0;
-};
 
 // The process-wide state. Created in main(), alive until exit; windows and
 // cycles receive it by reference. There is no other global state.
@@ -31,7 +24,7 @@ struct Console {
     SettingsModel settings;
     SlotTables slots;
 
-    std::uint8_t Read_State = 0;
+    ReadState Read_State = ReadState::Select;
     std::int16_t Poll_Slot = 0;
     std::int16_t Para_Slot = NoParameterSlot;
     std::int16_t Para_Index = 0;
@@ -45,10 +38,14 @@ struct Console {
     SerialPort *port = nullptr;
     CycleTimer *Timer_Read = nullptr;
     CycleTimer *Timer_Write = nullptr;
+    // Present only while the parameter window is open.
     ParameterView *parameterWindow = nullptr;
+    // The serial settings window, loaded (hidden) by the first call when it
+    // is not loaded yet. Set by the main window.
+    std::function<SerialSettingsView &()> serialSettingsWindow;
 
     QString programDir;   // folder of the settings file and the record files
-    const Clock *clock = nullptr;
+    const Clock *clock = &systemClock();
 
     QString settingsPath() const { return programDir + QStringLiteral("/User Setting.ini"); }
 };

@@ -1,6 +1,6 @@
 #include "open_serial_port.h"
 
-#include "app/leading_number.h"
+#include "base/leading_number.h"
 
 #include <limits>
 

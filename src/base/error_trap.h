@@ -23,12 +23,8 @@ public:
         try {
             std::forward<Step>(s)();
             return true;
-        } catch (const Error &e) {
-            report(e);
-        } catch (const std::bad_alloc &) {
-            report(Error(OutOfMemory));
-        } catch (const std::exception &e) {
-            report(Error(PathFileAccess, QString::fromLocal8Bit(e.what())));
+        } catch (...) {
+            report(currentExceptionAsError());
         }
         return false;
     }

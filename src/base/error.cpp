@@ -1,6 +1,7 @@
 #include "error.h"
 
 #include <cerrno>
+#include <new>
 
 namespace orbalis {
 
@@ -53,6 +54,21 @@ QString Error::description() const
 {
     const QString base = errorDescription(number_);
     return detail_.isEmpty() ? base : base + QStringLiteral(" (") + detail_ + QLatin1Char(')');
+}
+
+Error currentExceptionAsError() noexcept
+{
+    try {
+        throw;
+    } catch (const Error &e) {
+        return e;
+    } catch (const std::bad_alloc &) {
+        return Error(OutOfMemory);
+    } catch (const std::exception &e) {
+        return Error(PathFileAccess, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        return Error(PathFileAccess);
+    }
 }
 
 } // namespace orbalis

@@ -11,4 +11,11 @@ public:
     virtual QDateTime now() const { return QDateTime::currentDateTime(); }
 };
 
+// The machine's own clock, for whoever is given no other.
+inline const Clock &systemClock()
+{
+    static const Clock clock;
+    return clock;
+}
+
 } // namespace orbalis

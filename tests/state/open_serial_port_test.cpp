@@ -1,6 +1,6 @@
-#include "link/open_serial_port.h"
+#include "state/open_serial_port.h"
 
-#include "app/error.h"
+#include "base/error.h"
 #include "support/fake_serial_port.h"
 
 #include <gtest/gtest.h>

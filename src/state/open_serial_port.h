@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial_port.h"
+#include "link/serial_port.h"
 
 #include "settings/settings_model.h"
 

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "state/console.h"
 #include "console/main_window.h"
 #include "console/message_box_reporter.h"
 #include "link/qt_serial_port.h"

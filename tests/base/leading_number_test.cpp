@@ -1,4 +1,4 @@
-#include "app/leading_number.h"
+#include "base/leading_number.h"
 
 #include <gtest/gtest.h>
 
