@@ -30,6 +30,28 @@ QString outcomeText(ReplyOutcome outcome)
     return QStringLiteral("No Answer !");
 }
 
+// How a reply with a good CRC counts on the line: the answer expected, the
+// controller's refusal, or somebody else's reply.
+LineOutcome judgedOutcome(ReplyOutcome outcome, bool foreign, const QByteArray &reply)
+{
+    switch (outcome) {
+    case ReplyOutcome::NoReply: return LineOutcome::NoAnswer;
+    case ReplyOutcome::CrcError: return LineOutcome::CrcError;
+    case ReplyOutcome::Valid: break;
+    }
+    if (foreign)
+        return LineOutcome::WrongReply;
+    return (std::uint8_t(reply.at(1)) & 0x80) ? LineOutcome::ExceptionReply : LineOutcome::Good;
+}
+
+// A parameter reply from another controller, or to another function.
+bool foreignParameterReply(const QByteArray &reply, std::uint8_t id)
+{
+    if (reply.size() < 2 || std::uint8_t(reply[0]) != id)
+        return true;
+    return (std::uint8_t(reply[1]) & 0x7F) != 3;
+}
+
 } // namespace
 
 PollingCycle::PollingCycle(Console &console, SerialPort &port, CycleTimer &timerRead,
@@ -133,6 +155,8 @@ bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
                     const bool foreign = outcome == ReplyOutcome::Valid
                         && Foreign_Live_Reply(line().Reply_Buffer, id);
                     valid = outcome == ReplyOutcome::Valid && !foreign;
+                    console_.lineObservers.replyJudged(Exchange::Live, slot, id, line().Reply_Buffer,
+                                                       judgedOutcome(outcome, foreign, line().Reply_Buffer));
                     mainStatus_.setText(2, QStringLiteral("Read PV ... ")
                                                + (foreign ? QStringLiteral("Wrong Reply !")
                                                           : outcomeText(outcome)));
@@ -150,6 +174,15 @@ bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
 bool PollingCycle::judgeParameterReply(ReadState state, ReplyOutcome outcome)
 {
     return run({[&] {
+                    const int slot = console_.Para_Slot;
+                    const std::uint8_t id = isSlot(slot) ? idOf(slot) : 0;
+                    const QByteArray &reply = line().Reply_Buffer;
+                    const bool foreign = outcome == ReplyOutcome::Valid && foreignParameterReply(reply, id);
+                    console_.lineObservers.replyJudged(
+                        state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot, id,
+                        reply, judgedOutcome(outcome, foreign, reply));
+                },
+                [&] {
                     if (StatusPanels *status = parameterStatus())
                         status->append(2, outcomeText(outcome));
                 },
@@ -185,7 +218,13 @@ void PollingCycle::sendParameterRead(ReadState awaitState, const QString &please
              if (StatusPanels *status = parameterStatus())
                  status->setText(2, pleaseWait);
          },
-         [&] { Send_Read_Request(port_, line(), idOf(console_.Para_Slot), address, count); },
+         [&] {
+             const std::uint8_t id = idOf(console_.Para_Slot);
+             if (Send_Read_Request(port_, line(), id, address, count))
+                 console_.lineObservers.requestSent(
+                     awaitState == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne,
+                     console_.Para_Slot, id, Request_Bytes(line()));
+         },
          [&] { Set_Read_Interval(ms[0], ms[1], ms[2], ms[3]); }});
 }
 
@@ -205,8 +244,9 @@ void PollingCycle::selectAndSend()
     while (ids[std::size_t(console_.Poll_Slot)] == 0)
         advancePollSlot();
     console_.Read_State = ReadState::AwaitLive;
-    Send_Read_Request(port_, line(), ids[std::size_t(console_.Poll_Slot)], InputRegisterBase,
-                      InputRegisterCount);
+    const std::uint8_t id = ids[std::size_t(console_.Poll_Slot)];
+    if (Send_Read_Request(port_, line(), id, InputRegisterBase, InputRegisterCount))
+        console_.lineObservers.requestSent(Exchange::Live, console_.Poll_Slot, id, Request_Bytes(line()));
     Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
 }
 

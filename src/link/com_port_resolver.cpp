@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QSet>
@@ -44,10 +45,30 @@ ComPortResolver::ComPortResolver(QString programDir, PortLister lister)
 
 QList<ListedPort> ComPortResolver::systemPorts()
 {
+    // udev names each USB serial device by its make and serial number here;
+    // the name survives replugging, its ttyUSB number does not.
+    QHash<QString, QString> byId;
+    const QDir byIdDir(QStringLiteral("/dev/serial/by-id"));
+    const auto links = byIdDir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
+    for (const QFileInfo &link : links)
+        byId.insert(Device_Identity(link.absoluteFilePath()), link.absoluteFilePath());
+
     QList<ListedPort> out;
     const auto infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos)
-        out.append({info.portName(), info.systemLocation(), info.description()});
+    for (const QSerialPortInfo &info : infos) {
+        ListedPort p;
+        p.portName = info.portName();
+        p.systemLocation = info.systemLocation();
+        p.description = info.description();
+        p.manufacturer = info.manufacturer();
+        p.serialNumber = info.serialNumber();
+        if (info.hasVendorIdentifier())
+            p.vendorId = info.vendorIdentifier();
+        if (info.hasProductIdentifier())
+            p.productId = info.productIdentifier();
+        p.byIdPath = byId.value(Device_Identity(p.systemLocation));
+        out.append(p);
+    }
     return out;
 }
 
@@ -88,8 +109,10 @@ QList<ComPortEntry> ComPortResolver::entries() const
         e.bound = true;
         const QString identity = Device_Identity(e.device);
         for (const ListedPort &p : std::as_const(listed)) {
-            if (Device_Identity(p.systemLocation) == identity)
+            if (Device_Identity(p.systemLocation) == identity) {
                 e.description = p.description;
+                e.listed = p;
+            }
         }
         linkedDevices.insert(identity);
         taken.insert(e.number);
@@ -102,7 +125,7 @@ QList<ComPortEntry> ComPortResolver::entries() const
             continue;
         while (taken.contains(next))
             ++next;
-        out.append({next, p.systemLocation, p.description, false});
+        out.append({next, p.systemLocation, p.description, false, p});
         taken.insert(next);
     }
 

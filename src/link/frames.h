@@ -26,13 +26,16 @@ std::optional<std::array<std::uint8_t, 8>> Build_Request(std::uint8_t id, std::u
 
 // Both flush the line (take and drop what arrived, empty Reply_Buffer), build
 // the request in Request_Frame and send it with one Output. Whatever cannot be
-// built or sent is dropped silently: the next reply check finds no reply.
+// built or sent is dropped silently: the next reply check finds no reply. The
+// result says whether the request went out; the cycles need not look at it.
 // Function 3 below address 4096, 4 from 4096 up.
-void Send_Read_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
+bool Send_Read_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
                        std::int32_t count) noexcept;
 // Function 6 whatever the address.
-void Send_Write_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
+bool Send_Write_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
                         std::int32_t value) noexcept;
+// Request_Frame as bytes.
+QByteArray Request_Bytes(const LineBuffers &line);
 
 enum class ReplyOutcome { Valid, CrcError, NoReply };
 

@@ -16,7 +16,7 @@ bool Fits16(std::int32_t v)
 }
 
 // The common body of both requests: flush, build, send. Nothing escapes.
-void Send_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint8_t function,
+bool Send_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint8_t function,
                   std::int32_t field1, std::int32_t field2) noexcept
 {
     try {
@@ -27,11 +27,13 @@ void Send_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uin
         (void)port.Input();
         const auto frame = Build_Request(id, function, field1, field2);
         if (!frame)
-            return;
+            return false;
         line.Request_Frame = *frame;
-        port.Output(QByteArray(reinterpret_cast<const char *>(frame->data()), qsizetype(frame->size())));
+        port.Output(Request_Bytes(line));
+        return true;
     } catch (...) {
         // Dropped: the caller's next reply check finds no reply.
+        return false;
     }
 }
 
@@ -58,17 +60,23 @@ std::optional<std::array<std::uint8_t, 8>> Build_Request(std::uint8_t id, std::u
     return frame;
 }
 
-void Send_Read_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
+bool Send_Read_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
                        std::int32_t count) noexcept
 {
     const std::uint8_t function = address < FirstInputRegister ? ReadHoldingRegisters : ReadInputRegisters;
-    Send_Request(port, line, id, function, address, count);
+    return Send_Request(port, line, id, function, address, count);
 }
 
-void Send_Write_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
+bool Send_Write_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
                         std::int32_t value) noexcept
 {
-    Send_Request(port, line, id, WriteSingleRegister, address, value);
+    return Send_Request(port, line, id, WriteSingleRegister, address, value);
+}
+
+QByteArray Request_Bytes(const LineBuffers &line)
+{
+    return QByteArray(reinterpret_cast<const char *>(line.Request_Frame.data()),
+                      qsizetype(line.Request_Frame.size()));
 }
 
 } // namespace orbalis

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line_observer.h"
 #include "parameter_view.h"
 #include "read_state.h"
 #include "serial_settings_view.h"
@@ -43,6 +44,9 @@ struct Console {
     // The serial settings window, loaded (hidden) by the first call when it
     // is not loaded yet. Set by the main window.
     std::function<SerialSettingsView &()> serialSettingsWindow;
+
+    // Everything sent and how each reply was judged goes here too.
+    LineObservers lineObservers;
 
     QString programDir;   // folder of the settings file and the record files
     const Clock *clock = &systemClock();

@@ -23,7 +23,11 @@ protected:
         const QString path = devices.filePath(name);
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        return {name, path, description.isEmpty() ? name + QStringLiteral(" adapter") : description};
+        ListedPort p;
+        p.portName = name;
+        p.systemLocation = path;
+        p.description = description.isEmpty() ? name + QStringLiteral(" adapter") : description;
+        return p;
     }
 
     void Bind(int n, const QString &target)
