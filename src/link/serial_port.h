@@ -28,6 +28,11 @@ public:
     virtual void Output(const QByteArray &bytes) = 0;
     // Every byte received since the previous call, raw; empty when none; never waits.
     virtual QByteArray Input() = 0;
+
+    // Within a run a COM name stays with the device it was first opened on;
+    // an explicit choice of the user (applying serial settings) lets the next
+    // open bind the name anew.
+    virtual void forgetBoundDevice() {}
 };
 
 } // namespace orbalis
