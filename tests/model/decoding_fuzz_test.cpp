@@ -2,7 +2,7 @@
 #include "model/register_map.h"
 
 #include "base/error.h"
-#include "reply_builder.h"
+#include "support/replies.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +64,8 @@ TEST(DecodingFuzz, RandomAndTruncatedRepliesNeverReadPastTheirBytes)
         v = std::uint16_t(byte(rng) << 8 | byte(rng));
     for (auto &v : input)
         v = std::uint16_t(byte(rng) << 8 | byte(rng));
-    for (const QByteArray &full : {test::Read_Reply(holding), test::Read_Reply(input, 4),
-                                   test::Read_Reply({0xFFFF}), QByteArray("\x01\x83\x02\x00\x00", 5)}) {
+    for (const QByteArray &full : {test::Read_Reply(1, 3, holding), test::Read_Reply(1, 4, input),
+                                   test::Read_Reply(1, 3, {0xFFFF}), QByteArray("\x01\x83\x02\x00\x00", 5)}) {
         for (qsizetype n = 0; n <= full.size(); ++n)
             decodeEverything(full.left(n), window, live);
     }

@@ -2,15 +2,16 @@
 #include "model/register_map.h"
 
 #include "base/error.h"
-#include "reply_builder.h"
+#include "support/errors.h"
 #include "support/fakes.h"
+#include "support/replies.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 
 using namespace orbalis;
+using orbalis::test::errorNumberOf;
 using orbalis::test::Read_Reply;
 using orbalis::test::RecordingSink;
 
@@ -25,38 +26,15 @@ struct Windows {
     }
 };
 
-int errorNumberOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.number();
-    }
-    return 0;
-}
-
-// A read-all reply whose register a holds `values[a]` where given, else 0.
-QByteArray readAllReply(const std::map<int, std::uint16_t> &values)
-{
-    std::vector<std::uint16_t> regs(HoldingRegisterCount, 0);
-    for (auto [a, v] : values)
-        regs[size_t(a)] = v;
-    return Read_Reply(regs);
-}
-
-QByteArray liveReply(const std::map<int, std::uint16_t> &values)
-{
-    std::vector<std::uint16_t> regs(InputRegisterCount, 0);
-    for (auto [a, v] : values)
-        regs[size_t(a - InputRegisterBase)] = v;
-    return Read_Reply(regs, 4);
-}
+// Replies of controller 1 whose register a holds values[a] where given, else 0.
+QByteArray readAllReply(const std::map<int, std::uint16_t> &values) { return test::readAllReply(1, values); }
+QByteArray liveReply(const std::map<int, std::uint16_t> &values) { return test::liveReply(1, values); }
 
 } // namespace
 
 TEST(DisplayRoutines, TargetRule)
 {
-    const QByteArray reply = Read_Reply({123});
+    const QByteArray reply = Read_Reply(1, 3, {123});
     {
         // Window on slot 3, reply from slot 5: live boxes only.
         Windows w;
@@ -94,7 +72,7 @@ TEST(DisplayRoutines, PositionsOutsideTheReplyRaiseError9BeforeWriting)
 {
     Windows w;
     const DisplayTargets t = w.targets();
-    const QByteArray reply = Read_Reply({1});   // 7 bytes
+    const QByteArray reply = Read_Reply(1, 3, {1});   // 7 bytes
     EXPECT_EQ(errorNumberOf([&] { Show_Unsigned_Value(reply, 7, 8, 1, t); }), SubscriptOutOfRange);
     EXPECT_EQ(errorNumberOf([&] { Show_Signed_Value(reply, -1, 0, 1, t); }), SubscriptOutOfRange);
     EXPECT_EQ(errorNumberOf([&] { Show_Time_Value(reply, 4, 4101, t); }), SubscriptOutOfRange);
@@ -182,13 +160,13 @@ TEST(ReadBackPass, ShowsOneRegisterByItsKind)
                           Case{66, 65535, "65535"},   // JP1 reads back unsigned
                           Case{101, 65535, "65535"}, Case{62, 65535, "65535"}}) {
         Windows w;
-        const QString problem = Show_Read_Back(Read_Reply({c.value}), c.address, 48, w.targets());
+        const QString problem = Show_Read_Back(Read_Reply(1, 3, {c.value}), c.address, 48, w.targets());
         EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
         EXPECT_EQ(w.parameter.texts.value(c.address), c.text) << c.address;
         EXPECT_EQ(w.parameter.writes, 1);
     }
     Windows w;
-    EXPECT_TRUE(Show_Read_Back(Read_Reply({19}), 15, 48, w.targets()).isEmpty());
+    EXPECT_TRUE(Show_Read_Back(Read_Reply(1, 3, {19}), 15, 48, w.targets()).isEmpty());
     EXPECT_EQ(w.parameter.selections.value(15), 2);   // "AT2 "
 }
 
@@ -201,15 +179,15 @@ TEST(ReadBackPass, RefusesRepliesThatAreNoOneRegisterRead)
     exception[2] = char(9);
     EXPECT_EQ(Show_Read_Back(exception, 0, 48, w.targets()), " Exception reply, code 9 !");
     const QString wrongLength = QStringLiteral(" Wrong reply length !");
-    EXPECT_EQ(Show_Read_Back(Read_Reply({1, 2}), 0, 48, w.targets()), wrongLength);
-    EXPECT_EQ(Show_Read_Back(Read_Reply({1}).left(6), 0, 48, w.targets()), wrongLength);
+    EXPECT_EQ(Show_Read_Back(Read_Reply(1, 3, {1, 2}), 0, 48, w.targets()), wrongLength);
+    EXPECT_EQ(Show_Read_Back(Read_Reply(1, 3, {1}).left(6), 0, 48, w.targets()), wrongLength);
     EXPECT_EQ(Show_Read_Back(QByteArray("\x01", 1), 0, 48, w.targets()), wrongLength);
     EXPECT_EQ(Show_Read_Back(QByteArray("\x01\x83\x02\x00", 4), 0, 48, w.targets()), wrongLength);
-    QByteArray badCount = Read_Reply({1});
+    QByteArray badCount = Read_Reply(1, 3, {1});
     badCount[2] = char(4);
     EXPECT_EQ(Show_Read_Back(badCount, 0, 48, w.targets()), wrongLength);
-    EXPECT_EQ(Show_Read_Back(Read_Reply({1}, 4), 0, 48, w.targets()), " Wrong function code !");
-    EXPECT_FALSE(Show_Read_Back(Read_Reply({1}), 4096, 48, w.targets()).isEmpty());
+    EXPECT_EQ(Show_Read_Back(Read_Reply(1, 4, {1}), 0, 48, w.targets()), " Wrong function code !");
+    EXPECT_FALSE(Show_Read_Back(Read_Reply(1, 3, {1}), 4096, 48, w.targets()).isEmpty());
     EXPECT_EQ(w.parameter.writes + w.live.writes, 0);
 }
 

@@ -6,6 +6,7 @@
 #include "state/slot_painter.h"
 #include "settings/settings_store.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/qt_app.h"
 
 #include <QComboBox>
@@ -43,12 +44,6 @@ public:
 private:
     const Console &console_;
 };
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class TableSettingWindowTest : public ::testing::Test {
 protected:
@@ -147,7 +142,7 @@ TEST_F(TableSettingWindowTest, ClosingUnchangedRewritesTheSameRecordsAndRepaints
 {
     bind(0, QStringLiteral("001"), QStringLiteral("Oven"));
     bind(5, QStringLiteral("12"), QStringLiteral("溫度一"));
-    const QByteArray before = fileBytes(console.settingsPath());
+    const QByteArray before = test::readFile(console.settingsPath());
     ASSERT_EQ(before.size(), 896);
 
     FM_TableSetting &w = open();
@@ -161,7 +156,7 @@ TEST_F(TableSettingWindowTest, ClosingUnchangedRewritesTheSameRecordsAndRepaints
 
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(fileBytes(console.settingsPath()), before);
+    EXPECT_EQ(test::readFile(console.settingsPath()), before);
     EXPECT_EQ(painter.slots_, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
     EXPECT_EQ(painter.namesSeen[5], QStringLiteral("溫度一"));
     EXPECT_EQ(painter.idsSeen[0], 1);
@@ -223,7 +218,7 @@ TEST_F(TableSettingWindowTest, ChineseNamesReachTheFileInCodePage950AndTheRepain
     }
     EXPECT_EQ(file.panel.NameText[4], QStringLiteral("---"));
     // Two bytes per Chinese character, as code page 950 has it (UTF-8 takes 9).
-    const QByteArray record3 = fileBytes(console.settingsPath()).mid(256, 128);
+    const QByteArray record3 = test::readFile(console.settingsPath()).mid(256, 128);
     EXPECT_EQ(quint8(record3[0]), 6);
     EXPECT_EQ(quint8(record3[1]), 0);
 }
@@ -237,12 +232,12 @@ struct Snapshot {
 
 class TableSettingRefusalTest : public TableSettingWindowTest {
 protected:
-    Snapshot snapshot() { return {fileBytes(console.settingsPath()), console.settings.panel, console.slots}; }
+    Snapshot snapshot() { return {test::readFile(console.settingsPath()), console.settings.panel, console.slots}; }
 
     void expectNothingChanged(const Snapshot &s, const FM_TableSetting &w)
     {
         EXPECT_TRUE(w.isVisible());
-        EXPECT_EQ(fileBytes(console.settingsPath()), s.file);
+        EXPECT_EQ(test::readFile(console.settingsPath()), s.file);
         EXPECT_EQ(console.settings.panel.IdText, s.panel.IdText);
         EXPECT_EQ(console.settings.panel.NameText, s.panel.NameText);
         EXPECT_EQ(console.slots.SlotId, s.tables.SlotId);

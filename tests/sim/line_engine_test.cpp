@@ -3,6 +3,7 @@
 #include "sim/traffic_log.h"
 
 #include "link/frames.h"
+#include "support/replies.h"
 
 #include <QBuffer>
 #include <gtest/gtest.h>
@@ -11,15 +12,7 @@ namespace orbalis::sim {
 namespace {
 
 using namespace std::chrono_literals;
-
-QByteArray Request(int id, int function, int field1, int field2)
-{
-    QByteArray f;
-    f.append(char(id)).append(char(function));
-    f.append(char(field1 >> 8)).append(char(field1 & 0xFF));
-    f.append(char(field2 >> 8)).append(char(field2 & 0xFF));
-    return With_Crc(f);
-}
+using test::requestFrame;
 
 int Register(const QByteArray &reply, int k)
 {
@@ -53,48 +46,46 @@ protected:
 
 TEST_F(LineEngineTest, ReadsAnswerWithTheRegistersOfTheAddressedController)
 {
-    const QByteArray live = Exchange(Request(1, 4, 4096, 30));
+    const QByteArray live = Exchange(requestFrame(1, 4, 4096, 30));
     ASSERT_EQ(live.size(), 65);
     EXPECT_TRUE(Has_Valid_Crc(live));
     EXPECT_EQ(live.left(3), QByteArray::fromHex("01043C"));
     EXPECT_EQ(Register(live, 1), 1000);     // SV 100.0
     EXPECT_EQ(Register(live, 3), 0x0400);   // status: ON, no error, no alarm
 
-    const QByteArray all = Exchange(Request(2, 3, 0, 109));
+    const QByteArray all = Exchange(requestFrame(2, 3, 0, 109));
     ASSERT_EQ(all.size(), 223);
     EXPECT_TRUE(Has_Valid_Crc(all));
     for (int a = 0; a < 109; ++a)
         EXPECT_EQ(Register(all, a), bank.at(1).holding(a)) << "address " << a;
     EXPECT_EQ(Register(all, reg::ID), 2);
 
-    const QByteArray one = Exchange(Request(1, 3, reg::DP, 1));
+    const QByteArray one = Exchange(requestFrame(1, 3, reg::DP, 1));
     EXPECT_EQ(one, With_Crc(QByteArray::fromHex("01030200") + char(48)));
 }
 
 TEST_F(LineEngineTest, ExceptionsNameTheFaultOfTheRequest)
 {
-    auto exception = [](int id, int function, int code) {
-        return With_Crc(QByteArray().append(char(id)).append(char(function | 0x80)).append(char(code)));
-    };
-    EXPECT_EQ(Exchange(Request(1, 3, 0, 0)), exception(1, 3, 3));        // count 0
-    EXPECT_EQ(Exchange(Request(1, 3, 0, 126)), exception(1, 3, 3));      // count above 125
-    EXPECT_EQ(Exchange(Request(1, 3, 100, 10)), exception(1, 3, 2));     // runs past 108
-    EXPECT_EQ(Exchange(Request(1, 3, 4096, 1)), exception(1, 3, 2));     // input via function 3
-    EXPECT_EQ(Exchange(Request(1, 4, 4095, 2)), exception(1, 4, 2));
-    EXPECT_EQ(Exchange(Request(1, 4, 4120, 7)), exception(1, 4, 2));     // runs past 4125
-    EXPECT_EQ(Exchange(Request(1, 4, 0, 1)), exception(1, 4, 2));
-    EXPECT_EQ(Exchange(Request(1, 6, 4096, 5)), exception(1, 6, 2));     // input is read only
-    EXPECT_EQ(Exchange(Request(1, 6, 109, 5)), exception(1, 6, 2));
-    EXPECT_EQ(Exchange(Request(1, 6, reg::RUN, 24)), exception(1, 6, 3));   // not a RUN code
+    const auto exception = test::exceptionReply;
+    EXPECT_EQ(Exchange(requestFrame(1, 3, 0, 0)), exception(1, 3, 3));        // count 0
+    EXPECT_EQ(Exchange(requestFrame(1, 3, 0, 126)), exception(1, 3, 3));      // count above 125
+    EXPECT_EQ(Exchange(requestFrame(1, 3, 100, 10)), exception(1, 3, 2));     // runs past 108
+    EXPECT_EQ(Exchange(requestFrame(1, 3, 4096, 1)), exception(1, 3, 2));     // input via function 3
+    EXPECT_EQ(Exchange(requestFrame(1, 4, 4095, 2)), exception(1, 4, 2));
+    EXPECT_EQ(Exchange(requestFrame(1, 4, 4120, 7)), exception(1, 4, 2));     // runs past 4125
+    EXPECT_EQ(Exchange(requestFrame(1, 4, 0, 1)), exception(1, 4, 2));
+    EXPECT_EQ(Exchange(requestFrame(1, 6, 4096, 5)), exception(1, 6, 2));     // input is read only
+    EXPECT_EQ(Exchange(requestFrame(1, 6, 109, 5)), exception(1, 6, 2));
+    EXPECT_EQ(Exchange(requestFrame(1, 6, reg::RUN, 24)), exception(1, 6, 3));   // not a RUN code
     EXPECT_EQ(bank.at(0).holding(reg::RUN), reg::RUN_ON);
-    EXPECT_EQ(Exchange(Request(1, 5, 0, 0xFF00)), exception(1, 5, 1));  // unknown function
+    EXPECT_EQ(Exchange(requestFrame(1, 5, 0, 0xFF00)), exception(1, 5, 1));  // unknown function
     // A longer frame of another function ends at the line's silence.
     EXPECT_EQ(Exchange(With_Crc(QByteArray::fromHex("011000000001020007"))), exception(1, 0x10, 1));
 }
 
 TEST_F(LineEngineTest, WriteIsEchoedAndStored)
 {
-    const QByteArray request = Request(1, 6, reg::SV, 2500);
+    const QByteArray request = requestFrame(1, 6, reg::SV, 2500);
     EXPECT_EQ(Exchange(request), request);
     EXPECT_EQ(bank.at(0).holding(reg::SV), 2500);
     EXPECT_EQ(bank.at(1).holding(reg::SV), 1000);   // the other controller is untouched
@@ -102,11 +93,11 @@ TEST_F(LineEngineTest, WriteIsEchoedAndStored)
 
 TEST_F(LineEngineTest, SomeRequestsGetNoAnswer)
 {
-    QByteArray broken = Request(1, 4, 4096, 30);
+    QByteArray broken = requestFrame(1, 4, 4096, 30);
     broken[6] = char(broken[6] ^ 1);
     EXPECT_TRUE(Exchange(broken).isEmpty());                       // bad CRC
-    EXPECT_TRUE(Exchange(Request(3, 4, 4096, 30)).isEmpty());      // nobody at ID 3
-    EXPECT_TRUE(Exchange(Request(0, 6, reg::SV, 1234)).isEmpty()); // broadcast
+    EXPECT_TRUE(Exchange(requestFrame(3, 4, 4096, 30)).isEmpty());      // nobody at ID 3
+    EXPECT_TRUE(Exchange(requestFrame(0, 6, reg::SV, 1234)).isEmpty()); // broadcast
     EXPECT_EQ(bank.at(0).holding(reg::SV), 1000);
     EXPECT_TRUE(Exchange(QByteArray::fromHex("01")).isEmpty());    // a lone byte
 }
@@ -115,27 +106,27 @@ TEST_F(LineEngineTest, RepliesTakeTheirTimeOnTheLineAndFitTheConsoleIntervals)
 {
     // 8 request bytes + 5 ms + 65 reply bytes at 11 bits each, 19200 baud: 46.8 ms.
     const Micros start = now;
-    engine.receive(Request(1, 4, 4096, 30), now, 19200);
+    engine.receive(requestFrame(1, 4, 4096, 30), now, 19200);
     engine.advance(start + 46ms, 19200);
     EXPECT_TRUE(engine.takeDue(start + 46ms).isEmpty());
     EXPECT_EQ(engine.takeDue(start + 47ms).size(), 65);
 
     // 109 registers at 2400 baud: 8 + 223 bytes, about 1.06 s, inside 3.2 s.
     now = 10s;
-    engine.receive(Request(1, 3, 0, 109), now, 2400);
+    engine.receive(requestFrame(1, 3, 0, 109), now, 2400);
     EXPECT_TRUE(engine.takeDue(now + 1055ms).isEmpty());
     EXPECT_TRUE(engine.takeDue(now + 1060ms).isEmpty());   // nobody answers at 2400
     bank.at(0).writeHolding(reg::BAUD, reg::BAUD_2400);
     bank.at(0).applyLinkSettings();
     now = 20s;
-    engine.receive(Request(1, 3, 0, 109), now, 2400);
+    engine.receive(requestFrame(1, 3, 0, 109), now, 2400);
     EXPECT_TRUE(engine.takeDue(now + 1055ms).isEmpty());
     EXPECT_EQ(engine.takeDue(now + 1065ms).size(), 223);
 }
 
 TEST_F(LineEngineTest, RequestSplitAcrossReadsIsStillOneFrame)
 {
-    const QByteArray request = Request(2, 4, 4096, 4);
+    const QByteArray request = requestFrame(2, 4, 4096, 4);
     engine.receive(request.left(3), now, 19200);
     now += 1ms;
     engine.receive(request.mid(3), now, 19200);
@@ -149,34 +140,34 @@ TEST_F(LineEngineTest, RequestSplitAcrossReadsIsStillOneFrame)
 TEST_F(LineEngineTest, NewBaudRateAppliesOnceTheEchoIsOut)
 {
     // Switch controller 1 to 9600 at 19200: the echo still goes out at 19200.
-    const QByteArray write = Request(1, 6, reg::BAUD, 63);
+    const QByteArray write = requestFrame(1, 6, reg::BAUD, 63);
     engine.receive(write, now, 19200);
     // Before the echo is due the controller still listens at 19200 only.
     EXPECT_EQ(bank.at(0).answeringBaud(), 19200);
-    EXPECT_EQ(Exchange(Request(2, 4, 4096, 1)).size(), 7 + 8);   // controller 2's reply follows the echo
+    EXPECT_EQ(Exchange(requestFrame(2, 4, 4096, 1)).size(), 7 + 8);   // controller 2's reply follows the echo
     EXPECT_EQ(bank.at(0).answeringBaud(), 9600);
 
-    EXPECT_TRUE(Exchange(Request(1, 4, 4096, 1)).isEmpty());          // at 19200: silent
-    EXPECT_EQ(Exchange(Request(1, 4, 4096, 1), 9600).size(), 7);      // at 9600: answers
-    EXPECT_TRUE(Exchange(Request(2, 4, 4096, 1), 9600).isEmpty());    // controller 2 stays at 19200
+    EXPECT_TRUE(Exchange(requestFrame(1, 4, 4096, 1)).isEmpty());          // at 19200: silent
+    EXPECT_EQ(Exchange(requestFrame(1, 4, 4096, 1), 9600).size(), 7);      // at 9600: answers
+    EXPECT_TRUE(Exchange(requestFrame(2, 4, 4096, 1), 9600).isEmpty());    // controller 2 stays at 19200
 }
 
 TEST_F(LineEngineTest, NewIdAppliesOnceTheEchoIsOut)
 {
-    const QByteArray write = Request(2, 6, reg::ID, 9);
+    const QByteArray write = requestFrame(2, 6, reg::ID, 9);
     engine.receive(write, now, 19200);
     // Asked at once under its new address, it does not answer yet.
-    EXPECT_EQ(Exchange(Request(9, 4, 4096, 1)), write);
-    EXPECT_EQ(Exchange(Request(9, 4, 4096, 1)).left(2), QByteArray::fromHex("0904"));
-    EXPECT_TRUE(Exchange(Request(2, 4, 4096, 1)).isEmpty());
+    EXPECT_EQ(Exchange(requestFrame(9, 4, 4096, 1)), write);
+    EXPECT_EQ(Exchange(requestFrame(9, 4, 4096, 1)).left(2), QByteArray::fromHex("0904"));
+    EXPECT_TRUE(Exchange(requestFrame(2, 4, 4096, 1)).isEmpty());
 }
 
 TEST_F(LineEngineTest, LoadsAreSteppedWithSimulatedTime)
 {
-    const int before = Register(Exchange(Request(1, 4, 4096, 1)), 0);
+    const int before = Register(Exchange(requestFrame(1, 4, 4096, 1)), 0);
     now += 60s;
     engine.advance(now, 19200);
-    const int after = Register(Exchange(Request(1, 4, 4096, 1)), 0);
+    const int after = Register(Exchange(requestFrame(1, 4, 4096, 1)), 0);
     EXPECT_GT(after, before + 500);   // heated by more than 50 degrees in a minute
 }
 
@@ -193,7 +184,7 @@ protected:
 TEST_P(LineFaultTest, EveryReplyShowsTheFault)
 {
     const FaultRates r = GetParam().rates;
-    const QByteArray request = Request(1, 4, 4096, 30);
+    const QByteArray request = requestFrame(1, 4, 4096, 30);
     for (int i = 0; i < 5; ++i) {
         engine.receive(request, now, 19200);
         QByteArray inTime;
@@ -257,7 +248,7 @@ TEST(TrafficLogTest, OneLinePerFrameWithTimeDirectionAndHexBytes)
     ControllerBank bank({1}, 1);
     TrafficLog log(std::move(buffer), [when] { return when; });
     LineEngine engine(bank, {}, &log);
-    engine.receive(Request(1, 6, reg::SV, 500), Micros(0), 19200);
+    engine.receive(requestFrame(1, 6, reg::SV, 500), Micros(0), 19200);
     engine.takeDue(Micros(1s));
     EXPECT_EQ(QString::fromUtf8(sink->data()),
               QStringLiteral("2024-05-01T13:04:05.067 <- 01 06 00 00 01 F4 89 DD\n"
