@@ -9,13 +9,6 @@
 
 using namespace orbalis;
 
-// Fontconfig keeps a few bytes of its parsed configuration until exit; that is
-// the library's, not ours. Weak, so another test file may bring the same hook.
-extern "C" __attribute__((weak)) const char *__lsan_default_suppressions()
-{
-    return "leak:libfontconfig\n";
-}
-
 namespace {
 
 const QColor Red(255, 0, 0), Green(0, 107, 83);
