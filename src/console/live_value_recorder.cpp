@@ -1,5 +1,7 @@
 #include "live_value_recorder.h"
 
+#include "record_file.h"
+
 #include "state/slot_painter.h"
 
 #include "base/error.h"
@@ -8,37 +10,11 @@
 #include "model/live_value_table.h"
 #include "settings/cp950.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace orbalis {
 
 namespace {
 
 constexpr int PenBeeps = 3;
-
-Error fileError(int err)
-{
-    return Error(errorNumberForErrno(err), QString::fromLocal8Bit(std::strerror(err)));
-}
-
-void writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, std::size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw fileError(errno);
-        }
-        data += n;
-        left -= n;
-    }
-}
 
 } // namespace
 
@@ -70,31 +46,6 @@ QString LiveValueRecorder::Record_Line(const QTime &time, const ParameterSource 
     return line;
 }
 
-void LiveValueRecorder::Append_Record(const QString &path, const QByteArray &header,
-                                      const QByteArray &line)
-{
-    const QByteArray name = path.toLocal8Bit();
-    // Creating exclusively tells a new file (which gets the header) from one
-    // that exists, without a window between looking and opening.
-    bool created = true;
-    int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-        created = false;
-        fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    }
-    if (fd < 0)
-        throw fileError(errno);
-    try {
-        // One write per line, so a reader never sees half a header.
-        writeAll(fd, created ? header + line : line);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    if (::close(fd) != 0)
-        throw fileError(errno);
-}
-
 void LiveValueRecorder::Store_Live_Values() noexcept
 {
     if (!decode())
@@ -108,8 +59,8 @@ void LiveValueRecorder::Store_Live_Values() noexcept
         const int id = console_.slots.SlotId[std::size_t(slot)];
         path = console_.programDir + QLatin1Char('/') + Record_File_Name(now.date(), id);
         const QByteArray crlf("\r\n");
-        Append_Record(path, Encode_Cp950(Record_Header()) + crlf,
-                      Encode_Cp950(Record_Line(now.time(), liveTexts_)) + crlf);
+        appendRecordLine(path, Encode_Cp950(Record_Header()) + crlf,
+                         Encode_Cp950(Record_Line(now.time(), liveTexts_)) + crlf);
     } catch (...) {
         interruptRecording(slot, path, currentExceptionAsError());
     }

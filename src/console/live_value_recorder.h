@@ -34,9 +34,6 @@ public:
     static QString Record_File_Name(const QDate &date, int controllerId);
     // The time of day, then ",text" per value column; no line end.
     static QString Record_Line(const QTime &time, const ParameterSource &texts);
-    // Appends the bytes, the header first when the file did not exist.
-    // Throws Error with the cause of any failure of open, write or close.
-    static void Append_Record(const QString &path, const QByteArray &header, const QByteArray &line);
 
 private:
     bool decode() noexcept;

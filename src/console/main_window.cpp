@@ -109,7 +109,7 @@ void FM_Orbalis::Form_Load()
 {
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
-    Run_Settings_Startup(console_.settingsPath(), console_.settings, trap);
+    Run_Settings_Startup(console_.settingsPath(), console_.settings, trap, *console_.clock);
     trap.step([&] {
         console_.Para_Slot = NoParameterSlot;
         console_.Poll_Slot = 0;

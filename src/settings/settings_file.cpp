@@ -160,4 +160,57 @@ void SettingsFile::writeRecord(int n, const QByteArray &record)
     }
 }
 
+QString SettingsFile::keepCopy(const QString &wanted)
+{
+    d->requireOpen();
+    QString copy;
+    auto copyError = [&](int err) {
+        return Error(errorNumberForErrno(err), QStringLiteral("cannot keep a copy of \"%1\" as \"%2\": %3")
+                                                   .arg(d->path, copy, qt_error_string(err)));
+    };
+    constexpr int MostNames = 1000;
+    int out = -1;
+    for (int n = 1; out < 0; ++n) {
+        copy = n == 1 ? wanted : wanted + QLatin1Char('-') + QString::number(n);
+        out = ::open(QFile::encodeName(copy).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out < 0 && ((errno != EEXIST && errno != EINTR) || n == MostNames))
+            throw copyError(errno);
+    }
+    // A copy that is not whole is no copy.
+    auto failed = [&](int err) {
+        ::close(out);
+        ::unlink(QFile::encodeName(copy).constData());
+        return copyError(err);
+    };
+    QByteArray chunk(64 * 1024, '\0');
+    off_t at = 0;
+    for (;;) {
+        const ssize_t got = ::pread(d->fd, chunk.data(), size_t(chunk.size()), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw failed(errno);
+        if (got == 0)
+            break;
+        for (ssize_t put = 0; put < got;) {
+            const ssize_t w = ::write(out, chunk.constData() + put, size_t(got - put));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                throw failed(w < 0 ? errno : ENOSPC);
+            put += w;
+        }
+        at += got;
+    }
+    // On the disk before the file it keeps is rewritten.
+    if (::fsync(out) != 0)
+        throw failed(errno);
+    if (::close(out) != 0) {
+        const int err = errno;
+        ::unlink(QFile::encodeName(copy).constData());
+        throw copyError(err);
+    }
+    return copy;
+}
+
 } // namespace orbalis

@@ -1,11 +1,59 @@
 #include "settings_store.h"
 
+#include <algorithm>
+#include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace orbalis {
 
-void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap)
+namespace {
+
+// What went wrong with one record of the file at startup.
+struct RecordDamage {
+    std::optional<Error> fault;   // the record could not be read
+    QString resetWhy;             // why it takes all its defaults; empty when it does not
+
+    bool any() const { return fault || !resetWhy.isEmpty(); }
+};
+
+// A record whose texts with defaults no longer fit would never be written
+// back, and the same fault would return at every start: it takes all its
+// defaults instead.
+void rebuildOrReset(SettingsModel &model, int record, RecordDamage &damage)
+{
+    try {
+        const int excess = Record_Excess_Bytes(Record_Texts(model, record));
+        if (excess == 0)
+            return;
+        damage.resetWhy = QStringLiteral("with defaults for its missing texts it would need %1 bytes, more "
+                                         "than the %2 of a record")
+                              .arg(RecordSize + excess)
+                              .arg(RecordSize);
+    } catch (const Error &e) {
+        damage.resetWhy = e.detail();   // a text the code page cannot hold
+    }
+    Set_Record_Texts(model, record, Default_Record_Texts(record));
+}
+
+Error damageReport(int record, const RecordDamage &damage, const QString &kept)
+{
+    const int number = damage.fault ? damage.fault->number() : BadRecordLength;
+    QString detail = damage.fault ? damage.fault->detail()
+                                  : QStringLiteral("\"User Setting.ini\" record %1").arg(record);
+    if (!damage.resetWhy.isEmpty()) {
+        detail += (damage.fault ? QStringLiteral("; ") : QStringLiteral(": ")) + damage.resetWhy
+            + QStringLiteral(", so all its texts take their defaults");
+    }
+    if (!kept.isEmpty())
+        detail += QStringLiteral("; the file as it was is kept as \"%1\"").arg(kept);
+    return Error(number, detail);
+}
+
+} // namespace
+
+void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap, const Clock &clock)
 {
     SettingsFile file(path);
     if (!trap.step([&] { file.open(); })) {
@@ -16,12 +64,43 @@ void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &
         } catch (const Error &) {
         }
     }
+    std::array<RecordDamage, SettingsRecordCount> damage;
     if (file.isOpen()) {
-        for (int n = 1; n <= SettingsRecordCount; ++n)
-            trap.step([&] { Read_User_Setting(file, n, model); });
+        for (int n = 1; n <= SettingsRecordCount; ++n) {
+            try {
+                Read_User_Setting(file, n, model);
+            } catch (...) {
+                damage[size_t(n - 1)].fault = currentExceptionAsError();
+            }
+        }
     }
     trap.step([&] { Fill_Default_Settings(model); });
-    if (file.isWritable()) {
+    if (file.isOpen()) {
+        for (int n = 1; n <= SettingsRecordCount; ++n)
+            rebuildOrReset(model, n, damage[size_t(n - 1)]);
+    }
+
+    const bool damaged = std::any_of(damage.begin(), damage.end(), [](const RecordDamage &d) { return d.any(); });
+    QString kept;
+    std::optional<Error> notKept;
+    if (damaged && file.isWritable()) {
+        // Nothing of what the user had may go with the repair.
+        try {
+            kept = file.keepCopy(path + QStringLiteral(".damaged-")
+                                 + clock.now().toString(QStringLiteral("yyMMdd-HHmmss")));
+        } catch (...) {
+            notKept = currentExceptionAsError();
+        }
+    }
+    for (int n = 1; n <= SettingsRecordCount; ++n) {
+        const RecordDamage &d = damage[size_t(n - 1)];
+        if (d.any())
+            trap.report(damageReport(n, d, kept));
+    }
+    if (notKept) {
+        trap.report(Error(notKept->number(),
+                          notKept->detail() + QStringLiteral("; the damaged file is left as it is")));
+    } else if (file.isWritable()) {
         for (int n = 1; n <= SettingsRecordCount; ++n)
             trap.step([&] { Write_User_Setting(file, n, model); });
     }

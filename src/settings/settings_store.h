@@ -2,6 +2,7 @@
 
 #include "settings_model.h"
 
+#include "base/clock.h"
 #include "base/error_trap.h"
 
 #include <QByteArray>
@@ -34,6 +35,10 @@ public:
     QByteArray readRecord(int n);
     // Writes exactly 128 bytes at record n's place; other records untouched. Throws Error.
     void writeRecord(int n, const QByteArray &record);
+    // Copies the whole file, as it is on disk, to a new file `wanted` (or, when
+    // that name is taken, `wanted` followed by "-2", "-3", ...), flushed to the
+    // disk; returns the copy's path. A copy that fails is removed. Throws Error.
+    QString keepCopy(const QString &wanted);
 
 private:
     struct Impl;
@@ -84,7 +89,13 @@ std::uint8_t Slot_Id_From_Text(const QString &idText);
 // under the trap. A file that can be read but not written is still read (the
 // open failure is reported once and nothing is written); a file that cannot be
 // opened at all leaves the defaults. Load_Panel_Table is run by the caller.
-void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap);
+// A damaged file (a record that cannot be read, or whose texts with defaults
+// no longer fit) is first copied beside itself as "User Setting.ini.damaged-
+// YYMMDD-HHMMSS" (the clock's time), and the message of each damaged record
+// names the copy; when no copy can be made, nothing in the file is rewritten.
+// A record whose texts with defaults do not fit takes all its defaults.
+void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap,
+                          const Clock &clock = systemClock());
 // Exit: DecimalText from Slot_DP_Code, then record 7 only.
 void Run_Settings_Exit(const QString &path, SettingsModel &model, const SlotTables &tables,
                        ErrorTrap &trap);

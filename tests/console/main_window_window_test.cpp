@@ -1,4 +1,5 @@
 #include "console/main_window.h"
+#include "console/message_box_reporter.h"
 #include "console/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
@@ -14,7 +15,10 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace orbalis;
@@ -257,4 +261,68 @@ TEST_F(MainWindowTest, SlotClicksToggleRecordingMarkerAndPickTheParameterSlot)
     QTest::mouseClick(unbound, Qt::LeftButton, {}, at(unbound, 5, 5));
     EXPECT_FALSE(console.slots.Record_Flag[4]);
     window->hide();
+}
+
+// --- Message boxes ---------------------------------------------------------------
+
+namespace {
+
+QList<QMessageBox *> openBoxes(const QWidget &owner)
+{
+    QList<QMessageBox *> open;
+    for (QMessageBox *box : owner.findChildren<QMessageBox *>()) {
+        if (box->isVisible())
+            open.append(box);
+    }
+    return open;
+}
+
+} // namespace
+
+TEST(MessageBoxReporterTest, AWarningNeverWaitsForItsBoxAndIsNotStackedOnAnOpenTwin)
+{
+    test::qtApp();
+    QWidget owner;
+    owner.show();
+    MessageBoxReporter reporter(&owner);
+    const QString title = QStringLiteral("Attention! Wrong");
+    const QString text = QStringLiteral("Your record file /tmp/240303 5.Csv could not be written\r\n"
+                                        "Record has been interrupted");
+
+    // A warn() that waits for its box would still wait here: close it and fail.
+    bool inWarn = false;
+    bool waited = false;
+    QTimer::singleShot(2000, &owner, [&] {
+        if (!inWarn)
+            return;
+        waited = true;
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    inWarn = true;
+    reporter.warn(title, text);
+    inWarn = false;
+    ASSERT_FALSE(waited) << "warn() waited for its box to be closed";
+
+    const QList<QMessageBox *> first = openBoxes(owner);
+    ASSERT_EQ(first.size(), 1);
+    EXPECT_EQ(first[0]->windowTitle(), title);
+    EXPECT_EQ(first[0]->text(), text);
+    EXPECT_EQ(first[0]->icon(), QMessageBox::Warning);
+
+    reporter.warn(title, text);
+    EXPECT_EQ(openBoxes(owner).size(), 1) << "a second box on its open twin";
+    reporter.warn(title, text + QStringLiteral(" again"));
+    EXPECT_EQ(openBoxes(owner).size(), 2);
+
+    // Once its twin is closed with OK, the same message shows again.
+    QTest::mouseClick(first[0]->button(QMessageBox::Ok), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(openBoxes(owner).size(), 1);
+    reporter.warn(title, text);
+    int twins = 0;
+    for (QMessageBox *box : openBoxes(owner))
+        twins += box->text() == text;
+    EXPECT_EQ(twins, 1);
+    EXPECT_EQ(openBoxes(owner).size(), 2);
 }

@@ -16,7 +16,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <future>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -65,6 +72,43 @@ public:
 };
 
 using test::FakeParameterWindow;
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// A disk that is full once files reach `bytes`, made by the file size limit
+// (no root needed): a write past it is cut short, the next one fails (EFBIG).
+class DiskFullAt {
+public:
+    explicit DiskFullAt(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        signal_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = saved_;
+        lower.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~DiskFullAt()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, signal_);
+    }
+    DiskFullAt(const DiskFullAt &) = delete;
+    DiskFullAt &operator=(const DiskFullAt &) = delete;
+
+private:
+    rlimit saved_{};
+    void (*signal_)(int) = SIG_DFL;
+};
 
 class RecordingTest : public ::testing::Test {
 protected:
@@ -209,6 +253,39 @@ TEST_F(RecordingTest, AfterMidnightANewFileBeginsWithItsOwnHeader)
     EXPECT_TRUE(after[1].startsWith(QStringLiteral("00:00:01,")));
 }
 
+// --- Whole lines only -------------------------------------------------------------
+
+TEST_F(RecordingTest, AnUnfinishedLastLineIsCutBackBeforeTheNextLineIsAppended)
+{
+    const QByteArray header = Header.toLatin1() + "\r\n";
+    const QByteArray earlier = "14:03:05,1,2,3\r\n";
+    const QByteArray foreign(5000, 'x');
+    struct Case {
+        const char *what;
+        QByteArray before;
+        QByteArray kept;   // what stays before the new line (empty: the header comes first)
+    };
+    const Case cases[] = {
+        {"complete lines", header + earlier, header + earlier},
+        {"an empty file", "", ""},
+        {"half a header", header.left(30), ""},
+        {"half a line", header + earlier + "14:03:06,1,", header + earlier},
+        {"a line without its LF", header + earlier + earlier.chopped(1), header + earlier},
+        {"a line ended by LF alone", header + "14:03:05,1\n", header + "14:03:05,1\n"},
+        // Too long to be a line cut short: ended, not cut, so nothing is lost.
+        {"a long text without line end", header + foreign, header + foreign + "\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(writeBytes(recordPath(), c.before));
+        recorder.Store_Live_Values();
+        const QByteArray line = "14:03:07," + expectedValues().toLatin1() + "\r\n";
+        EXPECT_EQ(fileBytes(recordPath()), (c.kept.isEmpty() ? header : c.kept) + line);
+    }
+    EXPECT_TRUE(reporter.messages.isEmpty());
+    EXPECT_TRUE(console.slots.Record_Flag[2]);
+}
+
 // --- Recording driven by the polling cycle -------------------------------------
 
 class PolledRecordingTest : public RecordingTest {
@@ -252,12 +329,28 @@ TEST_F(PolledRecordingTest, OnlyValidRepliesWriteALine)
 
 class RecordFailureTest : public PolledRecordingTest {
 protected:
+    // Runs f on another thread. When it has not ended after a few seconds (an
+    // open that waits for a FIFO's reader) a reader lets it go on: false.
+    bool endsAtOnce(const std::function<void()> &f)
+    {
+        auto done = std::async(std::launch::async, f);
+        if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
+            return true;
+        const int reader = ::open(QFile::encodeName(recordPath()).constData(), O_RDONLY | O_NONBLOCK);
+        done.wait();
+        if (reader >= 0)
+            ::close(reader);
+        return false;
+    }
+
     // One failing line: the recording stops loudly, once, and polling goes on.
     void expectInterruptedOnce(const QString &cause)
     {
         port.onOutput = [this](const QByteArray &) { port.received = liveReply(5, sampleRegisters()); };
-        cycle.Timer_Read_Timer();
-        cycle.Timer_Read_Timer();
+        ASSERT_TRUE(endsAtOnce([this] {
+            cycle.Timer_Read_Timer();
+            cycle.Timer_Read_Timer();
+        })) << "the record file's open waited for another program";
         ASSERT_EQ(reporter.messages.size(), 1);
         EXPECT_EQ(reporter.titles[0], QStringLiteral("Attention! Wrong"));
         EXPECT_EQ(reporter.messages[0], QStringLiteral("Your record file ") + recordPath() + cause
@@ -280,17 +373,59 @@ protected:
 TEST_F(RecordFailureTest, ARecordPathTakenByAFolderInterruptsTheRecording)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("240303 5.Csv")));
-    expectInterruptedOnce(QStringLiteral(" could not be written: ")
-                          + Error(PathFileAccess, QString::fromLocal8Bit(std::strerror(EISDIR))).description());
+    expectInterruptedOnce(
+        QStringLiteral(" could not be written: Path/File access error (it is a directory, not a regular file)"));
+}
+
+TEST_F(RecordFailureTest, AFifoNamedLikeTheRecordFileInterruptsTheRecordingWithoutWaiting)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(recordPath()).constData(), 0666), 0);
+    expectInterruptedOnce(
+        QStringLiteral(" could not be written: Path/File access error (it is a FIFO, not a regular file)"));
+}
+
+TEST_F(RecordFailureTest, ADeviceNamedLikeTheRecordFileIsNeverWritten)
+{
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), recordPath()));
+    expectInterruptedOnce(QStringLiteral(
+        " could not be written: Path/File access error (it is a character device, not a regular file)"));
 }
 
 TEST_F(RecordFailureTest, AFullDiskInterruptsTheRecordingWithItsCause)
 {
-    if (!QFile::exists(QStringLiteral("/dev/full")))
-        GTEST_SKIP() << "no /dev/full here";
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), recordPath()));
-    expectInterruptedOnce(QStringLiteral(" could not be written: ")
-                          + Error(DiskFull, QString::fromLocal8Bit(std::strerror(ENOSPC))).description());
+    const QByteArray before = Header.toLatin1() + "\r\n14:03:05,1,2,3\r\n";
+    ASSERT_TRUE(writeBytes(recordPath(), before));
+    {
+        // Room for part of the next line only.
+        const DiskFullAt full(rlim_t(before.size() + 20));
+        expectInterruptedOnce(QStringLiteral(" could not be written: ")
+                              + Error(PathFileAccess, QString::fromLocal8Bit(std::strerror(EFBIG))).description());
+    }
+    // No part of the lost line stays behind to be glued onto the next.
+    EXPECT_EQ(fileBytes(recordPath()), before);
+
+    // Space is back and the user switches recording on again.
+    console.slots.Record_Flag[2] = true;
+    cycle.Timer_Read_Timer();
+    const QStringList lines = linesOf(recordPath());
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[2], QStringLiteral("14:03:07,") + expectedValues());
+
+    // A new day's file that cannot take its first line is left empty, and
+    // gets its header with the first line that fits.
+    clock.set(QDateTime(QDate(2024, 3, 4), QTime(0, 0, 1)));
+    const QString nextDay = pathOf(QStringLiteral("240304 5.Csv"));
+    {
+        const DiskFullAt full(100);
+        cycle.Timer_Read_Timer();
+    }
+    EXPECT_EQ(fileBytes(nextDay), QByteArray());
+    EXPECT_EQ(reporter.messages.size(), 2);
+    console.slots.Record_Flag[2] = true;
+    cycle.Timer_Read_Timer();
+    const QStringList fresh = linesOf(nextDay);
+    ASSERT_EQ(fresh.size(), 2);
+    EXPECT_EQ(fresh[0], Header);
 }
 
 TEST_F(RecordFailureTest, AFileThatMayNotBeWrittenGetsTheHeldOpenMessage)

@@ -11,17 +11,6 @@ using namespace orbalis::test;
 
 namespace {
 
-// Runs as an unprivileged user for its lifetime, so that permission bits
-// bind even when the tests run as root.
-struct UnprivilegedScope {
-    bool switched = ::geteuid() == 0 && ::seteuid(65534) == 0;
-    ~UnprivilegedScope()
-    {
-        if (switched)
-            (void)::seteuid(0);
-    }
-};
-
 // A folder nobody may create files in, holding `content` as a read-only
 // settings file unless it is null.
 struct ReadOnlyFolder : SettingsFolder {

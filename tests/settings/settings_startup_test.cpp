@@ -1,5 +1,7 @@
 #include "settings_test_files.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace orbalis;
@@ -127,9 +129,132 @@ TEST(SettingsStartup, RandomAndTruncatedFilesNeverStopTheStartup)
         for (int i = 0; i < bytes.size(); i += 1 + int(next() % 16))
             bytes[i] = char(next());
         writeAll(folder.path(), bytes);
-        Startup s(folder.path());
+        Startup s(folder.path(), startTime().addSecs(round));
         for (int k = 0; k < SlotCount; ++k)
             ASSERT_FALSE(s.model.panel.DecimalText[k].isEmpty());
         ASSERT_GE(readAll(folder.path()).size(), 896);
+        // Whatever was wrong is mended for good.
+        Startup again(folder.path(), startTime().addSecs(round));
+        ASSERT_TRUE(again.codes().isEmpty())
+            << "round " << round << ": " << again.reporter.messages.join(u'\n').toStdString();
     }
+}
+
+namespace {
+
+QByteArray withPrefix(QByteArray bytes, int at, int length)
+{
+    bytes[at] = char(length & 0xff);
+    bytes[at + 1] = char(length >> 8);
+    return bytes;
+}
+
+QStringList damagedCopies(const SettingsFolder &folder)
+{
+    return QDir(folder.dir.path()).entryList({QStringLiteral("User Setting.ini.damaged-*")}, QDir::Files);
+}
+
+} // namespace
+
+TEST(SettingsStartup, ADamagedFileIsKeptBesideItAndRepairedForGood)
+{
+    const QByteArray full = distinctFile();
+    QList<QByteArray> r5;
+    for (int k = 0; k < 16; ++k)
+        r5.append(k == 2 ? QByteArray::fromHex("a120") : "r5" + QByteArray::number(k));   // not Big5
+    // A long first name and a broken prefix after it: the 15 default names do not fit beside it.
+    const QByteArray longThenBroken = lengthPrefixed(QByteArray(90, 'N')) + "\xff\xff";
+    struct Case {
+        const char *what;
+        QByteArray bytes;
+        QList<int> codes;      // empty: not damaged, nothing kept, nothing said
+        int wholeDefaults;     // the record that takes all its defaults, 0 for none
+    };
+    const Case cases[] = {
+        {"a length prefix past its record", withPrefix(full, 256 + 5, 300), {BadRecordLength}, 0},
+        {"a text that is not code page 950", QByteArray(full).replace(512, 128, recordOf(r5)), {InvalidArgument}, 0},
+        {"a file cut inside a text", full.left(128 + 4 * 5 + 3), {InputPastEndOfFile}, 0},
+        {"defaults that make a record too long",
+         QByteArray(full).replace(256, 128, longThenBroken + QByteArray(128 - longThenBroken.size(), '\0')),
+         {BadRecordLength}, 3},
+        {"a cut record whose texts with defaults do not fit",
+         full.left(256) + lengthPrefixed(QByteArray(120, 'N')), {BadRecordLength}, 3},
+        {"nothing but broken prefixes", QByteArray(896, '\xff'), QList<int>(7, BadRecordLength), 0},
+        {"merely short: two records", full.left(256), {}, 0},
+        {"merely short: empty", QByteArray(""), {}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SettingsFolder folder;
+        ASSERT_TRUE(writeAll(folder.path(), c.bytes));
+        Startup first(folder.path());
+        EXPECT_EQ(first.codes(), c.codes);
+        const QString copy = folder.path() + QStringLiteral(".damaged-240303-140307");
+        if (c.codes.isEmpty()) {
+            EXPECT_TRUE(damagedCopies(folder).isEmpty());
+        } else {
+            EXPECT_EQ(damagedCopies(folder), QStringList{QFileInfo(copy).fileName()});
+            EXPECT_EQ(readAll(copy), c.bytes);   // the file as it was
+            for (const QString &m : first.reporter.messages)
+                EXPECT_TRUE(m.endsWith(QStringLiteral("; the file as it was is kept as \"") + copy
+                                       + QStringLiteral("\")")))
+                    << m.toStdString();
+        }
+        if (c.wholeDefaults) {
+            EXPECT_EQ(Record_Texts(first.model, c.wholeDefaults), Default_Record_Texts(c.wholeDefaults));
+            EXPECT_TRUE(first.reporter.messages.front().contains(QStringLiteral(
+                "more than the 128 of a record, so all its texts take their defaults")));
+        }
+        EXPECT_EQ(readAll(folder.path()).size(), 896);
+
+        // The next start finds a sound file: no box, nothing kept again, the same settings.
+        Startup second(folder.path(), startTime().addSecs(60));
+        EXPECT_TRUE(second.codes().isEmpty()) << second.reporter.messages.join(u'\n').toStdString();
+        EXPECT_EQ(damagedCopies(folder).size(), c.codes.isEmpty() ? 0 : 1);
+        for (int n = 1; n <= SettingsRecordCount; ++n)
+            EXPECT_EQ(Record_Texts(second.model, n), Record_Texts(first.model, n)) << "record " << n;
+    }
+}
+
+TEST(SettingsStartup, TheMessageOfARebuiltRecordSaysWhyAndWhereTheOldFileIs)
+{
+    SettingsFolder folder;
+    const QByteArray longThenBroken = lengthPrefixed(QByteArray(90, 'N')) + "\xff\xff";
+    writeAll(folder.path(), QByteArray(distinctFile())
+                                .replace(256, 128, longThenBroken + QByteArray(128 - longThenBroken.size(), '\0')));
+    Startup s(folder.path());
+    ASSERT_EQ(s.reporter.messages.size(), 1);
+    EXPECT_EQ(s.reporter.titles[0], QStringLiteral("Attention! Wrong"));
+    EXPECT_EQ(s.reporter.messages[0],
+              QStringLiteral("At FM_Orbalis_Load()\r\nWrong code: 59\r\nWrong reasons: Bad record length "
+                             "(\"User Setting.ini\" record 3: text 2 claims 65535 bytes, past the end of its "
+                             "record; with defaults for its missing texts it would need 167 bytes, more than the "
+                             "128 of a record, so all its texts take their defaults; the file as it was is kept as \"")
+                  + folder.path() + QStringLiteral(".damaged-240303-140307\")"));
+    EXPECT_EQ(s.reporter.beeps, 1);
+}
+
+TEST(SettingsStartup, ADamagedFileWhoseCopyCannotBeKeptIsLeftAsItWas)
+{
+    const QByteArray damaged = withPrefix(distinctFile(), 256 + 5, 300);
+    SettingsFolder folder;
+    ASSERT_TRUE(writeAll(folder.path(), damaged));
+    const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+    QFile::setPermissions(folder.path(), all | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
+    QFile::setPermissions(folder.dir.path(), all | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
+    struct WritableAgain {
+        QString path;
+        ~WritableAgain() { QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); }
+    } writableAgain{folder.dir.path()};
+    {
+        UnprivilegedScope unprivileged;
+        if (QFile(folder.dir.filePath(QStringLiteral("probe"))).open(QIODevice::WriteOnly))
+            GTEST_SKIP() << "permission bits do not bind this process";
+        Startup s(folder.path());
+        ASSERT_EQ(s.codes(), (QList<int>{BadRecordLength, PermissionDenied}));
+        EXPECT_TRUE(s.reporter.messages[1].contains(QStringLiteral("User Setting.ini.damaged-240303-140307")));
+        EXPECT_EQ(s.model.panel.NameText[1], "---");   // the defaults hold in memory
+    }
+    EXPECT_EQ(readAll(folder.path()), damaged);
+    EXPECT_TRUE(damagedCopies(folder).isEmpty());
 }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
+#include <unistd.h>
 
 namespace orbalis::test {
 
@@ -84,11 +85,28 @@ inline int errorNumberOf(const std::function<void()> &f)
     return 0;
 }
 
+// Runs as an unprivileged user for its lifetime, so that permission bits
+// bind even when the tests run as root.
+struct UnprivilegedScope {
+    bool switched = ::geteuid() == 0 && ::seteuid(65534) == 0;
+    ~UnprivilegedScope()
+    {
+        if (switched)
+            (void)::seteuid(0);
+    }
+};
+
 // A temporary program folder with the settings file's path in it.
 struct SettingsFolder {
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("User Setting.ini")); }
 };
+
+// The time every test start happens at.
+inline QDateTime startTime()
+{
+    return QDateTime(QDate(2024, 3, 3), QTime(14, 3, 7));
+}
 
 // The startup sequence with a capturing trap.
 struct Startup {
@@ -96,7 +114,11 @@ struct Startup {
     ErrorTrap trap{reporter, QStringLiteral("FM_Orbalis_Load")};
     SettingsModel model;
 
-    explicit Startup(const QString &path) { Run_Settings_Startup(path, model, trap); }
+    explicit Startup(const QString &path, const QDateTime &at = startTime())
+    {
+        const FixedClock clock(at);
+        Run_Settings_Startup(path, model, trap, clock);
+    }
     QList<int> codes() const { return reportedCodes(reporter); }
 };
 
