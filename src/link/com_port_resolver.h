@@ -37,7 +37,7 @@ struct ComPortEntry {
 //  - the device path, for devices that do not come and go (ttyS0).
 struct DeviceIdentity {
     QString link;            // programDir/ports/COMn, when bound by a link
-    QString linkTarget;      // where the link pointed when it was bound, for texts
+    QString linkTarget;      // where the link pointed when it was last opened, for texts
     QString byIdPath;
     int vendorId = -1;
     int productId = -1;

@@ -132,10 +132,15 @@ void QtSerialPort::open()
     port_.clearError();
 
     auto bound = bound_.find(commPort_);
-    if (bound == bound_.end())
+    if (bound == bound_.end()) {
         bound_.insert(commPort_, ComPortResolver::identityOf(entry));
-    else
-        bound->path = Device_Path(entry.device);   // where a second match is looked for first
+    } else {
+        // Where it was seen last: a second match is looked for there first,
+        // and the texts name the link's latest target.
+        bound->path = Device_Path(entry.device);
+        if (!bound->link.isEmpty())
+            bound->linkTarget = QFileInfo(entry.device).symLinkTarget();
+    }
 }
 
 ComPortEntry QtSerialPort::target()

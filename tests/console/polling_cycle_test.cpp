@@ -824,11 +824,20 @@ TEST_F(BoundDeviceTest, ALinkThatDisappearsIsWaitedForAndFollowedWhenItIsBack)
     EXPECT_TRUE(uartHeard.isEmpty());
     EXPECT_FALSE(foreignValuesTaken());
 
+    const PseudoTerminal otherProgram;   // takes the freed pseudo-terminal number
     simulator = std::make_unique<PseudoTerminal>();   // started again, on a new pseudo-terminal
     simulator->bindAs(dir.path(), 1);
+    const QString secondTarget = simulator->slavePath();
+    ASSERT_NE(secondTarget, firstTarget);
     EXPECT_TRUE(resumesOn(*simulator)) << status.text(2).toStdString();
     EXPECT_TRUE(uartHeard.isEmpty());
     EXPECT_FALSE(foreignValuesTaken());
+
+    // Gone again: the text names where the link led last.
+    simulator.reset();
+    EXPECT_TRUE(tickWhileAway().contains(QStringLiteral("waiting for ports/COM1 (linked to ") + secondTarget
+                                         + QStringLiteral(") to come back")));
+    EXPECT_TRUE(uartHeard.isEmpty());
 }
 
 } // namespace
