@@ -824,8 +824,14 @@ TEST_F(BoundDeviceTest, ALinkThatDisappearsIsWaitedForAndFollowedWhenItIsBack)
     EXPECT_TRUE(uartHeard.isEmpty());
     EXPECT_FALSE(foreignValuesTaken());
 
-    const PseudoTerminal otherProgram;   // takes the freed pseudo-terminal number
-    simulator = std::make_unique<PseudoTerminal>();   // started again, on a new pseudo-terminal
+    // Started again, on another pseudo-terminal; other programs hold the
+    // first one's number if it comes round again.
+    std::vector<std::unique_ptr<PseudoTerminal>> otherPrograms;
+    simulator = std::make_unique<PseudoTerminal>();
+    while (simulator->slavePath() == firstTarget && otherPrograms.size() < 8) {
+        otherPrograms.push_back(std::move(simulator));
+        simulator = std::make_unique<PseudoTerminal>();
+    }
     simulator->bindAs(dir.path(), 1);
     const QString secondTarget = simulator->slavePath();
     ASSERT_NE(secondTarget, firstTarget);

@@ -209,26 +209,19 @@ TEST_F(ComPortResolverTest, ABoundLinkIsWaitedForWhereverItPointsWhenItIsBack)
     EXPECT_EQ(found->device, link);
 }
 
-TEST_F(ComPortResolverTest, TheBoundDeviceInWords)
+// Without udev's by-id links the USB IDs name the adapter (the other forms
+// are in the polling and port tests).
+TEST_F(ComPortResolverTest, AnAdapterWithoutByIdLinkIsNamedByItsUsbIds)
 {
-    DeviceIdentity byId;
-    byId.description = QStringLiteral("FT232R USB UART");
-    byId.byIdPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0");
-    byId.vendorId = 0x0403;
-    byId.serialNumber = QStringLiteral("A1B2C3");
-    DeviceIdentity usb = byId;
-    usb.byIdPath.clear();
+    DeviceIdentity usb;
+    usb.description = QStringLiteral("FT232R USB UART");
+    usb.vendorId = 0x0403;
     usb.productId = 0x6001;
-    DeviceIdentity noSerial = usb;
-    noSerial.serialNumber.clear();
-    noSerial.description.clear();
-    DeviceIdentity plain;
-    plain.path = QStringLiteral("/dev/ttyS0");
-
-    EXPECT_EQ(byId.text(), QStringLiteral("FT232R USB UART (usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0)"));
+    usb.serialNumber = QStringLiteral("A1B2C3");
     EXPECT_EQ(usb.text(), QStringLiteral("FT232R USB UART (USB 0403:6001, serial number A1B2C3)"));
-    EXPECT_EQ(noSerial.text(), QStringLiteral("USB 0403:6001"));
-    EXPECT_EQ(plain.text(), QStringLiteral("/dev/ttyS0"));
+    usb.serialNumber.clear();
+    usb.description.clear();
+    EXPECT_EQ(usb.text(), QStringLiteral("USB 0403:6001"));
 }
 
 } // namespace
