@@ -205,6 +205,8 @@ void FM_Orbalis::setText(int panel, const QString &text)
     if (panel < 1 || panel > 2)
         return;
     statusPanels_[size_t(panel - 1)]->setText(text);
+    // A long port error text does not fit the panel at the window's own size.
+    statusPanels_[size_t(panel - 1)]->setToolTip(text);
 }
 
 } // namespace orbalis

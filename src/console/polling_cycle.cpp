@@ -136,7 +136,7 @@ bool PollingCycle::Foreign_Live_Reply(const QByteArray &reply, std::uint8_t id)
         return true;
     const auto function = std::uint8_t(reply[1]);
     if (function == 0x84)
-        return false;
+        return exceptionReplyText(reply).isEmpty();
     const int liveReplySize = 5 + 2 * InputRegisterCount;
     return function != 4 || reply.size() != liveReplySize
         || std::uint8_t(reply[2]) != 2 * InputRegisterCount;
@@ -148,26 +148,34 @@ bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
     bool valid = false;
     return run({[&] {
                     const std::uint8_t id = idOf(slot);
+                    const QByteArray &reply = line().Reply_Buffer;
                     mainStatus_.setText(1, Slot_Text(slot, id));
                     // A late reply can pass its CRC check in a later exchange;
                     // taking it as this slot's values would paint and record
                     // another controller's data.
-                    const bool foreign = outcome == ReplyOutcome::Valid
-                        && Foreign_Live_Reply(line().Reply_Buffer, id);
-                    valid = outcome == ReplyOutcome::Valid && !foreign;
-                    console_.lineObservers.replyJudged(Exchange::Live, slot, id, line().Reply_Buffer,
-                                                       judgedOutcome(outcome, foreign, line().Reply_Buffer));
-                    mainStatus_.setText(2, QStringLiteral("Read PV ... ")
-                                               + (foreign ? QStringLiteral("Wrong Reply !")
-                                                          : outcomeText(outcome)));
+                    const bool foreign = outcome == ReplyOutcome::Valid && Foreign_Live_Reply(reply, id);
+                    // The controller's refusal is its answer, but holds no values.
+                    const QString exception =
+                        outcome == ReplyOutcome::Valid && !foreign ? exceptionReplyText(reply) : QString();
+                    valid = outcome == ReplyOutcome::Valid && !foreign && exception.isEmpty();
+                    console_.lineObservers.replyJudged(Exchange::Live, slot, id, reply,
+                                                       judgedOutcome(outcome, foreign, reply));
+                    if (foreign)
+                        mainStatus_.setText(2, QStringLiteral("Read PV ... Wrong Reply !"));
+                    else if (!exception.isEmpty())
+                        mainStatus_.setText(2, QStringLiteral("Read PV ...") + exception);
+                    else
+                        mainStatus_.setText(2, QStringLiteral("Read PV ... ") + outcomeText(outcome));
                 },
                 [&] {
                     if (valid)
                         store_.Store_Live_Values();
                 },
                 [&] {
-                    if (valid)
-                        painter_.Show_Slot_Values(slot, line().Reply_Buffer, dpCodeOf(slot));
+                    if (!valid)
+                        return;
+                    painter_.Show_Slot_Values(slot, line().Reply_Buffer, dpCodeOf(slot));
+                    liveValuesShown_ = true;
                 }});
 }
 
@@ -288,11 +296,13 @@ PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
         case DeviceControlBlock:
             mainStatus_.setText(2, Port_Error_Text(e.number()));
             Open_Serial_Port(port_, console_.settings.serial);
+            mainStatus_.setText(2, portTroubleText(e.number()));
             return Trap::EndTick;
         case DeviceNotOpen:
             mainStatus_.setText(2, Port_Error_Text(e.number()));
             if (port_.PortOpen())
                 port_.setPortOpen(false);
+            mainStatus_.setText(2, portTroubleText(e.number()));
             return Trap::EndTick;
         default:
             mainStatus_.setText(2, Trap_Text(e));
@@ -302,6 +312,27 @@ PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
         // A port that cannot even be closed: the next tick's read reports it.
         return Trap::EndTick;
     }
+}
+
+QString PollingCycle::portTroubleText(int number) const
+{
+    QString text = Port_Error_Text(number);
+    // Open again: the next reply tells how the line is.
+    if (port_.PortOpen())
+        return text;
+    const SerialPort::BoundDevice device = port_.boundDevice();
+    if (device.name.isEmpty())
+        return text;
+    if (device.missing)
+        text += QStringLiteral(" ;waiting for ") + device.name + QStringLiteral(" to come back");
+    else if (number == DeviceNotOpen || number == PortNotOpen || number == ReadError)
+        text += QStringLiteral(" ;") + device.name + QStringLiteral(" went away");
+    else
+        return text;
+    // The panel keeps what it painted last; say that it is no longer live.
+    if (liveValuesShown_)
+        text += QStringLiteral(" ;the values shown are the last ones received");
+    return text;
 }
 
 std::uint8_t PollingCycle::idOf(int slot) const

@@ -74,10 +74,92 @@ QList<ListedPort> ComPortResolver::systemPorts()
 
 QString ComPortResolver::deviceFor(int comNumber) const
 {
+    const auto entry = entryFor(comNumber);
+    return entry ? entry->device : QString();
+}
+
+std::optional<ComPortEntry> ComPortResolver::entryFor(int comNumber) const
+{
     const auto all = entries();
     const auto it = std::find_if(all.begin(), all.end(),
                                  [comNumber](const ComPortEntry &e) { return e.number == comNumber; });
-    return it == all.end() ? QString() : it->device;
+    if (it == all.end())
+        return std::nullopt;
+    return *it;
+}
+
+DeviceIdentity ComPortResolver::identityOf(const ComPortEntry &entry)
+{
+    DeviceIdentity id;
+    if (entry.bound) {
+        id.link = entry.device;
+        id.linkTarget = QFileInfo(entry.device).symLinkTarget();
+    }
+    const ListedPort &p = entry.listed;
+    id.byIdPath = p.byIdPath;
+    id.vendorId = p.vendorId;
+    id.productId = p.productId;
+    id.serialNumber = p.serialNumber;
+    id.path = Device_Identity(entry.device);
+    id.description = entry.description;
+    return id;
+}
+
+std::optional<ComPortEntry> ComPortResolver::find(const DeviceIdentity &identity) const
+{
+    const auto all = entries();
+    if (!identity.link.isEmpty()) {
+        // exists() follows the link: one that leads nowhere is no device.
+        if (!QFileInfo::exists(identity.link))
+            return std::nullopt;
+        const auto it = std::find_if(all.begin(), all.end(),
+                                     [&](const ComPortEntry &e) { return e.bound && e.device == identity.link; });
+        if (it == all.end())
+            return std::nullopt;
+        return *it;
+    }
+    std::optional<ComPortEntry> found;
+    for (const ComPortEntry &e : all) {
+        // A device some link names is that link's, not ours.
+        if (e.bound || !identity.matches(e.listed))
+            continue;
+        if (Device_Identity(e.device) == identity.path)
+            return e;
+        if (!found)
+            found = e;
+    }
+    return found;
+}
+
+bool DeviceIdentity::matches(const ListedPort &p) const
+{
+    if (!byIdPath.isEmpty() && !p.byIdPath.isEmpty())
+        return byIdPath == p.byIdPath;
+    if (vendorId >= 0) {
+        // Adapters without a serial number are told apart by make and model
+        // only; find() prefers the one at the old path.
+        return p.vendorId == vendorId && p.productId == productId && p.serialNumber == serialNumber;
+    }
+    return p.vendorId < 0 && Device_Identity(p.systemLocation) == path;
+}
+
+QString DeviceIdentity::text() const
+{
+    if (!link.isEmpty()) {
+        const QString name = QStringLiteral("ports/") + QFileInfo(link).fileName();
+        return linkTarget.isEmpty() ? name : name + QStringLiteral(" (linked to ") + linkTarget + QLatin1Char(')');
+    }
+    QString what;
+    if (!byIdPath.isEmpty()) {
+        what = QFileInfo(byIdPath).fileName();
+    } else if (vendorId >= 0) {
+        what = QStringLiteral("USB %1:%2").arg(vendorId, 4, 16, QLatin1Char('0')).arg(productId, 4, 16, QLatin1Char('0'));
+        if (!serialNumber.isEmpty())
+            what += QStringLiteral(", serial number ") + serialNumber;
+    } else {
+        what = path;
+    }
+    return description.isEmpty() ? what : description + QStringLiteral(" (") + what + QLatin1Char(')');
 }
 
 QList<ComPortEntry> ComPortResolver::entries() const

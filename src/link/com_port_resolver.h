@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace orbalis {
 
@@ -26,6 +27,32 @@ struct ComPortEntry {
     ListedPort listed;     // the device as the system lists it; empty fields when it is not listed
 };
 
+// What makes a device the same one after it was pulled and plugged in again,
+// perhaps as another ttyUSB number. The first that applies counts:
+//  - a ports/COMn link: the link itself, wherever it points now (the user
+//    chose it; a restarted simulator links a new pseudo-terminal there);
+//  - its /dev/serial/by-id name, which udev makes from make, model, serial
+//    number and interface;
+//  - USB vendor, product and serial number (where udev made no by-id name);
+//  - the device path, for devices that do not come and go (ttyS0).
+struct DeviceIdentity {
+    QString link;            // programDir/ports/COMn, when bound by a link
+    QString linkTarget;      // where the link pointed when it was last opened, for texts
+    QString byIdPath;
+    int vendorId = -1;
+    int productId = -1;
+    QString serialNumber;
+    QString path;            // canonical device path when it was last seen
+    QString description;     // what the system said of it
+
+    bool isEmpty() const { return link.isEmpty() && path.isEmpty(); }
+    // Whether a listed device is this one (links are matched by the resolver).
+    bool matches(const ListedPort &p) const;
+    // The device in words for the status bar and messages, e.g.
+    // "FT232R USB UART (usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0)".
+    QString text() const;
+};
+
 // Resolves COM names to devices:
 //  1. programDir/ports/COMn, when present, is the device of COMn;
 //  2. otherwise the devices present are numbered USB adapters first (ttyUSB*,
@@ -47,6 +74,15 @@ public:
     QString deviceFor(int comNumber) const;
     // Every known port with its COM number, in COM order.
     QList<ComPortEntry> entries() const;
+    std::optional<ComPortEntry> entryFor(int comNumber) const;
+
+    // The identity of a resolved entry, to find the device again later.
+    static DeviceIdentity identityOf(const ComPortEntry &entry);
+    // The device of that identity among those present now, whatever COM
+    // number it resolves to today; none when it is not there (a link that
+    // is gone or leads nowhere counts as not there). Of several devices
+    // alike, the one at the old path is taken first.
+    std::optional<ComPortEntry> find(const DeviceIdentity &identity) const;
 
 private:
     QString programDir_;

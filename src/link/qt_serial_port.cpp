@@ -2,7 +2,14 @@
 
 #include "base/error.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orbalis {
 
@@ -21,7 +28,50 @@ QString Device_Path(const QString &device)
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
+// Looks at the device file to tell a missing permission from a busy device;
+// Qt reports both as PermissionError.
+OpenRefusal examineRefusal(const QString &device, QSerialPort::SerialPortError error, const QString &reason)
+{
+    OpenRefusal r;
+    r.error = error;
+    r.reason = reason;
+    const QByteArray path = QFile::encodeName(device);
+    if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0)
+        r.accessErrno = errno;
+    struct stat st {};
+    if (::stat(path.constData(), &st) == 0) {
+        r.groupMayReadWrite = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+        long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+        QByteArray buffer(size > 0 ? size : 4096, '\0');
+        struct group g {};
+        struct group *found = nullptr;
+        if (::getgrgid_r(st.st_gid, &g, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
+            r.group = QString::fromLocal8Bit(found->gr_name);
+        else
+            r.group = QString::number(st.st_gid);
+    }
+    return r;
+}
+
 } // namespace
+
+QString openRefusalText(const QString &device, const OpenRefusal &refusal)
+{
+    const bool denied = refusal.accessErrno == EACCES || refusal.accessErrno == EPERM;
+    if (denied) {
+        const QString head = device + QStringLiteral(" may not be opened by this user");
+        // Membership of root's group is no remedy to offer anybody.
+        if (refusal.group.isEmpty() || refusal.group == QLatin1String("root") || !refusal.groupMayReadWrite)
+            return head + QStringLiteral(": ask the administrator for read and write access to it");
+        return head + QStringLiteral(": it belongs to the group ") + refusal.group
+            + QStringLiteral("; add the user to that group with sudo usermod -aG ") + refusal.group
+            + QStringLiteral(" $USER, then log out and in again");
+    }
+    if (refusal.error == QSerialPort::PermissionError)
+        return device + QStringLiteral(" is in use by another program, which holds it open or locked; "
+                                       "close that program, then try again");
+    return device + QStringLiteral(": ") + refusal.reason;
+}
 
 QtSerialPort::QtSerialPort(ComPortResolver resolver) : resolver_(std::move(resolver)) {}
 
@@ -55,12 +105,11 @@ void QtSerialPort::open()
     const auto line = Parse_Line_Settings(settings_);
     if (!line)
         throw Error(DeviceControlBlock, settings_);
-    const QString device = resolver_.deviceFor(commPort_);
-    if (device.isEmpty())
-        throw Error(InvalidPortNumber, QStringLiteral("no device for COM%1").arg(commPort_));
+    const ComPortEntry entry = target();
+    const QString device = Device_Path(entry.device);
 
     port_.clearError();
-    port_.setPortName(Device_Path(device));
+    port_.setPortName(device);
     apply(*line);   // on a closed port Qt only keeps them for the open
     if (!port_.open(QIODevice::ReadWrite)) {
         const auto error = port_.error();
@@ -68,8 +117,9 @@ void QtSerialPort::open()
         port_.clearError();
         // Qt applies the line settings as part of the open; a device that
         // refuses them fails the open with this error.
-        throw Error(error == QSerialPort::UnsupportedOperationError ? DeviceControlBlock : InvalidPortNumber,
-                    device + QStringLiteral(": ") + reason);
+        if (error == QSerialPort::UnsupportedOperationError)
+            throw Error(DeviceControlBlock, device + QStringLiteral(": ") + reason);
+        throw Error(InvalidPortNumber, openRefusalText(device, examineRefusal(device, error, reason)));
     }
     if (!apply(*line)) {
         const QString reason = port_.errorString();
@@ -80,6 +130,52 @@ void QtSerialPort::open()
     // Bytes that reached the device while the port was closed belong to nobody.
     port_.clear(QSerialPort::Input);
     port_.clearError();
+
+    auto bound = bound_.find(commPort_);
+    if (bound == bound_.end()) {
+        bound_.insert(commPort_, ComPortResolver::identityOf(entry));
+    } else {
+        // Where it was seen last: a second match is looked for there first,
+        // and the texts name the link's latest target.
+        bound->path = Device_Path(entry.device);
+        if (!bound->link.isEmpty())
+            bound->linkTarget = QFileInfo(entry.device).symLinkTarget();
+    }
+}
+
+ComPortEntry QtSerialPort::target()
+{
+    missing_ = 0;
+    const auto bound = bound_.constFind(commPort_);
+    if (bound == bound_.cend()) {
+        const auto entry = resolver_.entryFor(commPort_);
+        if (!entry)
+            throw Error(InvalidPortNumber, QStringLiteral("no device for COM%1").arg(commPort_));
+        return *entry;
+    }
+    // Never another device in its place: whatever the name resolves to now
+    // is not where the user's controllers were found.
+    const auto present = resolver_.find(*bound);
+    if (!present) {
+        missing_ = commPort_;
+        throw Error(InvalidPortNumber,
+                    QStringLiteral("COM%1 waits for %2 to come back").arg(QString::number(commPort_), bound->text()));
+    }
+    return *present;
+}
+
+void QtSerialPort::forgetBoundDevice()
+{
+    bound_.clear();
+    missing_ = 0;
+}
+
+SerialPort::BoundDevice QtSerialPort::boundDevice() const
+{
+    const auto bound = bound_.constFind(commPort_);
+    if (bound == bound_.cend())
+        return {};
+    return {bound->text(), missing_ == commPort_};
 }
 
 bool QtSerialPort::apply(const LineSettings &line)

@@ -33,6 +33,14 @@ public:
     // an explicit choice of the user (applying serial settings) lets the next
     // open bind the name anew.
     virtual void forgetBoundDevice() {}
+
+    // The device the current COM name is bound to, for the status bar while
+    // the port is in trouble.
+    struct BoundDevice {
+        QString name;          // the device in words; empty before the first open
+        bool missing = false;  // the last open did not find it (it was pulled)
+    };
+    virtual BoundDevice boundDevice() const { return {}; }
 };
 
 } // namespace orbalis

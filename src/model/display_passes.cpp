@@ -56,8 +56,31 @@ void showRegister(const QByteArray &reply, const RegisterInfo &r, int hi, int dp
     }
 }
 
-QString exceptionText(std::uint8_t code)
+// Why a reply to a one-register read cannot be decoded; empty when it can.
+QString readBackProblem(const QByteArray &reply)
 {
+    const QString wrongLength = QStringLiteral(" Wrong reply length !");
+    if (reply.size() < 2)
+        return wrongLength;
+    const std::uint8_t function = std::uint8_t(reply[1]);
+    if (function & ExceptionBit) {
+        const QString exception = exceptionReplyText(reply);
+        return exception.isEmpty() ? wrongLength : exception;
+    }
+    if (function != ReadHoldingFunction)
+        return QStringLiteral(" Wrong function code !");
+    if (reply.size() != ReadBackLength || reply[2] != 2)
+        return wrongLength;
+    return {};
+}
+
+} // namespace
+
+QString exceptionReplyText(const QByteArray &reply)
+{
+    if (reply.size() != ExceptionLength || !(std::uint8_t(reply[1]) & ExceptionBit))
+        return {};
+    const auto code = std::uint8_t(reply[2]);
     QString meaning;
     switch (code) {
     case 1: meaning = QStringLiteral(" (illegal function)"); break;
@@ -68,24 +91,6 @@ QString exceptionText(std::uint8_t code)
     }
     return QStringLiteral(" Exception reply, code %1%2 !").arg(code).arg(meaning);
 }
-
-// Why a reply to a one-register read cannot be decoded; empty when it can.
-QString readBackProblem(const QByteArray &reply)
-{
-    const QString wrongLength = QStringLiteral(" Wrong reply length !");
-    if (reply.size() < 2)
-        return wrongLength;
-    const std::uint8_t function = std::uint8_t(reply[1]);
-    if (function & ExceptionBit)
-        return reply.size() == ExceptionLength ? exceptionText(std::uint8_t(reply[2])) : wrongLength;
-    if (function != ReadHoldingFunction)
-        return QStringLiteral(" Wrong function code !");
-    if (reply.size() != ReadBackLength || reply[2] != 2)
-        return wrongLength;
-    return {};
-}
-
-} // namespace
 
 void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const DisplayTargets &t)
 {

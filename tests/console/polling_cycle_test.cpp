@@ -22,6 +22,12 @@
 #include <memory>
 #include <vector>
 
+// Status texts read as texts in failure messages.
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
 using namespace orbalis;
 
 namespace {
@@ -515,21 +521,82 @@ TEST_F(PollingTest, AVanishedDeviceClosesThePortAndIsReopenedTwoTicksLater)
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
 }
 
-TEST_F(PollingTest, ADecoderErrorIsShownAndPollingGoesOnWithTheNextSlot)
+TEST_F(PollingTest, AnExceptionReplyIsReportedNotDecodedAndPollingGoesOnWithTheNextSlot)
 {
     bind(2, 5);
     bind(7, 9);
+    const struct {
+        int code;
+        const char *text;
+    } rows[] = {{1, "Read PV ... Exception reply, code 1 (illegal function) !"},
+                {2, "Read PV ... Exception reply, code 2 (illegal data address) !"},
+                {3, "Read PV ... Exception reply, code 3 (illegal data value) !"},
+                {4, "Read PV ... Exception reply, code 4 (device failure) !"},
+                {11, "Read PV ... Exception reply, code 11 !"}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.code);
+        console.Read_State = ReadState::Select;
+        console.Poll_Slot = 2;
+        tick();
+        ASSERT_EQ(port.outputs.last(), liveRequest(5));
+        port.received = With_Crc(bytes({5, 0x84, row.code}));
+        tick();
+        EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
+        EXPECT_EQ(status.text(2), QString::fromLatin1(row.text));
+        EXPECT_TRUE(log.empty());   // neither stored nor painted
+        EXPECT_EQ(console.Poll_Slot, 7);
+        EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+        EXPECT_EQ(port.outputs.last(), liveRequest(9));
+    }
+    // A frame with the exception bit but not an exception reply's length
+    // answers nothing that was asked.
+    port.received = With_Crc(bytes({9, 0x84, 2, 0}));
     tick();
-    port.received = With_Crc(bytes({5, 0x84, 2}));   // valid, but far too short
-    tick();
-    EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
-    EXPECT_EQ(status.text(2),
-              QStringLiteral("at Timer_Read_Timer() ;Wrong code: 9 ;Wrong reasons: Subscript out of range"));
-    ASSERT_EQ(log.size(), 1u);   // stored, but the painter refused it
-    EXPECT_EQ(log[0].what, QStringLiteral("store"));
-    EXPECT_EQ(console.Poll_Slot, 7);
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
-    EXPECT_EQ(port.outputs.last(), liveRequest(9));
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
+    EXPECT_TRUE(log.empty());
+}
+
+// What panel 2 says when the port fails, by what the port knows of its device.
+TEST_F(PollingTest, APortErrorNamesTheDeviceThatWentAwayOrIsWaitedFor)
+{
+    const QString device = QStringLiteral("FT232R USB UART (usb-FTDI_FT232R_USB_UART_AK05B7Q2-if00-port0)");
+    const QString lastValues = QStringLiteral(" ;the values shown are the last ones received");
+    const struct Row {
+        int error;
+        bool reopens;
+        SerialPort::BoundDevice bound;
+        bool valuesShown;
+        QString text;
+    } rows[] = {
+        {8012, false, {device, false}, true, QStringLiteral(" ;") + device + QStringLiteral(" went away") + lastValues},
+        {8020, false, {device, true}, true, QStringLiteral(" ;waiting for ") + device + QStringLiteral(" to come back") + lastValues},
+        {8018, false, {device, true}, false, QStringLiteral(" ;waiting for ") + device + QStringLiteral(" to come back")},
+        {8018, true, {device, false}, true, {}},    // open again: the next reply tells
+        {8021, false, {device, false}, true, {}},   // the device is there; it refused the settings
+        {8018, false, {}, false, {}},               // never opened: nothing bound to name
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.error);
+        status.panels.clear();
+        Console c;
+        c.settings.serial = console.settings.serial;
+        c.slots.SlotId[0] = 5;
+        test::FakeSerialPort p;
+        p.setPortOpen(true);
+        p.onOutput = [&p](const QByteArray &) { p.received = liveReply(5); };
+        PollingCycle pc{c, p, timer, status, store, painter};
+        if (row.valuesShown) {
+            pc.Timer_Read_Timer();
+            pc.Timer_Read_Timer();
+            ASSERT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
+        }
+        pc.Timer_Read_Timer();
+        p.inputError = row.error;
+        p.refuseOpen = !row.reopens;
+        p.bound = row.bound;
+        pc.Timer_Read_Timer();
+        EXPECT_EQ(status.text(2), PollingCycle::Port_Error_Text(row.error) + row.text);
+    }
 }
 
 // --- A real line that goes away and comes back --------------------------------
@@ -576,6 +643,7 @@ TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)
     ASSERT_TRUE(dir.isValid());
     auto line = std::make_unique<PseudoTerminal>();
     line->bindAs(dir.path(), 1);
+    const QString firstSlave = line->slavePath();
     Open_Serial_Port(port, console.settings.serial);
     ASSERT_TRUE(port.PortOpen());
 
@@ -593,6 +661,15 @@ TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)
         reported = status.text(2).startsWith(QStringLiteral("Serial port error ! ;error number = 80"));
     }
     EXPECT_TRUE(reported) << status.text(2).toStdString();
+    // Whichever way the dead line shows itself, the text names the device
+    // and says that the panel is no longer live.
+    const QString device = QStringLiteral("ports/COM1 (linked to ") + firstSlave + QLatin1Char(')');
+    const QString lastValues = QStringLiteral(" ;the values shown are the last ones received");
+    const QStringList expected{
+        PollingCycle::Port_Error_Text(8012) + QStringLiteral(" ;") + device + QStringLiteral(" went away") + lastValues,
+        PollingCycle::Port_Error_Text(8020) + QStringLiteral(" ;waiting for ") + device
+            + QStringLiteral(" to come back") + lastValues};
+    EXPECT_TRUE(expected.contains(status.text(2))) << status.text(2).toStdString();
 
     const int paintsBefore = paintCount(log);
     line = std::make_unique<PseudoTerminal>();
@@ -604,6 +681,169 @@ TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)
     }
     EXPECT_TRUE(resumed) << status.text(2).toStdString();
     EXPECT_GT(paintCount(log), paintsBefore);
+}
+
+// --- A COM name stays with its device -------------------------------------------
+
+// The machine as the port lister sees it: a USB adapter with the controllers
+// on it, and an on-board UART where some other device answers every request
+// with a frame that passes its CRC check. Pseudo-terminals stand in for both.
+class BoundDeviceTest : public ::testing::Test {
+protected:
+    BoundDeviceTest()
+        : port(ComPortResolver(dir.path(), [this] { return listed; }))
+    {
+        test::qtApp();
+        console.port = &port;
+        console.Timer_Read = &timer;
+        console.programDir = dir.path();
+        console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"),
+                                   QStringLiteral("2"), QStringLiteral("8"), QStringLiteral("None")};
+        console.slots.SlotId[3] = 7;
+        console.slots.Slot_DP_Code.fill(47);
+    }
+
+    static ListedPort adapterAt(const PseudoTerminal &t, const QString &name)
+    {
+        ListedPort p;
+        p.portName = name;
+        p.systemLocation = t.slavePath();
+        p.description = QStringLiteral("FT232R USB UART");
+        p.manufacturer = QStringLiteral("FTDI");
+        p.serialNumber = QStringLiteral("AK05B7Q2");
+        p.vendorId = 0x0403;
+        p.productId = 0x6001;
+        p.byIdPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_AK05B7Q2-if00-port0");
+        return p;
+    }
+    ListedPort uartPort() const
+    {
+        ListedPort p;
+        p.portName = QStringLiteral("ttyS0");
+        p.systemLocation = uart.slavePath();
+        return p;
+    }
+
+    // One tick; then the controllers (when connected) answer what they were
+    // asked, and the device on the UART answers whatever reached it.
+    void tickAndAnswer(PseudoTerminal *controllers)
+    {
+        cycle.Timer_Read_Timer();
+        if (controllers && controllers->readFor(100) == liveRequest(7))
+            controllers->write(liveReply(7));
+        const QByteArray strayRequest = uart.readFor(controllers ? 0 : 60);
+        if (!strayRequest.isEmpty()) {
+            uartHeard += strayRequest;
+            uart.write(foreignReply);
+        }
+        QTest::qWait(30);
+    }
+
+    bool foreignValuesTaken() const
+    {
+        return std::any_of(log.begin(), log.end(), [this](const Call &c) { return c.reply == foreignReply; });
+    }
+
+    // Ticks while the device is away; returns the status text they ended on.
+    QString tickWhileAway()
+    {
+        for (int i = 0; i < 12; ++i)
+            tickAndAnswer(nullptr);
+        return status.text(2);
+    }
+
+    // Ticks with the device back until a live reply is taken again.
+    bool resumesOn(PseudoTerminal &controllers)
+    {
+        for (int i = 0; i < 10; ++i) {
+            tickAndAnswer(&controllers);
+            if (status.text(2) == QStringLiteral("Read PV ... Check CRC Ok !"))
+                return true;
+        }
+        return false;
+    }
+
+    QTemporaryDir dir;
+    QList<ListedPort> listed;
+    PseudoTerminal uart;
+    const QByteArray foreignReply = readReply(7, 4, 30, 900);
+    QByteArray uartHeard;
+    Console console;
+    QtSerialPort port;
+    test::FakeTimer timer{100};
+    test::FakeStatus status;
+    std::vector<Call> log;
+    StoreSpy store{console, log};
+    PainterSpy painter{log};
+    PollingCycle cycle{console, port, timer, status, store, painter};
+};
+
+TEST_F(BoundDeviceTest, APulledAdapterIsWaitedForAndFoundAgainUnderAnotherNumber)
+{
+    auto adapter = std::make_unique<PseudoTerminal>();
+    listed = {adapterAt(*adapter, QStringLiteral("ttyUSB0")), uartPort()};
+    Open_Serial_Port(port, console.settings.serial);
+    ASSERT_TRUE(port.PortOpen());
+    ASSERT_TRUE(resumesOn(*adapter));
+
+    // Pulled: COM1 would now resolve to the UART by number.
+    adapter->close();
+    listed = {uartPort()};
+    EXPECT_EQ(tickWhileAway(),
+              QStringLiteral("Serial port error ! ;error number = 8018 ;waiting for FT232R USB UART "
+                             "(usb-FTDI_FT232R_USB_UART_AK05B7Q2-if00-port0) to come back ;the values shown "
+                             "are the last ones received"));
+    EXPECT_TRUE(uartHeard.isEmpty());
+    EXPECT_FALSE(foreignValuesTaken());
+
+    // Plugged in again, as ttyUSB1 now.
+    const std::size_t before = log.size();
+    adapter = std::make_unique<PseudoTerminal>();
+    listed = {uartPort(), adapterAt(*adapter, QStringLiteral("ttyUSB1"))};
+    EXPECT_TRUE(resumesOn(*adapter)) << status.text(2).toStdString();
+    EXPECT_GT(log.size(), before);
+    EXPECT_TRUE(uartHeard.isEmpty());
+    EXPECT_FALSE(foreignValuesTaken());
+}
+
+TEST_F(BoundDeviceTest, ALinkThatDisappearsIsWaitedForAndFollowedWhenItIsBack)
+{
+    listed = {uartPort()};
+    auto simulator = std::make_unique<PseudoTerminal>();
+    simulator->bindAs(dir.path(), 1);
+    const QString firstTarget = simulator->slavePath();
+    Open_Serial_Port(port, console.settings.serial);
+    ASSERT_TRUE(port.PortOpen());
+    ASSERT_TRUE(resumesOn(*simulator));
+
+    simulator->close();   // the simulator ends and takes its link with it
+    simulator.reset();
+    EXPECT_EQ(tickWhileAway(), QStringLiteral("Serial port error ! ;error number = 8018 ;waiting for ports/COM1 "
+                                              "(linked to ")
+                  + firstTarget + QStringLiteral(") to come back ;the values shown are the last ones received"));
+    EXPECT_TRUE(uartHeard.isEmpty());
+    EXPECT_FALSE(foreignValuesTaken());
+
+    // Started again, on another pseudo-terminal; other programs hold the
+    // first one's number if it comes round again.
+    std::vector<std::unique_ptr<PseudoTerminal>> otherPrograms;
+    simulator = std::make_unique<PseudoTerminal>();
+    while (simulator->slavePath() == firstTarget && otherPrograms.size() < 8) {
+        otherPrograms.push_back(std::move(simulator));
+        simulator = std::make_unique<PseudoTerminal>();
+    }
+    simulator->bindAs(dir.path(), 1);
+    const QString secondTarget = simulator->slavePath();
+    ASSERT_NE(secondTarget, firstTarget);
+    EXPECT_TRUE(resumesOn(*simulator)) << status.text(2).toStdString();
+    EXPECT_TRUE(uartHeard.isEmpty());
+    EXPECT_FALSE(foreignValuesTaken());
+
+    // Gone again: the text names where the link led last.
+    simulator.reset();
+    EXPECT_TRUE(tickWhileAway().contains(QStringLiteral("waiting for ports/COM1 (linked to ") + secondTarget
+                                         + QStringLiteral(") to come back")));
+    EXPECT_TRUE(uartHeard.isEmpty());
 }
 
 } // namespace

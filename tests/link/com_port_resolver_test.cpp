@@ -30,6 +30,18 @@ protected:
         return p;
     }
 
+    // A USB adapter as udev lists it; an empty byId means no by-id link.
+    ListedPort Usb(const QString &name, const QString &serial, const QString &byId = {}, int product = 0x6001)
+    {
+        ListedPort p = Device(name, QStringLiteral("FT232R USB UART"));
+        p.vendorId = 0x0403;
+        p.productId = product;
+        p.serialNumber = serial;
+        if (!byId.isEmpty())
+            p.byIdPath = QStringLiteral("/dev/serial/by-id/") + byId;
+        return p;
+    }
+
     void Bind(int n, const QString &target)
     {
         ASSERT_TRUE(QFile::link(target, programDir.filePath(QStringLiteral("ports/COM%1").arg(n))));
@@ -130,6 +142,86 @@ TEST_F(ComPortResolverTest, OtherEntriesInThePortsFolderAreIgnored)
     EXPECT_TRUE(resolver.entries().isEmpty());
     EXPECT_TRUE(resolver.deviceFor(2).isEmpty());
     EXPECT_TRUE(resolver.deviceFor(3).isEmpty());
+}
+
+// The device COM1 was opened on, looked for among the devices present later.
+TEST_F(ComPortResolverTest, ABoundDeviceIsFoundAgainByItsIdentityAndNothingElse)
+{
+    const ListedPort ttyS0 = Device(QStringLiteral("ttyS0"), QStringLiteral("on-board UART"));
+    const QString idA = QStringLiteral("usb-FTDI_FT232R_USB_UART_AAAA-if00-port0");
+    const QString idB = QStringLiteral("usb-FTDI_FT232R_USB_UART_BBBB-if00-port0");
+    struct Row {
+        const char *what;
+        QList<ListedPort> before;   // COM1 is bound to the first device by number
+        QList<ListedPort> after;
+        QString expected;           // portName of the device found; empty: none
+    };
+    const Row rows[] = {
+        {"back under another ttyUSB number", {Usb("ttyUSB0", "AAAA", idA), ttyS0},
+         {ttyS0, Usb("ttyUSB1", "AAAA", idA)}, "ttyUSB1"},
+        {"pulled: the on-board UART is not taken", {Usb("ttyUSB0", "AAAA", idA), ttyS0}, {ttyS0}, {}},
+        {"another adapter of the same model in its place", {Usb("ttyUSB0", "AAAA", idA), ttyS0},
+         {Usb("ttyUSB0", "BBBB", idB), ttyS0}, {}},
+        {"no by-id links: vendor, product and serial number", {Usb("ttyUSB0", "AAAA")},
+         {Usb("ttyUSB0", "BBBB"), Usb("ttyUSB1", "AAAA")}, "ttyUSB1"},
+        {"no serial number: the same model, at its old path first", {Usb("ttyUSB1", {})},
+         {Usb("ttyUSB0", {}), Usb("ttyUSB1", {})}, "ttyUSB1"},
+        {"no serial number: the same model elsewhere", {Usb("ttyUSB1", {})}, {Usb("ttyUSB3", {})}, "ttyUSB3"},
+        {"no serial number: another model is not it", {Usb("ttyUSB0", {})},
+         {Usb("ttyUSB0", {}, {}, 0x6015)}, {}},
+        {"a serial port by its path, whatever COM1 is now", {ttyS0}, {Usb("ttyUSB0", "AAAA", idA), ttyS0},
+         "ttyS0"},
+        {"a USB adapter at the old path of a serial port is not it", {ttyS0},
+         {[&] { ListedPort p = ttyS0; p.vendorId = 0x0403; p.productId = 0x6001; return p; }()}, {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto first = Resolver(row.before).entryFor(1);
+        ASSERT_TRUE(first);
+        const DeviceIdentity identity = ComPortResolver::identityOf(*first);
+        const auto found = Resolver(row.after).find(identity);
+        EXPECT_EQ(found ? found->listed.portName : QString(), row.expected);
+    }
+}
+
+TEST_F(ComPortResolverTest, ABoundLinkIsWaitedForWhereverItPointsWhenItIsBack)
+{
+    const ListedPort ttyS0 = Device(QStringLiteral("ttyS0"));
+    const QString pts7 = Device(QStringLiteral("pts7")).systemLocation;
+    Bind(1, pts7);
+    const auto resolver = Resolver({ttyS0});
+    const DeviceIdentity identity = ComPortResolver::identityOf(*resolver.entryFor(1));
+    EXPECT_EQ(identity.text(), QStringLiteral("ports/COM1 (linked to ") + pts7 + QLatin1Char(')'));
+
+    const QString link = programDir.filePath(QStringLiteral("ports/COM1"));
+    ASSERT_TRUE(QFile::remove(link));
+    // By number alone COM1 is now the on-board UART; the bound name waits.
+    EXPECT_EQ(resolver.deviceFor(1), ttyS0.systemLocation);
+    EXPECT_FALSE(resolver.find(identity));
+
+    Bind(1, devices.filePath(QStringLiteral("gone")));   // leads nowhere
+    EXPECT_FALSE(resolver.find(identity));
+
+    ASSERT_TRUE(QFile::remove(link));
+    Bind(1, Device(QStringLiteral("pts8")).systemLocation);   // a restarted simulator
+    const auto found = resolver.find(identity);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->device, link);
+}
+
+// Without udev's by-id links the USB IDs name the adapter (the other forms
+// are in the polling and port tests).
+TEST_F(ComPortResolverTest, AnAdapterWithoutByIdLinkIsNamedByItsUsbIds)
+{
+    DeviceIdentity usb;
+    usb.description = QStringLiteral("FT232R USB UART");
+    usb.vendorId = 0x0403;
+    usb.productId = 0x6001;
+    usb.serialNumber = QStringLiteral("A1B2C3");
+    EXPECT_EQ(usb.text(), QStringLiteral("FT232R USB UART (USB 0403:6001, serial number A1B2C3)"));
+    usb.serialNumber.clear();
+    usb.description.clear();
+    EXPECT_EQ(usb.text(), QStringLiteral("USB 0403:6001"));
 }
 
 } // namespace

@@ -7,8 +7,14 @@
 #include "support/qt_app.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orbalis {
 namespace {
@@ -236,6 +242,180 @@ TEST_F(QtSerialPortTest, DeviceGoingAwayRaisesAPortErrorWithoutHanging)
     // What the polling cycle then does: close, and find the device missing.
     port.setPortOpen(false);
     EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+}
+
+TEST_F(QtSerialPortTest, ADeviceInUseElsewhereSaysSo)
+{
+    QSerialPort other;
+    other.setPortName(pty.slavePath());
+    ASSERT_TRUE(other.open(QIODevice::ReadWrite));
+    try {
+        port.setPortOpen(true);
+        FAIL() << "opened a device in use";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.number(), InvalidPortNumber);
+        EXPECT_EQ(e.detail(), pty.slavePath()
+                      + QStringLiteral(" is in use by another program, which holds it open or locked; "
+                                       "close that program, then try again"));
+    }
+    EXPECT_FALSE(port.PortOpen());
+    other.close();
+    Open();
+}
+
+TEST_F(QtSerialPortTest, ADeviceThisUserMayNotOpenNamesTheRemedy)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root opens the device whatever its mode";
+    ASSERT_EQ(::chmod(QFile::encodeName(pty.slavePath()).constData(), 0), 0);
+    try {
+        port.setPortOpen(true);
+        FAIL() << "opened a device without permission";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.number(), InvalidPortNumber);
+        EXPECT_TRUE(e.detail().startsWith(pty.slavePath() + QStringLiteral(" may not be opened by this user")))
+            << e.detail().toStdString();
+    }
+}
+
+TEST(OpenRefusalText, CauseAndRemedyByWhatTheDeviceFileSays)
+{
+    const QString device = QStringLiteral("/dev/ttyUSB0");
+    const QString askAdmin = QStringLiteral(
+        "/dev/ttyUSB0 may not be opened by this user: ask the administrator for read and write access to it");
+    const QString inUse = QStringLiteral("/dev/ttyUSB0 is in use by another program, which holds it open or "
+                                         "locked; close that program, then try again");
+    const struct Row {
+        QSerialPort::SerialPortError error;
+        const char *reason;
+        int accessErrno;
+        const char *group;
+        bool groupMayReadWrite;
+        QString text;
+    } rows[] = {
+        {QSerialPort::PermissionError, "Permission denied", EACCES, "dialout", true,
+         QStringLiteral("/dev/ttyUSB0 may not be opened by this user: it belongs to the group dialout; add the "
+                        "user to that group with sudo usermod -aG dialout $USER, then log out and in again")},
+        {QSerialPort::PermissionError, "Permission denied", EACCES, "uucp", true,
+         QStringLiteral("/dev/ttyUSB0 may not be opened by this user: it belongs to the group uucp; add the "
+                        "user to that group with sudo usermod -aG uucp $USER, then log out and in again")},
+        {QSerialPort::PermissionError, "Operation not permitted", EPERM, "root", true, askAdmin},
+        {QSerialPort::PermissionError, "Permission denied", EACCES, "dialout", false, askAdmin},
+        {QSerialPort::PermissionError, "Permission denied", EACCES, "", false, askAdmin},
+        {QSerialPort::PermissionError, "Device or resource busy", 0, "dialout", true, inUse},
+        {QSerialPort::PermissionError, "Permission error while locking the device", 0, "dialout", true, inUse},
+        {QSerialPort::DeviceNotFoundError, "No such file or directory", ENOENT, "", false,
+         QStringLiteral("/dev/ttyUSB0: No such file or directory")},
+        {QSerialPort::ResourceError, "Input/output error", 0, "dialout", true,
+         QStringLiteral("/dev/ttyUSB0: Input/output error")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.reason);
+        SCOPED_TRACE(row.group);
+        OpenRefusal r;
+        r.error = row.error;
+        r.reason = QString::fromLatin1(row.reason);
+        r.accessErrno = row.accessErrno;
+        r.group = QString::fromLatin1(row.group);
+        r.groupMayReadWrite = row.groupMayReadWrite;
+        EXPECT_EQ(openRefusalText(device, r), row.text);
+    }
+}
+
+// The devices of a machine as a port lister sees them, served from a list
+// the test changes; pseudo-terminals stand in for the devices.
+class BoundDeviceOpenTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::qtApp();
+        ASSERT_TRUE(programDir.isValid());
+        port.setCommPort(1);
+        port.setSettings(QStringLiteral("19200,N,8,2"));
+    }
+
+    static ListedPort Adapter(const PseudoTerminal &t, const QString &name)
+    {
+        ListedPort p;
+        p.portName = name;
+        p.systemLocation = t.slavePath();
+        p.description = QStringLiteral("USB-RS485 Cable");
+        p.serialNumber = QStringLiteral("FT4Q9ZK1");
+        p.vendorId = 0x0403;
+        p.productId = 0x6001;
+        p.byIdPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_USB-RS485_Cable_FT4Q9ZK1-if00-port0");
+        return p;
+    }
+    ListedPort Uart() const
+    {
+        ListedPort p;
+        p.portName = QStringLiteral("ttyS0");
+        p.systemLocation = uart.slavePath();
+        return p;
+    }
+
+    // Whether a byte sent now arrives at the far end of `t`.
+    bool Reaches(PseudoTerminal &t)
+    {
+        port.Output(Bytes({0x5A}));
+        return t.readAtLeast(1, 500) == Bytes({0x5A});
+    }
+
+    QTemporaryDir programDir;
+    QList<ListedPort> listed;
+    PseudoTerminal uart;
+    QtSerialPort port{ComPortResolver(programDir.path(), [this] { return listed; })};
+};
+
+TEST_F(BoundDeviceOpenTest, TheComNameStaysWithItsDeviceUntilTheUserChoosesAgain)
+{
+    auto adapter = std::make_unique<PseudoTerminal>();
+    listed = {Uart(), Adapter(*adapter, QStringLiteral("ttyUSB0"))};
+    EXPECT_EQ(port.boundDevice().name, QString());
+    port.setPortOpen(true);
+    ASSERT_TRUE(Reaches(*adapter));
+    const QString name = QStringLiteral("USB-RS485 Cable (usb-FTDI_USB-RS485_Cable_FT4Q9ZK1-if00-port0)");
+    EXPECT_EQ(port.boundDevice().name, name);
+    EXPECT_FALSE(port.boundDevice().missing);
+
+    // Pulled: by number COM1 is the UART now, but the name waits.
+    adapter->close();
+    listed = {Uart()};
+    port.setPortOpen(false);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+        EXPECT_FALSE(port.PortOpen());
+    }
+    EXPECT_EQ(port.boundDevice().name, name);
+    EXPECT_TRUE(port.boundDevice().missing);
+    EXPECT_TRUE(uart.readFor(50).isEmpty());
+
+    // Back as ttyUSB1.
+    adapter = std::make_unique<PseudoTerminal>();
+    listed = {Uart(), Adapter(*adapter, QStringLiteral("ttyUSB1"))};
+    port.setPortOpen(true);
+    EXPECT_TRUE(Reaches(*adapter));
+    EXPECT_FALSE(port.boundDevice().missing);
+    EXPECT_TRUE(uart.readFor(50).isEmpty());
+
+    // Another COM number has a binding of its own.
+    port.setPortOpen(false);
+    port.setCommPort(2);
+    port.setPortOpen(true);
+    EXPECT_TRUE(Reaches(uart));
+    EXPECT_EQ(port.boundDevice().name, uart.slavePath());
+    port.setPortOpen(false);
+    port.setCommPort(1);
+
+    // The user's choice binds the name anew, to what it resolves to now.
+    adapter->close();
+    listed = {Uart()};
+    EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+    port.forgetBoundDevice();
+    EXPECT_EQ(port.boundDevice().name, QString());
+    port.setPortOpen(true);
+    EXPECT_TRUE(Reaches(uart));
+    EXPECT_EQ(port.boundDevice().name, uart.slavePath());
 }
 
 } // namespace

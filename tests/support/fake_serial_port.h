@@ -19,6 +19,7 @@ public:
     void setSettings(const QString &s) override;
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
+    BoundDevice boundDevice() const override { return bound; }
 
     // Script.
     QByteArrayList outputs;          // every Output, in order
@@ -29,6 +30,7 @@ public:
     QByteArray received;             // what the next Input returns
     bool refuseOpen = false;         // opening throws 8002
     int inputError = 0;              // next Input throws this number (once)
+    BoundDevice bound;               // what boundDevice() says
     // Called on every Output; a test can answer by appending to `received`.
     std::function<void(const QByteArray &)> onOutput;
 
