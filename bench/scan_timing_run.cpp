@@ -53,18 +53,22 @@ int main(int argc, char **argv)
     FM_SerialSetting *window = main.serialSetting();
 
     QElapsedTimer elapsed;
+    double seconds = 0;
     QTimer watch;
     watch.setInterval(1);
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (!window->Timer1().isEnabled())
-            app.quit();
+        if (window->Timer1().isEnabled())
+            return;
+        seconds = elapsed.nsecsElapsed() / 1e9;
+        watch.stop();
+        // exit(), not quit(): quit() closes the windows first.
+        QCoreApplication::exit(0);
     });
     const int beepsBefore = reporter.beeps;
     elapsed.start();
     window->Command1(3)->click();
     watch.start();
     app.exec();
-    const double seconds = elapsed.nsecsElapsed() / 1e9;
 
     int dashes = 0;
     for (int row = 0; row < 255; ++row)

@@ -107,9 +107,15 @@ QPushButton *Button(const QString &caption, QWidget *parent, const QRect &geomet
     return button;
 }
 
+// A frame whose border runs through the middle of its caption, so that the
+// controls placed just below the caption (the scan's buttons) stay inside it.
+const char *const FrameStyle = "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
+                               "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }";
+
 QGroupBox *Frame(const QString &caption, QWidget *parent, const QRect &geometry)
 {
     auto *frame = new QGroupBox(caption, parent);
+    frame->setStyleSheet(QString::fromLatin1(FrameStyle));
     frame->setGeometry(geometry);
     frame->setAccessibleName(caption);
     return frame;
@@ -129,7 +135,9 @@ FM_SerialSetting::FM_SerialSetting(Console &console, StatusPanels &mainStatus, R
       scan_(console, *timer1_, apply_, *this, *this, mainStatus, reporter)
 {
     setWindowTitle(caption());
-    setFont(QFont(QStringLiteral("新細明體"), 9));
+    // The twip sizes were laid out for an 8-point caption font; at 9 points
+    // "Communication settings" no longer fits its frame.
+    setFont(QFont(QStringLiteral("新細明體"), 8));
     // The controls sit at fixed places; a larger window would only show empty space.
     setFixedSize(Twips_Rect(0, 0, ClientWidth, ClientHeight).size());
     buildControls();
@@ -363,6 +371,10 @@ void FM_SerialSetting::showProgress(int maximum, int value, const QString &perce
 {
     progress_->setMaximum(maximum);
     progress_->setValue(value);
+    // QProgressBar repaints only for a step of a chunk's width since its last
+    // paint; the percent label overlaps it by a pixel and its repaint counts
+    // as one, so one step per tick would never be drawn.
+    progress_->update();
     percent_->setText(percentText);
 }
 

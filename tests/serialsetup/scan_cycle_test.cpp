@@ -141,21 +141,6 @@ TEST_F(ScanCycleTest, BrokenCrcBeepsThriceGoodCrcOnceAndEnds)
     EXPECT_TRUE(window->Timer1().isEnabled());
 }
 
-TEST_F(ScanCycleTest, StartAndStopDoNothingOnAClosedPort)
-{
-    open();
-    port.setPortOpen(false);
-    window->Command1_Click(3);
-    EXPECT_FALSE(window->Timer1().isEnabled());
-    EXPECT_TRUE(timerRead.isEnabled());
-    port.setPortOpen(true);
-    window->Command1_Click(3);
-    runScan(10);
-    port.setPortOpen(false);
-    window->Command1_Click(4);
-    EXPECT_TRUE(window->Timer1().isEnabled());
-}
-
 TEST_F(ScanCycleTest, AScanThatLosesItsPortOrWindowEndsAndSaysSo)
 {
     struct Case {
