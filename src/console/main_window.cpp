@@ -10,6 +10,7 @@
 #include "model/live_value_table.h"
 #include "state/open_serial_port.h"
 #include "panelsetup/table_setting_window.h"
+#include "serialsetup/serial_setting_window.h"
 #include "settings/settings_store.h"
 
 #include <QCloseEvent>
@@ -37,6 +38,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     console_.port = &port_;
     console_.Timer_Read = timerRead_.get();
     console_.Timer_Write = timerWrite_.get();
+    console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
 
     buildMenus();
 
@@ -71,6 +73,7 @@ FM_Orbalis::~FM_Orbalis()
         console_.port = nullptr;
     console_.Timer_Read = nullptr;
     console_.Timer_Write = nullptr;
+    console_.serialSettingsWindow = nullptr;
 }
 
 void FM_Orbalis::buildMenus()
@@ -179,7 +182,28 @@ void FM_Orbalis::Option_Click(int index)
         tableSetting_->raise();
         tableSetting_->activateWindow();
     }
-    // index 0: the serial settings window comes with its own work.
+    if (index == 0) {
+        FM_SerialSetting &window = loadSerialSetting();
+        window.show();
+        window.raise();
+        window.activateWindow();
+    }
+}
+
+FM_SerialSetting *FM_Orbalis::serialSetting() const
+{
+    return serialSetting_;
+}
+
+FM_SerialSetting &FM_Orbalis::loadSerialSetting()
+{
+    if (!serialSetting_ || serialSetting_->unloaded()) {
+        serialSetting_ = new FM_SerialSetting(console_, StatusBar1(), reporter_, {}, this);
+        // Closed means unloaded: the next opening loads it afresh.
+        serialSetting_->setAttribute(Qt::WA_DeleteOnClose);
+        serialSetting_->FM_SerialSetting_Load();
+    }
+    return *serialSetting_;
 }
 
 void FM_Orbalis::Timer_Read_Timer()

@@ -5,6 +5,7 @@
 #include "base/status_panels.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
 
@@ -20,6 +21,7 @@ class LiveValueRecorder;
 class PollingCycle;
 class SlotPanel;
 class FM_TableSetting;
+class FM_SerialSetting;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -49,6 +51,8 @@ public:
     QMenu *fileMenu() const { return fileMenu_; }
     QMenu *settingMenu() const { return optionMenu_; }
     FM_TableSetting *tableSetting() const { return tableSetting_; }
+    // The serial settings window while it is loaded (shown or not), else null.
+    FM_SerialSetting *serialSetting() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -61,6 +65,8 @@ private:
 
     void buildMenus();
     void Timer_Read_Timer();
+    // Loads the serial settings window, hidden, when it is not loaded.
+    FM_SerialSetting &loadSerialSetting();
 
     Console &console_;
     SerialPort &port_;
@@ -76,6 +82,7 @@ private:
     QMenu *fileMenu_ = nullptr;
     QMenu *optionMenu_ = nullptr;
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
+    QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     bool inTick_ = false;
     bool unloaded_ = false;
 };

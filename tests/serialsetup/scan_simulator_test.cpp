@@ -1,0 +1,213 @@
+// The scan and the port list with the real QtSerialPort against orbalis-sim
+// on a pseudo-terminal bound as ports/COM1. Ticks are driven by the test; a
+// tick that sent a request waits until the simulator has seen it and had the
+// time to answer at the line's baud rate.
+
+#include "serial_setting_fixture.h"
+
+#include "link/frames.h"
+#include "link/qt_serial_port.h"
+#include "state/open_serial_port.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProgressBar>
+#include <QThread>
+
+using namespace orbalis;
+using namespace orbalis::test;
+
+namespace {
+
+constexpr int StartTimeoutMs = 10000;
+
+QString Simulator_Program()
+{
+    const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
+    const QString bin = dir.isEmpty()
+        ? QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path()
+        : QString::fromLocal8Bit(dir);
+    return QDir(bin).filePath(QStringLiteral("orbalis-sim"));
+}
+
+class SentCounter : public LineObserver {
+public:
+    void requestSent(Exchange, int, std::uint8_t, const QByteArray &) override { ++sent; }
+    void replyJudged(Exchange, int, std::uint8_t, const QByteArray &, LineOutcome) override {}
+    int sent = 0;
+};
+
+class ScanSimulatorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qtApp();
+        ASSERT_TRUE(dir.isValid());
+        if (!QFileInfo(Simulator_Program()).isExecutable())
+            GTEST_SKIP() << "orbalis-sim is not built next to the tests";
+        console.programDir = dir.path();
+        console.Timer_Read = &timerRead;
+        console.lineObservers.add(&counter);
+        logPath = dir.filePath(QStringLiteral("traffic.log"));
+    }
+
+    void TearDown() override
+    {
+        console.lineObservers.remove(&counter);
+        window.reset();
+        port.reset();
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            if (!sim.waitForFinished(5000)) {
+                sim.kill();
+                sim.waitForFinished(2000);
+            }
+        }
+    }
+
+    void start(const QString &ids)
+    {
+        SettingsModel model;
+        model.serial = Defaults();
+        Fill_Default_Settings(model);
+        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        console.settings = model;
+
+        sim.start(Simulator_Program(), {QStringLiteral("--program-dir"), dir.path(), QStringLiteral("--com"),
+                                        QStringLiteral("1"), QStringLiteral("--ids"), ids,
+                                        QStringLiteral("--turnaround"), QStringLiteral("0"), QStringLiteral("--log"),
+                                        logPath});
+        ASSERT_TRUE(sim.waitForStarted(StartTimeoutMs));
+        QByteArray said;
+        QElapsedTimer waited;
+        waited.start();
+        while (!said.contains('\n') && sim.state() == QProcess::Running && waited.elapsed() < StartTimeoutMs) {
+            sim.waitForReadyRead(100);
+            said += sim.readAllStandardOutput();
+        }
+        ASSERT_TRUE(said.startsWith("orbalis-sim: COM1 -> /dev/pts/")) << said.constData();
+
+        port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
+        console.port = port.get();
+        Open_Serial_Port(*port, console.settings.serial);
+        ASSERT_TRUE(port->PortOpen());
+        timerRead.setEnabled(true);
+        window = std::make_unique<FM_SerialSetting>(console, mainStatus, reporter);
+        window->FM_SerialSetting_Load();
+    }
+
+    int loggedRequests() const
+    {
+        QFile f(logPath);
+        return f.open(QIODevice::ReadOnly) ? int(f.readAll().count(" <- ")) : 0;
+    }
+
+    // Waits until the simulator has logged `count` requests, then for the
+    // time a request and a 7-byte reply take on the line, and a little more.
+    void settle(int count)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (loggedRequests() < count && waited.elapsed() < 3000)
+            QThread::msleep(1);
+        ASSERT_GE(loggedRequests(), count);
+        const int baud = console.settings.serial.Baud.toInt();
+        QThread::msleep(ulong(15 * 11 * 1000 / baud + 4));
+    }
+
+    void tick()
+    {
+        const int before = counter.sent;
+        window->Timer1_Timer();
+        if (counter.sent != before)
+            settle(logged += counter.sent - before);
+    }
+
+    int runScan(int limit = 1100)
+    {
+        int ticks = 0;
+        while (window->Timer1().isEnabled() && ticks < limit) {
+            tick();
+            ++ticks;
+        }
+        return ticks;
+    }
+
+    QString cell(int row, int column) const { return window->ListView1(1)->topLevelItem(row - 1)->text(column); }
+
+    QTemporaryDir dir;
+    QString logPath;
+    QProcess sim;
+    Console console;
+    std::unique_ptr<QtSerialPort> port;
+    FakeTimer timerRead;
+    FakeStatus mainStatus;
+    FakeReporter reporter;
+    SentCounter counter;
+    int logged = 0;
+    std::unique_ptr<FM_SerialSetting> window;
+};
+
+} // namespace
+
+TEST_F(ScanSimulatorTest, FindsController7At9600AndKeepsThatRate)
+{
+    start(QStringLiteral("7"));
+    // The port list shows the simulator's pseudo-terminal under COM1.
+    const QString pts = QFileInfo(dir.filePath(QStringLiteral("ports/COM1"))).canonicalFilePath();
+    QTreeWidgetItem *row = nullptr;
+    for (int i = 0; i < window->ListView1(0)->topLevelItemCount(); ++i)
+        if (window->ListView1(0)->topLevelItem(i)->text(1) == QStringLiteral("COM1"))
+            row = window->ListView1(0)->topLevelItem(i);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->text(0), pts);
+    const QString tip = row->toolTip(0);
+    EXPECT_TRUE(tip.contains(QStringLiteral("Device: ") + pts)) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("COM1 from the link ") + dir.filePath(QStringLiteral("ports/COM1"))));
+    EXPECT_TRUE(tip.contains(QStringLiteral("this user may open it")));
+
+    // Controller 7 moves to 9600 baud (BAUD, register 53, code 63).
+    ASSERT_TRUE(Send_Write_Request(*port, console.line, 7, 53, 63));
+    logged = 1;
+    settle(1);
+    QThread::msleep(20);
+    ASSERT_EQ(port->Input(), Request_Bytes(console.line));   // the echo
+
+    window->Command1_Click(3);
+    EXPECT_EQ(runScan(), 264);   // steps 0 to 261 and the two block starts
+    EXPECT_EQ(window->scan().Scan_Step(), 261);
+    EXPECT_EQ(cell(7, 2), QStringLiteral("CRC Ok !"));
+    EXPECT_EQ(cell(7, 1), QStringLiteral("---"));
+    EXPECT_EQ(cell(6, 2), QStringLiteral("---"));
+    EXPECT_EQ(cell(8, 2), QString());
+    EXPECT_EQ(window->Label2()->text(), QStringLiteral("25 %"));
+    EXPECT_EQ(reporter.beeps, 1);
+    EXPECT_EQ(console.settings.serial.Baud, QStringLiteral("9600"));
+    SettingsFile file(console.settingsPath());
+    file.openReadOnly();
+    SettingsModel stored;
+    Read_User_Setting(file, 1, stored);
+    EXPECT_EQ(stored.serial.Baud, QStringLiteral("9600"));
+    EXPECT_EQ(port->Settings(), QStringLiteral("9600,N,8,2"));
+    EXPECT_TRUE(port->PortOpen());
+    EXPECT_TRUE(timerRead.isEnabled());
+    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'|').toStdString();
+}
+
+TEST_F(ScanSimulatorTest, TwoControllersAt19200StopAtTheLowerId)
+{
+    start(QStringLiteral("12,40"));
+    window->Command1_Click(3);
+    EXPECT_EQ(runScan(), 13);
+    EXPECT_EQ(cell(12, 1), QStringLiteral("CRC Ok !"));
+    EXPECT_EQ(cell(11, 1), QStringLiteral("---"));
+    EXPECT_EQ(cell(40, 1), QString());
+    EXPECT_EQ(window->Label2()->text(), QStringLiteral("1 %"));
+    EXPECT_EQ(loggedRequests(), 12);
+    EXPECT_EQ(console.settings.serial.Baud, QStringLiteral("19200"));
+    EXPECT_TRUE(timerRead.isEnabled());
+}
