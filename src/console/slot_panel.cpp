@@ -39,7 +39,7 @@ int SlotPanel::currentFontSize() const
     const SlotPicture *lowest = *std::min_element(
         pictures_.begin(), pictures_.end(),
         [](const SlotPicture *a, const SlotPicture *b) { return a->pixelsHigh() < b->pixelsHigh(); });
-    return lowest->nameFontSize(q, console_.settings.panel.NameText);
+    return lowest->nameFontSize(q);
 }
 
 void SlotPanel::Layout_Slots()

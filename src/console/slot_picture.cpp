@@ -128,14 +128,15 @@ double SlotPicture::pixelsPerPoint() const
     return logicalDpiY() / 72.0 * devicePixelRatioF();
 }
 
-int SlotPicture::nameFontSize(int q, std::span<const QString> names) const
+int SlotPicture::nameFontSize(int q) const
 {
-    const auto lineHeight = [names](int pixelSize) {
-        const QFontMetrics metrics(textFont(pixelSize));
-        int height = textExtent(metrics, QString()).height;
-        for (const QString &name : names)
-            height = std::max(height, textExtent(metrics, name).height);
-        return height;
+    // Names are code page 950 texts: Latin letters with their descenders and
+    // Chinese, whose glyphs come from a fallback face and at some sizes rise
+    // a pixel above the font's ascent. The size holds any of them, so a name
+    // typed later fits as well as the names of today.
+    static const QString tallestAndDeepest = QStringLiteral("Agjy|爐國");
+    const auto lineHeight = [](int pixelSize) {
+        return textExtent(QFontMetrics(textFont(pixelSize)), tallestAndDeepest).height;
     };
     return Slot_Font_Size({q, pixelsHigh(), pixelsPerPoint()}, lineHeight);
 }

@@ -8,8 +8,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <span>
-
 namespace orbalis {
 
 // One slot picture Pic_Control(k): a widget that keeps its drawing in a
@@ -33,10 +31,10 @@ public:
     // a fallback face that rise above the font's ascent (Chinese at small
     // sizes) move the text down so that nothing of it shows above y.
     void printText(int x, int y, const QString &text, int pointSize);
-    // The slot font size for the screen-to-window ratio q at which every one
-    // of the names, printed by printText, stays inside the name row of this
-    // picture at its present size (see Slot_Font_Size).
-    int nameFontSize(int q, std::span<const QString> names) const;
+    // The slot font size for the screen-to-window ratio q at which a name,
+    // printed by printText, stays inside the name row of this picture at its
+    // present size (see Slot_Font_Size).
+    int nameFontSize(int q) const;
     // Height of the retained image in device pixels.
     int pixelsHigh() const { return pixelSize().height(); }
 

@@ -462,7 +462,8 @@ TEST(SlotNameAtScaleTwo, StaysInsideTheNameRow)
 
     ImageLists lists;
     const QString names[] = {QStringLiteral("Oven1"), QStringLiteral("---"),
-                             QStringLiteral("Typography gj"), QStringLiteral("爐 Oven")};
+                             QStringLiteral("Typography gj|"), QStringLiteral("爐 Oven"),
+                             QStringLiteral("爐溫控制")};
     // Slot sizes in logical pixels: the design window, a window maximised on
     // a 2560 by 1600 screen shown as 1280 by 800, a small one, and a tall one
     // where the largest size of the table fits. q = 10: a maximised window.
@@ -475,7 +476,7 @@ TEST(SlotNameAtScaleTwo, StaysInsideTheNameRow)
                           Case{{288, 340}, true}}) {
         picture.resize(c.slot);
         picture.clear();
-        const int size = picture.nameFontSize(10, names);
+        const int size = picture.nameFontSize(10);
         SCOPED_TRACE(QStringLiteral("%1x%2 at %3 pt").arg(c.slot.width()).arg(c.slot.height()).arg(size)
                          .toStdString());
         EXPECT_EQ(picture.picture().height(), 2 * c.slot.height());
