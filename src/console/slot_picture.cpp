@@ -153,10 +153,11 @@ void SlotPicture::printText(int x, int y, const QString &text, int pointSize)
     QPainter p(&picture_);
     p.setFont(font);
     p.setPen(textColour());
-    p.drawText(topLeft.x(), topLeft.y() + textExtent(metrics, text).ascent, text);
+    const TextExtent extent = textExtent(metrics, text);
+    p.drawText(topLeft.x(), topLeft.y() + extent.ascent, text);
     p.end();
     updatePixels(QRect(topLeft, QSize(metrics.horizontalAdvance(text) + metrics.maxWidth(),
-                                      metrics.height())));
+                                      extent.height)));
 }
 
 void SlotPicture::paintEvent(QPaintEvent *event)

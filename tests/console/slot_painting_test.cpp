@@ -456,6 +456,7 @@ TEST(SlotNameAtScaleTwo, StaysInsideTheNameRow)
         child.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--gtest_filter=SlotNameAtScaleTwo.StaysInsideTheNameRow")});
         ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
         return;
     }
