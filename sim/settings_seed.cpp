@@ -23,14 +23,12 @@ bool Write_Initial_Settings(const QString &programDir, const std::vector<int> &i
     const std::size_t bound = std::min(ids.size(), std::size_t(SlotCount));
     for (std::size_t slot = 0; slot < bound; ++slot) {
         model.panel.IdText[slot] = QStringLiteral("%1").arg(ids[slot], 3, 10, QLatin1Char('0'));
-        model.panel.NameText[slot] = QStringLiteral("Oven %1").arg(slot + 1);
+        // Short enough to show in full between the lamps and the banner of a
+        // slot at the window's design size, so the slots can be told apart;
+        // sixteen of them also fit the 96 bytes their record has for names.
+        model.panel.NameText[slot] = QStringLiteral("Oven%1").arg(slot + 1);
     }
     Fill_Default_Settings(model);
-    // All sixteen names share 96 bytes of their record: with many slots bound
-    // the blank has to go ("Oven10" rather than "Oven 10").
-    if (Record_Excess_Bytes(Record_Texts(model, 3)) > 0)
-        for (std::size_t slot = 0; slot < bound; ++slot)
-            model.panel.NameText[slot] = QStringLiteral("Oven%1").arg(slot + 1);
     Save_Settings_Records(path, {1, 2, 3, 4, 5, 6, 7}, model);
     return true;
 }

@@ -1,17 +1,16 @@
 #include "panel_layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orbalis {
 
-namespace {
-
-int toPixels(int units, int pixels)
+int Units_To_Pixels(int units, int unitsTotal, int totalPixels)
 {
-    return int(std::lround(double(units) * pixels / PanelUnits));
+    if (unitsTotal <= 0)
+        return 0;
+    return int(std::lround(double(units) * totalPixels / unitsTotal));
 }
-
-} // namespace
 
 QRect Slot_Rect(int slot, QSize panelPixels)
 {
@@ -19,10 +18,10 @@ QRect Slot_Rect(int slot, QSize panelPixels)
     const int row = slot / 4;
     const int x = SlotMarginUnits + SlotPitchUnits * column;
     const int y = SlotMarginUnits + SlotPitchUnits * row;
-    const int left = toPixels(x, panelPixels.width());
-    const int top = toPixels(y, panelPixels.height());
-    const int right = toPixels(x + SlotUnits, panelPixels.width());
-    const int bottom = toPixels(y + SlotUnits, panelPixels.height());
+    const int left = Units_To_Pixels(x, PanelUnits, panelPixels.width());
+    const int top = Units_To_Pixels(y, PanelUnits, panelPixels.height());
+    const int right = Units_To_Pixels(x + SlotUnits, PanelUnits, panelPixels.width());
+    const int bottom = Units_To_Pixels(y + SlotUnits, PanelUnits, panelPixels.height());
     return QRect(left, top, right - left, bottom - top);
 }
 
@@ -42,6 +41,21 @@ int Slot_Font_Size(int q)
     if (q <= 31)
         return 10;
     return 8;
+}
+
+int Point_Size_To_Pixels(int pointSize, double pixelsPerPoint)
+{
+    return std::max(1, int(std::lround(pointSize * pixelsPerPoint)));
+}
+
+int Slot_Font_Size(const SlotFontRoom &room, const LineHeight &lineHeight)
+{
+    const int rowPixels = Units_To_Pixels(SlotNameRowBottom, SlotUnitsDown, room.slotPixelsHigh)
+                          - Units_To_Pixels(SlotNameRowTop, SlotUnitsDown, room.slotPixelsHigh);
+    for (int size = Slot_Font_Size(room.q); size >= 1; --size)
+        if (lineHeight(Point_Size_To_Pixels(size, room.pixelsPerPoint)) <= rowPixels)
+            return size;
+    return 0;
 }
 
 SlotClick Slot_Click_Action(bool hasController, Qt::MouseButton button, double x, double y)

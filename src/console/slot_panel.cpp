@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace orbalis {
 
 SlotPanel::SlotPanel(Console &console, const ImageLists &images, QWidget *parent)
@@ -32,12 +34,16 @@ int SlotPanel::currentFontSize() const
     const QScreen *scr = win->screen();
     const int screenWidth = scr ? scr->geometry().width() : win->width();
     const int q = Font_Ratio(Pixels_To_Twips(screenWidth), Pixels_To_Twips(win->width()));
-    return Slot_Font_Size(q);
+
+    // One size for all slots: the one the lowest slot can hold.
+    const SlotPicture *lowest = *std::min_element(
+        pictures_.begin(), pictures_.end(),
+        [](const SlotPicture *a, const SlotPicture *b) { return a->pixelsHigh() < b->pixelsHigh(); });
+    return lowest->nameFontSize(q);
 }
 
 void SlotPanel::Layout_Slots()
 {
-    fontSize_ = currentFontSize();
     const QSize panel = size();
     for (int k = 0; k < SlotCount; ++k) {
         SlotPicture *picture = pictures_[size_t(k)];
@@ -46,6 +52,8 @@ void SlotPanel::Layout_Slots()
             picture->setGeometry(r);
         paintFrame(k);
     }
+    // The slots have their sizes now, and the font follows them.
+    fontSize_ = currentFontSize();
     for (int k = 0; k < SlotCount; ++k)
         printName(k);
 }
@@ -59,8 +67,8 @@ void SlotPanel::paintFrame(int slot)
 
 void SlotPanel::printName(int slot)
 {
-    pictures_[size_t(slot)]->printText(20, 50, console_.settings.panel.NameText[size_t(slot)],
-                                       fontSize_);
+    pictures_[size_t(slot)]->printText(SlotNameLeft, SlotNameRowTop,
+                                       console_.settings.panel.NameText[size_t(slot)], fontSize_);
 }
 
 void SlotPanel::Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode)

@@ -10,6 +10,26 @@
 
 namespace orbalis {
 
+namespace {
+
+// How far below the text's top printText puts the baseline, and how far the
+// text reaches down from its top: the font's own line, widened where glyphs
+// of a fallback face reach above its ascent or below its descent.
+struct TextExtent {
+    int ascent;
+    int height;
+};
+
+TextExtent textExtent(const QFontMetrics &metrics, const QString &text)
+{
+    const QRect ink = text.isEmpty() ? QRect() : metrics.tightBoundingRect(text);
+    const int ascent = std::max(metrics.ascent(), -ink.top());
+    const int descent = std::max(metrics.descent(), ink.bottom() + 1);
+    return {ascent, ascent + descent};
+}
+
+} // namespace
+
 SlotPicture::SlotPicture(QWidget *parent) : QWidget(parent)
 {
     // Every pixel comes from the retained image: no background fill needed.
@@ -29,12 +49,12 @@ QSize SlotPicture::pixelSize() const
 
 int SlotPicture::pixelX(int units) const
 {
-    return int(std::lround(double(units) * pixelSize().width() / UnitsAcross));
+    return Units_To_Pixels(units, UnitsAcross, pixelSize().width());
 }
 
 int SlotPicture::pixelY(int units) const
 {
-    return int(std::lround(double(units) * pixelSize().height() / UnitsDown));
+    return Units_To_Pixels(units, UnitsDown, pixelSize().height());
 }
 
 QRect SlotPicture::pixelRect(int x, int y, int w, int h) const
@@ -96,24 +116,48 @@ void SlotPicture::paintImage(const QImage &image, int x, int y, int w, int h)
     updatePixels(target);
 }
 
+QFont SlotPicture::textFont(int pixelSize)
+{
+    QFont font(QStringLiteral("DotumChe"));
+    font.setPixelSize(std::max(1, pixelSize));
+    return font;
+}
+
+double SlotPicture::pixelsPerPoint() const
+{
+    return logicalDpiY() / 72.0 * devicePixelRatioF();
+}
+
+int SlotPicture::nameFontSize(int q) const
+{
+    // Names are code page 950 texts: Latin letters with their descenders and
+    // Chinese, whose glyphs come from a fallback face and at some sizes rise
+    // a pixel above the font's ascent. The size holds any of them, so a name
+    // typed later fits as well as the names of today.
+    static const QString tallestAndDeepest = QStringLiteral("Agjy|爐國");
+    const auto lineHeight = [](int pixelSize) {
+        return textExtent(QFontMetrics(textFont(pixelSize)), tallestAndDeepest).height;
+    };
+    return Slot_Font_Size({q, pixelsHigh(), pixelsPerPoint()}, lineHeight);
+}
+
 void SlotPicture::printText(int x, int y, const QString &text, int pointSize)
 {
     if (!matchWidgetSize() || text.isEmpty() || pointSize <= 0)
         return;
-    QFont font(QStringLiteral("DotumChe"));
     // Points at the screen's resolution, in the image's physical pixels.
-    const double pixels = pointSize * logicalDpiY() / 72.0 * devicePixelRatioF();
-    font.setPixelSize(std::max(1, int(std::lround(pixels))));
+    const QFont font = textFont(Point_Size_To_Pixels(pointSize, pixelsPerPoint()));
     const QFontMetrics metrics(font);
     const QPoint topLeft(pixelX(x), pixelY(y));
 
     QPainter p(&picture_);
     p.setFont(font);
     p.setPen(textColour());
-    p.drawText(topLeft.x(), topLeft.y() + metrics.ascent(), text);
+    const TextExtent extent = textExtent(metrics, text);
+    p.drawText(topLeft.x(), topLeft.y() + extent.ascent, text);
     p.end();
     updatePixels(QRect(topLeft, QSize(metrics.horizontalAdvance(text) + metrics.maxWidth(),
-                                      metrics.height())));
+                                      extent.height)));
 }
 
 void SlotPicture::paintEvent(QPaintEvent *event)

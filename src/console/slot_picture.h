@@ -1,5 +1,8 @@
 #pragma once
 
+#include "panel_layout.h"
+
+#include <QFont>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -13,8 +16,8 @@ namespace orbalis {
 class SlotPicture : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int UnitsAcross = 60;
-    static constexpr int UnitsDown = 70;
+    static constexpr int UnitsAcross = SlotUnitsAcross;
+    static constexpr int UnitsDown = SlotUnitsDown;
     // The colour of printed text: teal.
     static QColor textColour() { return QColor(0, 128, 128); }
 
@@ -24,8 +27,16 @@ public:
     void clear();
     // Draws the whole bitmap stretched into the rectangle (user units).
     void paintImage(const QImage &image, int x, int y, int w, int h);
-    // Prints text in DotumChe with its top left corner at (x, y).
+    // Prints text in DotumChe with its top left corner at (x, y). Glyphs of
+    // a fallback face that rise above the font's ascent (Chinese at small
+    // sizes) move the text down so that nothing of it shows above y.
     void printText(int x, int y, const QString &text, int pointSize);
+    // The slot font size for the screen-to-window ratio q at which a name,
+    // printed by printText, stays inside the name row of this picture at its
+    // present size (see Slot_Font_Size).
+    int nameFontSize(int q) const;
+    // Height of the retained image in device pixels.
+    int pixelsHigh() const { return pixelSize().height(); }
 
     // The pixel rectangle of a rectangle in user units. Edges are rounded on
     // their own, so rectangles that touch in units touch in pixels.
@@ -40,7 +51,12 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The font of printed text, DotumChe, at a size in device pixels.
+    static QFont textFont(int pixelSize);
     QSize pixelSize() const;
+    // Device pixels per point of printed text: the screen's logical
+    // resolution times its device pixel ratio.
+    double pixelsPerPoint() const;
     int pixelX(int units) const;
     int pixelY(int units) const;
     // A widget resized while hidden gets its resize event only when shown, so

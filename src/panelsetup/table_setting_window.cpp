@@ -13,7 +13,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShowEvent>
+#include <QStyle>
+#include <QVBoxLayout>
 
 namespace orbalis {
 
@@ -55,19 +59,55 @@ FM_TableSetting::FM_TableSetting(Console &console, SlotPainter &painter, Reporte
 {
     setWindowTitle(caption());
     setFont(QFont(QStringLiteral("新細明體"), 9));
-    // The controls sit at fixed places; a larger window would only show empty space.
-    setFixedSize(Twips_Rect(0, 0, ClientWidth, ClientHeight).size());
-    buildControls();
+    // The controls sit at fixed places on a page of the design size. A larger
+    // window would only show empty space; on a screen too small for the page
+    // (a high scale factor on a small screen) the page scrolls rather than
+    // losing its right-hand meters past the screen's edge.
+    auto *page = new QWidget;
+    page->setFixedSize(Twips_Rect(0, 0, ClientWidth, ClientHeight).size());
+    buildControls(page);
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);   // the first field keeps the focus
+    scroll_->setWidget(page);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll_);
+    setMaximumSize(page->size());
+    resize(page->size());
 }
 
-void FM_TableSetting::buildControls()
+QSize FM_TableSetting::sizeOnScreen(QSize page, QSize available, int scrollBarExtent)
+{
+    QSize wanted = page;
+    if (page.width() > available.width())
+        wanted.rheight() += scrollBarExtent;
+    if (wanted.height() > available.height())
+        wanted.rwidth() += scrollBarExtent;
+    return wanted.boundedTo(available);
+}
+
+void FM_TableSetting::fitToScreen()
+{
+    const QScreen *where = screen();
+    if (!where || !scroll_->widget())
+        return;
+    const QSize page = scroll_->widget()->size();
+    const QSize available = where->availableGeometry().size();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const bool fits = page.width() <= available.width() && page.height() <= available.height();
+    setMaximumSize(fits ? page : page + QSize(bar, bar));
+    resize(sizeOnScreen(page, available, bar));
+}
+
+void FM_TableSetting::buildControls(QWidget *page)
 {
     const QStringList items = Id_Items();
     QPalette captions = palette();
     captions.setColor(QPalette::WindowText, CaptionColour);
 
     for (int k = 0; k < SlotCount; ++k) {
-        auto *frame = new QGroupBox(QStringLiteral("Meter %1").arg(k + 1), this);
+        auto *frame = new QGroupBox(QStringLiteral("Meter %1").arg(k + 1), page);
         frame->setGeometry(Twips_Rect(FrameLeft + FrameStepX * (k % Columns),
                                       FrameTop + FrameStepY * (k / Columns), FrameWidth, FrameHeight));
         frame->setPalette(captions);
@@ -143,8 +183,10 @@ void FM_TableSetting::showEvent(QShowEvent *event)
 {
     // A spontaneous show is the window manager restoring a minimised window:
     // the fields keep what the user typed.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        fitToScreen();
         FM_TableSetting_Load();
+    }
     QWidget::showEvent(event);
 }
 

@@ -9,6 +9,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 
 namespace orbalis {
 
@@ -52,16 +53,23 @@ public:
 
     static QString caption() { return QStringLiteral("Panel Settings"); }
 
+    // The window's size for a page of controls on a screen with the given
+    // available size: the whole page where it fits; otherwise as much as the
+    // screen holds, with room for the scroll bar that the cut direction needs.
+    static QSize sizeOnScreen(QSize page, QSize available, int scrollBarExtent);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildControls();
+    void buildControls(QWidget *page);
+    void fitToScreen();
 
     Console &console_;
     SlotPainter &painter_;
     Reporter &reporter_;
+    QScrollArea *scroll_ = nullptr;
 
     std::array<QGroupBox *, SlotCount> frames_{};
     std::array<QLabel *, SlotCount> idLabels_{};

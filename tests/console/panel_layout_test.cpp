@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace orbalis;
 
 TEST(PanelLayout, SlotsOnTheThousandUnitGrid)
@@ -65,6 +68,71 @@ TEST(PanelLayout, FontSizeFollowsTheScreenToWindowRatio)
     // Integer division: just under twice as wide still counts as 1x.
     EXPECT_EQ(Font_Ratio(19199, 10000), 19);
     EXPECT_EQ(Font_Ratio(screen, 0), 0);
+}
+
+// Window and screen widths in logical pixels; the panel fills the window's
+// width and the height left by the menu and status bars. The slot pictures
+// are the panel's slots at the scale factor, in device pixels, as a screen
+// of 96 logical dots per inch shows them.
+struct FontCase {
+    const char *what;
+    int screenWidth;
+    int windowWidth;
+    int panelHeight;
+    double scale;
+    double lineHeightPerPixel;   // 1.17 about DejaVu Sans, 1.45 a CJK face
+    int expected;
+};
+
+TEST(PanelLayout, SlotFontIsTheTableSizeWhereTheNameRowHoldsIt)
+{
+    const FontCase cases[] = {
+        // The table's own sizes where the slots are large enough.
+        {"maximised on 2560x1600", 2560, 2560, 1480, 1, 1.17, 22},
+        {"maximised on 2560x1600, CJK face", 2560, 2560, 1480, 1, 1.45, 22},
+        {"half of 2560, tall", 2560, 1280, 1400, 1, 1.17, 16},
+        {"a third of 2560", 2560, 853, 530, 1, 1.17, 10},
+        {"a quarter of 2560", 2560, 640, 410, 1, 1.17, 8},
+        // Smaller where the name would run out of its row.
+        {"half of 2560, wide and low", 2560, 1280, 730, 1, 1.17, 15},
+        {"maximised on 1920x1080", 1920, 1920, 1000, 1, 1.17, 20},
+        {"maximised on 1024x768", 1024, 1024, 660, 1, 1.17, 13},
+        {"maximised on 1024x768, CJK face", 1024, 1024, 660, 1, 1.45, 10},
+        {"maximised at scale 2 on 2560x1600", 1280, 1280, 730, 2, 1.17, 15},
+        {"maximised at scale 1.5 on 1920x1200", 1280, 1280, 730, 1.5, 1.17, 14},
+        {"design size at scale 1 on 1280", 1280, 547, 365, 1, 1.17, 7},
+        {"design size at scale 2 on 2560", 1280, 547, 365, 2, 1.17, 7},
+        {"design size at scale 1.5", 1706, 547, 365, 1.5, 1.17, 7},
+        {"design size on a wide screen: table's 8 pt, still too high", 2560, 547, 365, 1, 1.17, 7},
+        {"a sliver of a window", 400, 400, 40, 1, 1.17, 1},
+        {"no room at all", 400, 400, 20, 1, 1.17, 0},
+    };
+    for (const FontCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QSize panel(c.windowWidth, c.panelHeight);
+        int slotPixelsHigh = panel.height();
+        for (int k = 0; k < 16; ++k)
+            slotPixelsHigh = std::min(
+                slotPixelsHigh, int(std::lround(Slot_Rect(k, panel).height() * c.scale)));
+        const SlotFontRoom room{
+            Font_Ratio(c.screenWidth * 15, c.windowWidth * 15), slotPixelsHigh, 96 / 72.0 * c.scale};
+        const LineHeight lineHeight = [&](int pixelSize) {
+            return int(std::ceil(pixelSize * c.lineHeightPerPixel));
+        };
+        const int size = Slot_Font_Size(room, lineHeight);
+        EXPECT_EQ(size, c.expected);
+
+        // Never above the table; the chosen size fits the name row, one more does not.
+        const int tableSize = Slot_Font_Size(room.q);
+        EXPECT_LE(size, tableSize);
+        const int row = Units_To_Pixels(60, 70, slotPixelsHigh) - Units_To_Pixels(50, 70, slotPixelsHigh);
+        if (size > 0) {
+            EXPECT_LE(lineHeight(Point_Size_To_Pixels(size, room.pixelsPerPoint)), row);
+        }
+        if (size < tableSize) {
+            EXPECT_GT(lineHeight(Point_Size_To_Pixels(size + 1, room.pixelsPerPoint)), row);
+        }
+    }
 }
 
 TEST(PanelLayout, ClicksOnTheTopRow)

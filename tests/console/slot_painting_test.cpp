@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QProcess>
 
 #include <cmath>
 #include <limits>
@@ -401,4 +402,99 @@ TEST(SlotPictureWidget, ZeroSizeAndZeroWidthDrawNothing)
     picture.paintImage(red, 0, 60, 0, 10);   // an output bar of width 0
     picture.paintImage(QImage(), 0, 0, 10, 10);
     EXPECT_EQ(picture.picture(), before);
+}
+
+// ---- the name at a device pixel ratio of 2 -----------------------------------------
+
+namespace {
+
+// Pixels outside the name row (y 50 to 60) that printing the name changed,
+// and pixels inside it that took on the text colour, teal, fully or blended
+// with what was there (thin strokes of small text have no pixel of pure teal).
+struct NameInk {
+    int outsideRow = 0;
+    int tealInRow = 0;
+};
+
+NameInk printAndSample(SlotPicture &picture, const ImageLists &lists, const QString &name, int pointSize)
+{
+    Paint_Slot_Frame(picture, lists, false, false, true);
+    const QImage before = picture.picture().copy();
+    picture.printText(20, 50, name, pointSize);
+    const QImage &after = picture.picture();
+    const QRect row = picture.pixelRect(0, 50, 60, 10);
+    NameInk ink;
+    for (int y = 0; y < after.height(); ++y)
+        for (int x = 0; x < after.width(); ++x) {
+            if (after.pixel(x, y) == before.pixel(x, y))
+                continue;
+            const QColor c = after.pixelColor(x, y);
+            if (!row.contains(x, y))
+                ++ink.outsideRow;
+            else if (c.green() > c.red() + 20 && c.blue() > c.red() + 20)
+                ++ink.tealInRow;
+        }
+    return ink;
+}
+
+} // namespace
+
+TEST(SlotNameAtScaleTwo, StaysInsideTheNameRow)
+{
+    // The scale factor is read when the application starts; each test runs
+    // in a process of its own under CTest. Run as part of the whole program,
+    // this test runs itself once more in a fresh process.
+    if (!QCoreApplication::instance())
+        qputenv("QT_SCALE_FACTOR", "2");
+    test::qtApp();
+    SlotPicture picture;
+    if (picture.devicePixelRatioF() != 2.0) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_filter=SlotNameAtScaleTwo.StaysInsideTheNameRow")});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.exitCode(), 0) << child.readAllStandardOutput().toStdString();
+        return;
+    }
+
+    ImageLists lists;
+    const QString names[] = {QStringLiteral("Oven1"), QStringLiteral("---"),
+                             QStringLiteral("Typography gj|"), QStringLiteral("爐 Oven"),
+                             QStringLiteral("爐溫控制")};
+    // Slot sizes in logical pixels: the design window, a window maximised on
+    // a 2560 by 1600 screen shown as 1280 by 800, a small one, and a tall one
+    // where the largest size of the table fits. q = 10: a maximised window.
+    // The sizes in between depend on the face that stands in for DotumChe.
+    struct Case {
+        QSize slot;
+        bool tableSizeFits;
+    };
+    for (const Case &c : {Case{{123, 82}, false}, Case{{288, 164}, false}, Case{{60, 40}, false},
+                          Case{{288, 340}, true}}) {
+        picture.resize(c.slot);
+        picture.clear();
+        const int size = picture.nameFontSize(10);
+        SCOPED_TRACE(QStringLiteral("%1x%2 at %3 pt").arg(c.slot.width()).arg(c.slot.height()).arg(size)
+                         .toStdString());
+        EXPECT_EQ(picture.picture().height(), 2 * c.slot.height());
+        if (c.tableSizeFits) {
+            EXPECT_EQ(size, 22);
+        } else {
+            EXPECT_GT(size, 0);
+            EXPECT_LT(size, 22);
+        }
+        for (const QString &name : names) {
+            const NameInk ink = printAndSample(picture, lists, name, size);
+            EXPECT_EQ(ink.outsideRow, 0) << name.toStdString();
+            EXPECT_GT(ink.tealInRow, 0) << name.toStdString();
+        }
+        // The table's size alone would have run out of the row on the lower slots.
+        if (size < 22) {
+            EXPECT_GT(printAndSample(picture, lists, QStringLiteral("Oven1"), 22).outsideRow, 0);
+        }
+    }
 }

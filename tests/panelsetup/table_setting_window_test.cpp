@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -110,6 +111,38 @@ TEST_F(TableSettingWindowTest, MetersFormTheGridOfThePanelWithTheIdList)
     EXPECT_EQ(combo->itemText(0), QStringLiteral("---"));
     EXPECT_EQ(combo->itemText(7), QStringLiteral("007"));
     EXPECT_EQ(combo->itemText(255), QStringLiteral("255"));
+}
+
+TEST(TableSettingWindowSize, WholePageWhereItFitsElseTheScreenWithScrollBars)
+{
+    const QSize page(736, 316);
+    const int bar = 16;
+    const struct {
+        QSize available;
+        QSize expected;
+    } cases[] = {
+        {{1280, 1000}, {736, 316}},   // fits: the page and nothing more
+        {{736, 316}, {736, 316}},
+        {{640, 480}, {640, 332}},     // too narrow (1280 wide at scale 2): room for the bar below
+        {{640, 320}, {640, 320}},     // too narrow and, with the bar, too low
+        {{1280, 300}, {752, 300}},    // too low: room for the bar at the side
+        {{300, 200}, {300, 200}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FM_TableSetting::sizeOnScreen(page, c.available, bar), c.expected)
+            << c.available.width() << "x" << c.available.height();
+}
+
+TEST_F(TableSettingWindowTest, ShowsTheWholePageOnAScreenThatHoldsIt)
+{
+    FM_TableSetting &w = open();
+    const QSize page = Twips_Rect(0, 0, 11040, 4740).size();
+    ASSERT_LE(page.width(), w.screen()->availableGeometry().width());
+    EXPECT_EQ(w.size(), page);
+    // The last meter is inside the window, not behind a scroll bar.
+    QGroupBox *last = w.Frame1(15);
+    const QRect shown(last->mapTo(&w, QPoint(0, 0)), last->size());
+    EXPECT_TRUE(w.rect().contains(shown)) << shown.right() << "," << shown.bottom();
 }
 
 TEST_F(TableSettingWindowTest, LoadBeepsOnceAndFillsTheFieldsOnEveryOpening)

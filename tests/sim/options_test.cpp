@@ -97,7 +97,7 @@ TEST(SettingsSeedTest, BindsTheFirstSlotsToTheControllersAndNeverOverwrites)
     EXPECT_EQ(m.serial.Baud, QStringLiteral("19200"));
     for (int slot = 0; slot < 8; ++slot) {
         EXPECT_EQ(m.panel.IdText[std::size_t(slot)], QStringLiteral("00%1").arg(slot + 1));
-        EXPECT_EQ(m.panel.NameText[std::size_t(slot)], QStringLiteral("Oven %1").arg(slot + 1));
+        EXPECT_EQ(m.panel.NameText[std::size_t(slot)], QStringLiteral("Oven%1").arg(slot + 1));
         EXPECT_EQ(m.panel.DecimalText[std::size_t(slot)], QStringLiteral("48"));
     }
     for (int slot = 8; slot < 16; ++slot)
