@@ -4,17 +4,19 @@
 #include "link/qt_serial_port.h"
 
 #include <QApplication>
+#include <csignal>
 
 int main(int argc, char *argv[])
 {
+    // A file grown past the size limit (ulimit -f) must fail its write, which
+    // the recording reports, rather than end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // The main window's end is the program's end, whatever else is open.
     app.setQuitOnLastWindowClosed(false);
 
     orbalis::Console console;
-    orbalis::Clock clock;
     console.programDir = QCoreApplication::applicationDirPath();
-    console.clock = &clock;
 
     orbalis::QtSerialPort port{orbalis::ComPortResolver(console.programDir)};
     orbalis::MessageBoxReporter reporter;

@@ -33,6 +33,7 @@ int errorNumberForErrno(int err)
 {
     switch (err) {
     case ENOSPC:
+    case EFBIG:
     case EDQUOT: return DiskFull;
     case EACCES:
     case EPERM:

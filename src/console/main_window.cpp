@@ -50,8 +50,10 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     layout->addWidget(panel_);
     setCentralWidget(central);
 
-    for (auto &label : statusPanels_)
-        label = new QLabel(this);
+    for (size_t i = 0; i < statusPanels_.size(); ++i) {
+        statusPanels_[i] = new QLabel(this);
+        statusPanels_[i]->setAccessibleName(QStringLiteral("Status %1").arg(i + 1));
+    }
     statusPanels_[0]->setMinimumWidth(Twips_To_Pixels(2700));
     statusBar()->addWidget(statusPanels_[0]);
     statusBar()->addWidget(statusPanels_[1], 1);

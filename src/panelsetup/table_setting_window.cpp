@@ -131,6 +131,14 @@ void FM_TableSetting::buildControls(QWidget *page)
         auto *name = new QLineEdit(QStringLiteral("---"), frame);
         name->setGeometry(Twips_Rect(1050, 630, 1485, 300));
         nameEdits_[k] = name;
+
+        // Screen readers name each field by its meter and label; where the
+        // platform names an editable box by its text, the label's buddy
+        // relation says what it is.
+        combo->setAccessibleName(frame->title() + QStringLiteral(" ID"));
+        name->setAccessibleName(frame->title() + QStringLiteral(" Describe"));
+        idLabels_[k]->setBuddy(combo);
+        nameLabels_[k]->setBuddy(name);
     }
 }
 

@@ -37,6 +37,7 @@ TEST(ErrorTrap, ForeignExceptionsAreReportedNotPropagated)
 TEST(ErrorNumbers, ErrnoMapsToTheDocumentedNumbers)
 {
     EXPECT_EQ(errorNumberForErrno(ENOSPC), DiskFull);
+    EXPECT_EQ(errorNumberForErrno(EFBIG), DiskFull);   // past the file size limit
     EXPECT_EQ(errorNumberForErrno(EACCES), PermissionDenied);
     EXPECT_EQ(errorNumberForErrno(EROFS), PermissionDenied);
     EXPECT_EQ(errorNumberForErrno(ENOENT), FileNotFound);

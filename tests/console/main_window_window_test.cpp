@@ -6,6 +6,7 @@
 #include "model/live_value_table.h"
 #include "link/frames.h"
 #include "settings/settings_store.h"
+#include "support/accessibility.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
@@ -198,6 +199,10 @@ TEST_F(MainWindowTest, MenusOfferExitAndSettingsWithInactiveEntriesGreyed)
             EXPECT_FALSE(a->isVisible());
         }
     }
+
+    const auto found = test::accessibleNames(window.get());
+    EXPECT_TRUE(test::hasAccessible(found, "Status 1", {QAccessible::StaticText}));
+    EXPECT_TRUE(test::hasAccessible(found, "Status 2", {QAccessible::StaticText}));
 }
 
 TEST_F(MainWindowTest, PanelSettingsWindowIsCreatedOnceAndBroughtForward)

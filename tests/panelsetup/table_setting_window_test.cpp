@@ -5,6 +5,7 @@
 #include "base/twips.h"
 #include "state/slot_painter.h"
 #include "settings/settings_store.h"
+#include "support/accessibility.h"
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/qt_app.h"
@@ -111,6 +112,15 @@ TEST_F(TableSettingWindowTest, MetersFormTheGridOfThePanelWithTheIdList)
     EXPECT_EQ(combo->itemText(0), QStringLiteral("---"));
     EXPECT_EQ(combo->itemText(7), QStringLiteral("007"));
     EXPECT_EQ(combo->itemText(255), QStringLiteral("255"));
+
+    // Screen readers find every field by its meter and label (an editable
+    // combo box by the label that labels it, inside its meter's frame).
+    const auto found = test::accessibleNames(&w);
+    EXPECT_EQ(found.values(QStringLiteral("ID")).count(QAccessible::ComboBox), 16);
+    for (int k = 1; k <= 16; ++k)
+        EXPECT_TRUE(test::hasAccessible(found, QStringLiteral("Meter %1 Describe").arg(k),
+                                        {QAccessible::EditableText}))
+            << k;
 }
 
 TEST(TableSettingWindowSize, WholePageWhereItFitsElseTheScreenWithScrollBars)

@@ -5,6 +5,8 @@
 
 #include "link/qt_serial_port.h"
 
+#include "support/accessibility.h"
+
 #include <QAccessible>
 #include <QLineEdit>
 #include <QTest>
@@ -210,19 +212,7 @@ TEST_F(SerialSettingWindowTest, PortListFollowsTheFirstCaseSensitiveCom)
 TEST_F(SerialSettingWindowTest, ScreenReadersFindEveryControlByItsCaption)
 {
     open();
-    // On Linux a combo box is named by its text; its label reaches the
-    // screen reader through the "labelled by" relation.
-    QMultiMap<QString, QAccessible::Role> found;
-    std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *iface) {
-        if (!iface)
-            return;
-        found.insert(iface->text(QAccessible::Name), iface->role());
-        for (const auto &[label, relation] : iface->relations(QAccessible::Label))
-            found.insert(label->text(QAccessible::Name), iface->role());
-        for (int i = 0; i < iface->childCount(); ++i)
-            walk(iface->child(i));
-    };
-    walk(QAccessible::queryAccessibleInterface(window.get()));
+    const auto found = test::accessibleNames(window.get());
 
     const std::pair<const char *, QList<QAccessible::Role>> expected[] = {
         {"ComPort", {QAccessible::ComboBox}},     {"Baud rate", {QAccessible::ComboBox}},
@@ -236,8 +226,8 @@ TEST_F(SerialSettingWindowTest, ScreenReadersFindEveryControlByItsCaption)
     };
     for (const auto &[name, roles] : expected) {
         bool match = false;
-        for (QAccessible::Role role : found.values(QString::fromUtf8(name)))
-            match = match || roles.contains(role);
+        for (QAccessible::Role role : roles)
+            match = match || test::hasAccessible(found, QString::fromUtf8(name), {role});
         EXPECT_TRUE(match) << name;
     }
 }
