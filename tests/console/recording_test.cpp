@@ -399,7 +399,7 @@ TEST_F(RecordFailureTest, AFullDiskInterruptsTheRecordingWithItsCause)
         // Room for part of the next line only.
         const DiskFullAt full(rlim_t(before.size() + 20));
         expectInterruptedOnce(QStringLiteral(" could not be written: ")
-                              + Error(PathFileAccess, QString::fromLocal8Bit(std::strerror(EFBIG))).description());
+                              + Error(DiskFull, QString::fromLocal8Bit(std::strerror(EFBIG))).description());
     }
     // No part of the lost line stays behind to be glued onto the next.
     EXPECT_EQ(fileBytes(recordPath()), before);
