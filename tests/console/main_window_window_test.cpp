@@ -9,6 +9,7 @@
 #include "support/accessibility.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
 
@@ -38,12 +39,6 @@ public:
     QString settingsPath;
     bool fileExistedAtOpen = false;
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -152,13 +147,13 @@ TEST_F(MainWindowTest, ExitClosesThePortAndWritesRecordSevenOnly)
 {
     writeSettings({"COM2", "19200", "2", "8", "None"}, {{0, "001"}});
     window->Form_Load();
-    const QByteArray before = readAll(console.settingsPath());
+    const QByteArray before = test::readFile(console.settingsPath());
     console.slots.Slot_DP_Code[3] = 50;
 
     window->File_Click(6);
 
     EXPECT_FALSE(port.PortOpen());
-    const QByteArray after = readAll(console.settingsPath());
+    const QByteArray after = test::readFile(console.settingsPath());
     ASSERT_EQ(after.size(), 896);
     EXPECT_EQ(after.left(768), before.left(768));   // records 1 to 6 untouched
     SettingsFile file(console.settingsPath());

@@ -32,32 +32,13 @@ using namespace orbalis;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+using test::bytes;
+using test::countingReply;
+using test::liveRequest;
+using test::readRequest;
 
-QByteArray readRequest(int id, int address, int count)
-{
-    return With_Crc(bytes({id, address < 4096 ? 3 : 4, address >> 8, address & 0xFF, count >> 8,
-                           count & 0xFF}));
-}
-
-QByteArray liveRequest(int id) { return readRequest(id, 4096, 30); }
-
-// A read reply of `count` registers, register k holding first + k.
-QByteArray readReply(int id, int function, int count, int first = 0)
-{
-    std::vector<std::uint16_t> registers;
-    for (int k = 0; k < count; ++k)
-        registers.push_back(std::uint16_t(first + k));
-    return test::Read_Reply(id, function, registers);
-}
-
-QByteArray liveReply(int id) { return readReply(id, 4, 30, 100); }
+// Controller id's live values: register k holds 100 + k.
+QByteArray liveReply(int id) { return countingReply(id, 4, 30, 100); }
 
 // Every call of the two steps a valid live reply runs, in order.
 struct Call {
@@ -260,10 +241,10 @@ TEST_F(PollingTest, AGoodReplyOfAnotherExchangeIsNeverTakenForThisSlot)
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
     EXPECT_EQ(port.outputs.last(), liveRequest(9));   // the rotation goes on
     // The right controller, but a reply to another request (a late read-all).
-    port.received = readReply(9, 3, 109);
+    port.received = countingReply(9, 3, 109);
     tick();
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
-    port.received = readReply(5, 4, 29, 100);   // one register short
+    port.received = countingReply(5, 4, 29, 100);   // one register short
     tick();
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
     EXPECT_TRUE(log.empty());
@@ -316,7 +297,7 @@ TEST_F(ParameterReadTest, AReadOfAllParametersCutsInWithoutJudgingThePendingLive
     EXPECT_TRUE(log.empty());
 
     // Register 45 (the decimal point) holds 45 + 4 = 49.
-    port.received = readReply(1, 3, 109, 4);
+    port.received = countingReply(1, 3, 109, 4);
     tick();
     EXPECT_EQ(window.panels.text(2),
               QStringLiteral("Read All Parameters Please Wait ... Check CRC Ok !"));
@@ -395,7 +376,7 @@ TEST_F(ParameterReadTest, WithTheWindowClosedTheReadStillRunsAndSetsTheDecimalPo
     console.Read_State = ReadState::ReadAll;
     tick();
     EXPECT_EQ(port.outputs.last(), readRequest(1, 0, 109));
-    port.received = readReply(1, 3, 109, 3);   // register 45 holds 48
+    port.received = countingReply(1, 3, 109, 3);   // register 45 holds 48
     tick();
     EXPECT_EQ(console.slots.Slot_DP_Code[2], 48);
     EXPECT_TRUE(status.panels.isEmpty());
@@ -766,7 +747,7 @@ protected:
     QTemporaryDir dir;
     QList<ListedPort> listed;
     PseudoTerminal uart;
-    const QByteArray foreignReply = readReply(7, 4, 30, 900);
+    const QByteArray foreignReply = countingReply(7, 4, 30, 900);
     QByteArray uartHeard;
     Console console;
     QtSerialPort port;

@@ -4,6 +4,7 @@
 #include "base/error.h"
 #include "images/image_lists.h"
 #include "support/qt_app.h"
+#include "support/replies.h"
 
 #include <gtest/gtest.h>
 
@@ -15,30 +16,18 @@
 
 using namespace orbalis;
 
-// Fontconfig keeps a few bytes of its parsed configuration until exit; that is
-// the library's, not ours. Weak, so another test file may bring the same hook.
-extern "C" __attribute__((weak)) const char *__lsan_default_suppressions()
-{
-    return "leak:libfontconfig\n";
-}
-
 namespace {
 
 using L = ImageLists;
 
-// A reply to the PV read: address, function 4, byte count, 30 registers, CRC.
-// Only the first four registers matter here; the rest are filler.
+// A reply to the PV read of controller 1; only the first four registers
+// matter here.
 QByteArray pvReply(int pv, int sv, int output, int status)
 {
-    QByteArray r;
-    r.append(char(1)).append(char(4)).append(char(60));
-    for (int v : {pv, sv, output, status}) {
-        r.append(char((v >> 8) & 0xFF));
-        r.append(char(v & 0xFF));
-    }
-    r.append(QByteArray(52, char(0x55)));
-    r.append(QByteArray(2, char(0)));
-    return r;
+    return test::liveReply(1, {{4096, std::uint16_t(pv)},
+                               {4097, std::uint16_t(sv)},
+                               {4098, std::uint16_t(output)},
+                               {4099, std::uint16_t(status)}});
 }
 
 // Mean absolute channel difference between two images of the same size.

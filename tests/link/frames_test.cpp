@@ -1,6 +1,7 @@
 #include "link/frames.h"
 
-#include "link_test_helpers.h"
+#include "support/errors.h"
+#include "support/replies.h"
 #include "support/fake_serial_port.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,8 @@
 namespace orbalis {
 namespace {
 
-using test::Bytes;
-using test::Frame_Bytes;
+using test::bytes;
+using test::frameBytes;
 
 TEST(Crc16, KnownCheckValues)
 {
@@ -19,13 +20,13 @@ TEST(Crc16, KnownCheckValues)
     // The catalogued check value of CRC-16/MODBUS.
     EXPECT_EQ(Crc16(QByteArrayLiteral("123456789")), 0x4B37);
     EXPECT_EQ(Crc16(QByteArray()), 0xFFFF);
-    EXPECT_EQ(With_Crc(QByteArrayLiteral("abc")), Bytes({0x61, 0x62, 0x63, 0x49, 0x57}));
+    EXPECT_EQ(With_Crc(QByteArrayLiteral("abc")), bytes({0x61, 0x62, 0x63, 0x49, 0x57}));
 }
 
 TEST(Crc16, HighBytesAreNotSignExtended)
 {
     // char is signed here; a byte like 0xFF must enter the CRC as 255.
-    const QByteArray high = Bytes({0xFF, 0x80, 0xFE});
+    const QByteArray high = bytes({0xFF, 0x80, 0xFE});
     const std::uint8_t raw[] = {0xFF, 0x80, 0xFE};
     EXPECT_EQ(Crc16(high), Crc16(raw, 3));
     EXPECT_TRUE(Has_Valid_Crc(With_Crc(high)));
@@ -33,10 +34,10 @@ TEST(Crc16, HighBytesAreNotSignExtended)
 
 TEST(BuildRequest, FieldsHighByteFirstAndCrcLowByteFirst)
 {
-    EXPECT_EQ(Frame_Bytes(*Build_Request(1, 4, 4096, 30)), Bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
-    EXPECT_EQ(Frame_Bytes(*Build_Request(1, 3, 0, 109)), Bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
-    EXPECT_EQ(Frame_Bytes(*Build_Request(0xFF, 6, 0xFFFF, 0xABCD)).mid(0, 6),
-              Bytes({0xFF, 0x06, 0xFF, 0xFF, 0xAB, 0xCD}));
+    EXPECT_EQ(frameBytes(*Build_Request(1, 4, 4096, 30)), bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
+    EXPECT_EQ(frameBytes(*Build_Request(1, 3, 0, 109)), bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
+    EXPECT_EQ(frameBytes(*Build_Request(0xFF, 6, 0xFFFF, 0xABCD)).mid(0, 6),
+              bytes({0xFF, 0x06, 0xFF, 0xFF, 0xAB, 0xCD}));
 }
 
 TEST(BuildRequest, FieldsOutsideSixteenBitsAreRefused)
@@ -64,9 +65,9 @@ TEST_F(SendRequest, ReadRequestsOfTheExamples)
     Send_Read_Request(port, line, 1, 4096, 30);
     Send_Read_Request(port, line, 1, 0, 109);
     ASSERT_EQ(port.outputs.size(), 2);
-    EXPECT_EQ(port.outputs[0], Bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
-    EXPECT_EQ(port.outputs[1], Bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
-    EXPECT_EQ(Frame_Bytes(line.Request_Frame), port.outputs[1]);
+    EXPECT_EQ(port.outputs[0], bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
+    EXPECT_EQ(port.outputs[1], bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
+    EXPECT_EQ(frameBytes(line.Request_Frame), port.outputs[1]);
 }
 
 TEST_F(SendRequest, FunctionFollowsTheAddress)
@@ -87,7 +88,7 @@ TEST_F(SendRequest, WriteRequestIsFunctionSixWhateverTheAddress)
     Send_Write_Request(port, line, 1, 0, 250);
     Send_Write_Request(port, line, 1, 4096, 1);
     ASSERT_EQ(port.outputs.size(), 2);
-    EXPECT_EQ(port.outputs[0], Bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0xFA, 0x09, 0x89}));
+    EXPECT_EQ(port.outputs[0], bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0xFA, 0x09, 0x89}));
     EXPECT_EQ(port.outputs[1][1], 6);
 }
 
@@ -106,18 +107,18 @@ TEST_F(SendRequest, OutOfRangeValuesSendNothingAndKeepTheLastFrame)
 TEST_F(SendRequest, LeftoverBytesAreDiscardedBeforeEveryRequest)
 {
     line.Reply_Buffer = QByteArrayLiteral("old reply");
-    port.received = Bytes({0x01, 0x04, 0x3C, 0x00});   // tail of a late reply
+    port.received = bytes({0x01, 0x04, 0x3C, 0x00});   // tail of a late reply
     Send_Read_Request(port, line, 1, 4096, 30);
     EXPECT_TRUE(line.Reply_Buffer.isEmpty());
     EXPECT_TRUE(port.received.isEmpty());
 
-    port.received = Bytes({0x55});
+    port.received = bytes({0x55});
     Send_Write_Request(port, line, 1, 0, 1);
     EXPECT_TRUE(port.received.isEmpty());
     // Only the new reply reaches the check.
-    port.received = Bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0x01, 0x48, 0x0A});
+    port.received = bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0x01, 0x48, 0x0A});
     EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer, Bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0x01, 0x48, 0x0A}));
+    EXPECT_EQ(line.Reply_Buffer, bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0x01, 0x48, 0x0A}));
 }
 
 TEST_F(SendRequest, PortFailuresAreSwallowed)
@@ -138,16 +139,16 @@ TEST_F(SendRequest, PortFailuresAreSwallowed)
 TEST(JudgeReply, ShortRepliesAndTheTwoByteCase)
 {
     EXPECT_EQ(Judge_Reply({}), ReplyOutcome::NoReply);
-    EXPECT_EQ(Judge_Reply(Bytes({0x01})), ReplyOutcome::NoReply);
-    EXPECT_EQ(Judge_Reply(Bytes({0xFF, 0xFF})), ReplyOutcome::Valid);
-    EXPECT_EQ(Judge_Reply(Bytes({0xFF, 0xFE})), ReplyOutcome::CrcError);
-    EXPECT_EQ(Judge_Reply(Bytes({0x00, 0x00})), ReplyOutcome::CrcError);
+    EXPECT_EQ(Judge_Reply(bytes({0x01})), ReplyOutcome::NoReply);
+    EXPECT_EQ(Judge_Reply(bytes({0xFF, 0xFF})), ReplyOutcome::Valid);
+    EXPECT_EQ(Judge_Reply(bytes({0xFF, 0xFE})), ReplyOutcome::CrcError);
+    EXPECT_EQ(Judge_Reply(bytes({0x00, 0x00})), ReplyOutcome::CrcError);
 }
 
 TEST(JudgeReply, CrcDecidesAlone)
 {
     // A read reply of one register, then the same with its CRC bytes swapped.
-    const QByteArray reply = With_Crc(Bytes({0x01, 0x03, 0x02, 0x00, 0xFA}));
+    const QByteArray reply = With_Crc(bytes({0x01, 0x03, 0x02, 0x00, 0xFA}));
     ASSERT_NE(reply[5], reply[6]);
     EXPECT_EQ(Judge_Reply(reply), ReplyOutcome::Valid);
     QByteArray swapped = reply;
@@ -155,9 +156,9 @@ TEST(JudgeReply, CrcDecidesAlone)
     EXPECT_EQ(Judge_Reply(swapped), ReplyOutcome::CrcError);
 
     // Wrong ID, function and byte count do not matter.
-    EXPECT_EQ(Judge_Reply(With_Crc(Bytes({0x09, 0x42, 0x77}))), ReplyOutcome::Valid);
+    EXPECT_EQ(Judge_Reply(With_Crc(bytes({0x09, 0x42, 0x77}))), ReplyOutcome::Valid);
     // An exception reply.
-    EXPECT_EQ(Judge_Reply(With_Crc(Bytes({0x01, 0x86, 0x02}))), ReplyOutcome::Valid);
+    EXPECT_EQ(Judge_Reply(With_Crc(bytes({0x01, 0x86, 0x02}))), ReplyOutcome::Valid);
     // One flipped bit anywhere.
     QByteArray flipped = reply;
     flipped[3] = char(flipped[3] ^ 0x10);
@@ -169,7 +170,7 @@ TEST(CheckReply, TakesAllBytesRawAndPassesPortErrorsOn)
     test::FakeSerialPort port;
     LineBuffers line;
     port.setPortOpen(true);
-    const QByteArray reply = With_Crc(Bytes({0x01, 0x03, 0x04, 0x00, 0x0A, 0x0D, 0x00}));
+    const QByteArray reply = With_Crc(bytes({0x01, 0x03, 0x04, 0x00, 0x0A, 0x0D, 0x00}));
     port.received = reply;
     EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
     EXPECT_EQ(line.Reply_Buffer, reply);
@@ -180,7 +181,7 @@ TEST(CheckReply, TakesAllBytesRawAndPassesPortErrorsOn)
     EXPECT_TRUE(line.Reply_Buffer.isEmpty());
 
     port.setPortOpen(false);
-    EXPECT_EQ(test::Error_Number_Of([&] { Check_Reply(port, line); }), PortNotOpen);
+    EXPECT_EQ(test::errorNumberOf([&] { Check_Reply(port, line); }), PortNotOpen);
 }
 
 TEST(ReplyFuzz, RandomAndTruncatedBytesNeverCrash)

@@ -3,7 +3,8 @@
 #include "link/frames.h"
 #include "link/pseudo_terminal.h"
 
-#include "link_test_helpers.h"
+#include "support/errors.h"
+#include "support/replies.h"
 #include "support/fake_serial_port.h"
 
 #include <QElapsedTimer>
@@ -17,8 +18,8 @@
 namespace orbalis {
 namespace {
 
-using test::Bytes;
-using test::Frame_Bytes;
+using test::bytes;
+using test::frameBytes;
 
 struct ModbusContext {
     void operator()(modbus_t *ctx) const
@@ -81,7 +82,7 @@ TEST(ModbusRequests, LibmodbusMasterSendsOurBytes)
         const QByteArray sent = Master_Read(pty, 8);
         EXPECT_EQ(sent, Console_Read(std::uint8_t(r.id), std::int16_t(r.address), r.count))
             << r.id << " " << r.address << " " << r.count;
-        EXPECT_EQ(sent, Frame_Bytes(*Build_Request(std::uint8_t(r.id), r.address >= 4096 ? 4 : 3, r.address, r.count)));
+        EXPECT_EQ(sent, frameBytes(*Build_Request(std::uint8_t(r.id), r.address >= 4096 ? 4 : 3, r.address, r.count)));
     }
 
     struct Write {
@@ -96,7 +97,7 @@ TEST(ModbusRequests, LibmodbusMasterSendsOurBytes)
         EXPECT_EQ(sent, Console_Write(std::uint8_t(w.id), std::int16_t(w.address), w.value))
             << w.id << " " << w.address << " " << w.value;
     }
-    EXPECT_EQ(Console_Write(1, 0, 250), Bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0xFA, 0x09, 0x89}));
+    EXPECT_EQ(Console_Write(1, 0, 250), bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0xFA, 0x09, 0x89}));
 }
 
 // The console's side of the line when the master end of the pseudo-terminal
@@ -186,7 +187,7 @@ TEST_F(ModbusServer, ReadRepliesPassTheCheck)
 {
     ASSERT_EQ(Exchange_Read(1, 0, 109, 223), ReplyOutcome::Valid);
     ASSERT_EQ(line.Reply_Buffer.size(), 223);
-    EXPECT_EQ(line.Reply_Buffer.left(3), Bytes({0x01, 0x03, 218}));
+    EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x03, 218}));
     for (int k = 0; k < 109; ++k) {
         EXPECT_EQ(std::uint8_t(line.Reply_Buffer[3 + 2 * k]), (k * 257) >> 8 & 0xFF) << k;
         EXPECT_EQ(std::uint8_t(line.Reply_Buffer[4 + 2 * k]), (k * 257) & 0xFF) << k;
@@ -194,11 +195,11 @@ TEST_F(ModbusServer, ReadRepliesPassTheCheck)
 
     ASSERT_EQ(Exchange_Read(1, 4096, 30, 65), ReplyOutcome::Valid);
     ASSERT_EQ(line.Reply_Buffer.size(), 65);
-    EXPECT_EQ(line.Reply_Buffer.left(3), Bytes({0x01, 0x04, 60}));
-    EXPECT_EQ(line.Reply_Buffer.mid(3 + 2 * 29, 2), Bytes({0xFF, 29}));
+    EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x04, 60}));
+    EXPECT_EQ(line.Reply_Buffer.mid(3 + 2 * 29, 2), bytes({0xFF, 29}));
 
     ASSERT_EQ(Exchange_Read(1, 57, 1, 7), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer.mid(3, 2), Bytes({57, 57}));
+    EXPECT_EQ(line.Reply_Buffer.mid(3, 2), bytes({57, 57}));
 }
 
 TEST_F(ModbusServer, WriteEchoPassesTheCheck)
@@ -206,19 +207,19 @@ TEST_F(ModbusServer, WriteEchoPassesTheCheck)
     Send_Write_Request(port, line, 1, 12, 0xBEEF);
     ASSERT_TRUE(port.Await(8));
     EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer, Frame_Bytes(line.Request_Frame));
+    EXPECT_EQ(line.Reply_Buffer, frameBytes(line.Request_Frame));
     EXPECT_EQ(Exchange_Read(1, 12, 1, 7), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer.mid(3, 2), Bytes({0xBE, 0xEF}));
+    EXPECT_EQ(line.Reply_Buffer.mid(3, 2), bytes({0xBE, 0xEF}));
 }
 
 TEST_F(ModbusServer, ExceptionRepliesPassTheCheck)
 {
     // Past the end of the holding registers: address error.
     ASSERT_EQ(Exchange_Read(1, 100, 20, 5), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer.left(3), Bytes({0x01, 0x83, 0x02}));
+    EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x83, 0x02}));
     // More registers than a frame can carry: data error.
     ASSERT_EQ(Exchange_Read(1, 0, 200, 5), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer.left(3), Bytes({0x01, 0x83, 0x03}));
+    EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x83, 0x03}));
 }
 
 TEST_F(ModbusServer, LateRepliesAndSilenceGiveNoFalseReply)
@@ -228,7 +229,7 @@ TEST_F(ModbusServer, LateRepliesAndSilenceGiveNoFalseReply)
     Send_Read_Request(port, line, 1, 0, 109);
     ASSERT_TRUE(port.Await(223));
     ASSERT_EQ(Exchange_Read(1, 4096, 1, 7), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer, With_Crc(Bytes({0x01, 0x04, 0x02, 0xFF, 0x00})));
+    EXPECT_EQ(line.Reply_Buffer, With_Crc(bytes({0x01, 0x04, 0x02, 0xFF, 0x00})));
 
     // The server answers ID 1 only.
     Send_Read_Request(port, line, 2, 0, 1);

@@ -3,7 +3,8 @@
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
 
-#include "link_test_helpers.h"
+#include "support/errors.h"
+#include "support/replies.h"
 #include "support/qt_app.h"
 
 #include <QElapsedTimer>
@@ -19,8 +20,8 @@
 namespace orbalis {
 namespace {
 
-using test::Bytes;
-using test::Error_Number_Of;
+using test::bytes;
+using test::errorNumberOf;
 
 // A console program folder with a pseudo-terminal bound as COM3; no other
 // device of the machine is visible to the port.
@@ -68,7 +69,7 @@ protected:
 TEST_F(QtSerialPortTest, RawBytesBothWays)
 {
     Open();
-    const QByteArray special = Bytes({0x00, 0x0A, 0x0D, 0x11, 0x13, 0xFF, 0x0D, 0x0A, 0x7F, 0x03, 0x1A, 0x04});
+    const QByteArray special = bytes({0x00, 0x0A, 0x0D, 0x11, 0x13, 0xFF, 0x0D, 0x0A, 0x7F, 0x03, 0x1A, 0x04});
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(char(b));
@@ -104,7 +105,7 @@ TEST_F(QtSerialPortTest, InputReturnsEverythingWithoutWaiting)
 TEST_F(QtSerialPortTest, InputTakesWhatArrivedBeforeItInOneCall)
 {
     Open();
-    const QByteArray reply = Bytes({0x01, 0x03, 0x02, 0x00, 0xFA, 0x38, 0x07});
+    const QByteArray reply = bytes({0x01, 0x03, 0x02, 0x00, 0xFA, 0x38, 0x07});
     pty.write(reply);
     // The line has had time to carry the bytes: one call must take them all,
     // as a reply check does once per tick.
@@ -119,12 +120,12 @@ TEST_F(QtSerialPortTest, RequestFlushDropsWhatTheLineStillHolds)
     ASSERT_TRUE(port.PortOpen());
     LineBuffers line;
     // A late reply, still in the OS and not yet seen by Qt.
-    pty.write(With_Crc(Bytes({0x01, 0x03, 0x02, 0x12, 0x34})));
+    pty.write(With_Crc(bytes({0x01, 0x03, 0x02, 0x12, 0x34})));
     pty.readFor(50);
     Send_Read_Request(port, line, 1, 4096, 30);
-    EXPECT_EQ(Master_Read(8), Bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
+    EXPECT_EQ(Master_Read(8), bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
 
-    const QByteArray reply = With_Crc(Bytes({0x01, 0x04, 0x02, 0x00, 0x0D}));
+    const QByteArray reply = With_Crc(bytes({0x01, 0x04, 0x02, 0x00, 0x0D}));
     pty.write(reply);
     pty.readFor(50);
     EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
@@ -143,8 +144,8 @@ TEST_F(QtSerialPortTest, ClosingDropsPendingInput)
     Open();
     pty.readFor(50);
     EXPECT_TRUE(port.Input().isEmpty());
-    pty.write(Bytes({0x42}));
-    EXPECT_EQ(Input_Until(1), Bytes({0x42}));
+    pty.write(bytes({0x42}));
+    EXPECT_EQ(Input_Until(1), bytes({0x42}));
 }
 
 TEST_F(QtSerialPortTest, SettingsTheDeviceRefusesFailTheOpen)
@@ -159,7 +160,7 @@ TEST_F(QtSerialPortTest, SettingsTheDeviceRefusesFailTheOpen)
             GTEST_SKIP() << "this kernel's pseudo-terminals accept parity";
     }
     port.setSettings(QStringLiteral("19200,E,8,2"));
-    const int number = Error_Number_Of([&] { port.setPortOpen(true); });
+    const int number = errorNumberOf([&] { port.setPortOpen(true); });
     EXPECT_EQ(number, DeviceControlBlock);
     EXPECT_FALSE(port.PortOpen());
     // The same device opens again with settings it takes.
@@ -169,33 +170,33 @@ TEST_F(QtSerialPortTest, SettingsTheDeviceRefusesFailTheOpen)
 TEST_F(QtSerialPortTest, ClosedPortRefusesInputAndOutput)
 {
     EXPECT_FALSE(port.PortOpen());
-    EXPECT_EQ(Error_Number_Of([&] { port.Input(); }), PortNotOpen);
-    EXPECT_EQ(Error_Number_Of([&] { port.Output(Bytes({1})); }), PortNotOpen);
+    EXPECT_EQ(errorNumberOf([&] { port.Input(); }), PortNotOpen);
+    EXPECT_EQ(errorNumberOf([&] { port.Output(bytes({1})); }), PortNotOpen);
     Open();
     port.setPortOpen(false);
-    EXPECT_EQ(Error_Number_Of([&] { port.Input(); }), PortNotOpen);
+    EXPECT_EQ(errorNumberOf([&] { port.Input(); }), PortNotOpen);
     EXPECT_NO_THROW(port.setPortOpen(false));
 }
 
 TEST_F(QtSerialPortTest, PortNumberIsFixedWhileOpen)
 {
     Open();
-    EXPECT_EQ(Error_Number_Of([&] { port.setCommPort(4); }), InvalidPortNumber);
+    EXPECT_EQ(errorNumberOf([&] { port.setCommPort(4); }), InvalidPortNumber);
     EXPECT_EQ(port.CommPort(), 3);
-    EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+    EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
     EXPECT_TRUE(port.PortOpen());
 }
 
 TEST_F(QtSerialPortTest, OpenFailuresLeaveThePortClosed)
 {
     port.setCommPort(7);   // nothing bound, nothing listed
-    EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+    EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
     EXPECT_FALSE(port.PortOpen());
 
     port.setCommPort(3);
     for (const char *bad : {"19200,X,8,2", "19200,N,9,2", "19200,N,8,3", "fast,N,8,2", "19200,N,8", "", "0,N,8,1"}) {
         port.setSettings(QLatin1String(bad));
-        EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), DeviceControlBlock) << bad;
+        EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), DeviceControlBlock) << bad;
         EXPECT_FALSE(port.PortOpen()) << bad;
     }
 
@@ -205,7 +206,7 @@ TEST_F(QtSerialPortTest, OpenFailuresLeaveThePortClosed)
     port.setSettings(QStringLiteral("19200,N,8,2"));
     ASSERT_TRUE(QFile::link(programDir.filePath(QStringLiteral("nowhere")),
                             programDir.filePath(QStringLiteral("ports/COM3"))));
-    EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+    EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
     EXPECT_FALSE(port.PortOpen());
 }
 
@@ -220,28 +221,28 @@ TEST_F(QtSerialPortTest, SettingsReachTheLine)
     port.setSettings(QStringLiteral("4800,N,8,2"));
     EXPECT_EQ(pty.lineBaud(), 4800);
     EXPECT_EQ(port.Settings(), QStringLiteral("4800,N,8,2"));
-    EXPECT_EQ(Error_Number_Of([&] { port.setSettings(QStringLiteral("4800,Q,8,2")); }), DeviceControlBlock);
+    EXPECT_EQ(errorNumberOf([&] { port.setSettings(QStringLiteral("4800,Q,8,2")); }), DeviceControlBlock);
 }
 
 TEST_F(QtSerialPortTest, DeviceGoingAwayRaisesAPortErrorWithoutHanging)
 {
     Open();
-    pty.write(Bytes({0x01}));
-    EXPECT_EQ(Input_Until(1), Bytes({0x01}));
+    pty.write(bytes({0x01}));
+    EXPECT_EQ(Input_Until(1), bytes({0x01}));
 
     pty.close();   // the other end hangs up
     QElapsedTimer clock;
     clock.start();
-    const int number = Error_Number_Of([&] { port.Input(); });
+    const int number = errorNumberOf([&] { port.Input(); });
     EXPECT_LT(clock.elapsed(), 500);
     EXPECT_TRUE(number == DeviceNotOpen || number == ReadError) << number;
     // It stays an error rather than turning into a quiet line.
-    const int again = Error_Number_Of([&] { port.Input(); });
+    const int again = errorNumberOf([&] { port.Input(); });
     EXPECT_TRUE(again == DeviceNotOpen || again == ReadError) << again;
 
     // What the polling cycle then does: close, and find the device missing.
     port.setPortOpen(false);
-    EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+    EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
 }
 
 TEST_F(QtSerialPortTest, ADeviceInUseElsewhereSaysSo)
@@ -357,8 +358,8 @@ protected:
     // Whether a byte sent now arrives at the far end of `t`.
     bool Reaches(PseudoTerminal &t)
     {
-        port.Output(Bytes({0x5A}));
-        return t.readAtLeast(1, 500) == Bytes({0x5A});
+        port.Output(bytes({0x5A}));
+        return t.readAtLeast(1, 500) == bytes({0x5A});
     }
 
     QTemporaryDir programDir;
@@ -383,7 +384,7 @@ TEST_F(BoundDeviceOpenTest, TheComNameStaysWithItsDeviceUntilTheUserChoosesAgain
     listed = {Uart()};
     port.setPortOpen(false);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+        EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
         EXPECT_FALSE(port.PortOpen());
     }
     EXPECT_EQ(port.boundDevice().name, name);
@@ -410,7 +411,7 @@ TEST_F(BoundDeviceOpenTest, TheComNameStaysWithItsDeviceUntilTheUserChoosesAgain
     // The user's choice binds the name anew, to what it resolves to now.
     adapter->close();
     listed = {Uart()};
-    EXPECT_EQ(Error_Number_Of([&] { port.setPortOpen(true); }), InvalidPortNumber);
+    EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
     port.forgetBoundDevice();
     EXPECT_EQ(port.boundDevice().name, QString());
     port.setPortOpen(true);

@@ -18,7 +18,7 @@ struct ReadOnlyFolder : SettingsFolder {
     {
         const auto readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
         if (!content.isNull()) {
-            writeAll(path(), content);
+            writeFile(path(), content);
             QFile::setPermissions(path(), readable);
         }
         QFile::setPermissions(dir.path(), readable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
@@ -49,7 +49,7 @@ TEST(SettingsFile, FileSystemFailuresCarryTheirNumbersPathAndReason)
 
     // A regular file where the folder should be.
     const QString plain = folder.dir.filePath(QStringLiteral("plain"));
-    writeAll(plain, "x");
+    writeFile(plain, "x");
     EXPECT_EQ(errorNumberOf([&] { SettingsFile(plain + QStringLiteral("/User Setting.ini")).open(); }),
               PathFileAccess);
     // sysfs lets nobody, root included, create a file in its top folder.
@@ -88,7 +88,7 @@ TEST(SettingsFile, ReadOnlyFolderIsReportedOnceAndWhatCanBeReadIsKept)
     EXPECT_EQ(s.model.serial.Parity, "Even");
     EXPECT_EQ(s.model.panel.IdText[15], "003");
     EXPECT_EQ(s.model.panel.NameText[0], "---");   // record 3 absent: default
-    EXPECT_EQ(readAll(withFile.path()), stored);
+    EXPECT_EQ(readFile(withFile.path()), stored);
 
     // A write to a file opened for reading names the real reason.
     SettingsFile file(withFile.path());

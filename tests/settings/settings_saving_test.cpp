@@ -11,7 +11,7 @@ namespace {
 struct Started : SettingsFolder {
     Startup start{path()};
     SettingsModel &model = start.model;
-    QByteArray bytes = readAll(path());
+    QByteArray bytes = readFile(path());
 };
 
 } // namespace
@@ -23,7 +23,7 @@ TEST(SettingsSaving, SavingRecordOneLeavesTheOthersByteForByte)
     f.model.panel.IdText[0] = QStringLiteral("007");   // record 2 is not named: stays on disk as it was
     Save_Settings_Records(f.path(), {1}, f.model);
 
-    const QByteArray after = readAll(f.path());
+    const QByteArray after = readFile(f.path());
     EXPECT_EQ(recordBytes(after, 1), recordOf({"COM12", "19200", "2", "8", "None"}));
     EXPECT_EQ(after.mid(128), f.bytes.mid(128));
 }
@@ -34,7 +34,7 @@ TEST(SettingsSaving, ExitWritesTheDecimalCodesOnlyAndThemAsRead)
     f.model.serial.Port = QStringLiteral("COM9");   // in memory only
     f.model.panel.DecimalText[6] = QStringLiteral("50");
     Save_Settings_Records(f.path(), {7}, f.model);
-    const QByteArray withFifty = readAll(f.path());
+    const QByteArray withFifty = readFile(f.path());
 
     // Start and exit with no parameters read in between: the file is unchanged.
     Startup again(f.path());
@@ -45,7 +45,7 @@ TEST(SettingsSaving, ExitWritesTheDecimalCodesOnlyAndThemAsRead)
     ErrorTrap unload(reporter, QStringLiteral("FM_Orbalis_Unload"));
     Run_Settings_Exit(f.path(), again.model, tables, unload);
     EXPECT_TRUE(reporter.messages.isEmpty());
-    EXPECT_EQ(readAll(f.path()), withFifty);
+    EXPECT_EQ(readFile(f.path()), withFifty);
 
     // New codes reach record 7 and nothing else.
     for (int k = 0; k < SlotCount; ++k)
@@ -54,7 +54,7 @@ TEST(SettingsSaving, ExitWritesTheDecimalCodesOnlyAndThemAsRead)
     QList<QByteArray> codes;
     for (int k = 0; k < SlotCount; ++k)
         codes.append(QByteArray::number(47 + k % 4));
-    const QByteArray after = readAll(f.path());
+    const QByteArray after = readFile(f.path());
     EXPECT_EQ(after.left(6 * 128), f.bytes.left(6 * 128));
     EXPECT_EQ(recordBytes(after, 7), recordOf(codes));
 }
@@ -65,7 +65,7 @@ TEST(SettingsSaving, ChineseNamesTravelAsCodePage950)
     f.model.panel.NameText[0] = QStringLiteral("溫度一");
     f.model.panel.NameText[1] = QStringLiteral("Tank 2");
     Save_Settings_Records(f.path(), {3}, f.model);
-    EXPECT_EQ(recordBytes(readAll(f.path()), 3).left(16),
+    EXPECT_EQ(recordBytes(readFile(f.path()), 3).left(16),
               QByteArray::fromHex("0600b7c5abd7a440") + lengthPrefixed("Tank 2"));
 
     Startup reread(f.path());
@@ -80,12 +80,12 @@ TEST(SettingsSaving, RecordsThatCannotBeBuiltWriteNothing)
     f.model.serial.Port = QStringLiteral("COM2");
     f.model.panel.NameText[4] = QStringLiteral("Tank 😀");   // not in code page 950
     EXPECT_EQ(errorNumberOf([&] { Save_Settings_Records(f.path(), {1, 3}, f.model); }), InvalidArgument);
-    EXPECT_EQ(readAll(f.path()), f.bytes);
+    EXPECT_EQ(readFile(f.path()), f.bytes);
 
     f.model.panel.NameText.fill(QStringLiteral("Station"));   // 16 * 7 = 112 bytes of text
     EXPECT_EQ(Record_Excess_Bytes(Record_Texts(f.model, 3)), 16);
     EXPECT_EQ(errorNumberOf([&] { Save_Settings_Records(f.path(), {1, 3}, f.model); }), BadRecordLength);
-    EXPECT_EQ(readAll(f.path()), f.bytes);
+    EXPECT_EQ(readFile(f.path()), f.bytes);
 
     // Through the trap, as a closing window writes: record 3 refused, record 1 written.
     FakeReporter reporter;
@@ -98,7 +98,7 @@ TEST(SettingsSaving, RecordsThatCannotBeBuiltWriteNothing)
     ASSERT_EQ(reportedCodes(reporter), QList<int>{BadRecordLength});
     EXPECT_TRUE(reporter.messages.front().startsWith(QStringLiteral("At FM_TableSetting_Unload()")));
     EXPECT_EQ(f.model.panel.NameText[0], "Station");
-    const QByteArray after = readAll(f.path());
+    const QByteArray after = readFile(f.path());
     EXPECT_EQ(recordBytes(after, 3), recordBytes(f.bytes, 3));
     EXPECT_EQ(recordBytes(after, 1), recordOf({"COM2", "19200", "2", "8", "None"}));
 }

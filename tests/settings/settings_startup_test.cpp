@@ -35,7 +35,7 @@ TEST(SettingsStartup, FirstStartWritesTheDefaultFileByteForByte)
     SettingsFolder folder;
     Startup first(folder.path());
     EXPECT_TRUE(first.codes().isEmpty());
-    const QByteArray bytes = readAll(folder.path());
+    const QByteArray bytes = readFile(folder.path());
     ASSERT_EQ(bytes.size(), 896);
     EXPECT_EQ(bytes.left(25), QByteArray::fromHex("0400") + "COM1" + QByteArray::fromHex("0500") + "19200"
                                   + QByteArray::fromHex("0100") + "2" + QByteArray::fromHex("0100") + "8"
@@ -45,16 +45,16 @@ TEST(SettingsStartup, FirstStartWritesTheDefaultFileByteForByte)
     EXPECT_EQ(first.model.panel.Reserved5[15], "0");
 
     Startup second(folder.path());
-    EXPECT_EQ(readAll(folder.path()), defaultFile());
+    EXPECT_EQ(readFile(folder.path()), defaultFile());
 }
 
 TEST(SettingsStartup, EachRecordIsWrittenBackFromItsOwnTableAndOnlyEmptyTextsGetDefaults)
 {
     SettingsFolder folder;
-    writeAll(folder.path(), distinctFile());
+    writeFile(folder.path(), distinctFile());
     Startup same(folder.path());
     EXPECT_TRUE(same.codes().isEmpty());
-    EXPECT_EQ(readAll(folder.path()), distinctFile());
+    EXPECT_EQ(readFile(folder.path()), distinctFile());
     EXPECT_EQ(same.model.panel.Reserved6[3], "r63");
 
     QList<QByteArray> ids;
@@ -63,12 +63,12 @@ TEST(SettingsStartup, EachRecordIsWrittenBackFromItsOwnTableAndOnlyEmptyTextsGet
     ids[3] = "";
     ids[5] = "   ";   // blanks are a value, not an empty entry
     QByteArray bytes = distinctFile();
-    writeAll(folder.path(), bytes.replace(128, 128, recordOf(ids)));
+    writeFile(folder.path(), bytes.replace(128, 128, recordOf(ids)));
     Startup filled(folder.path());
     EXPECT_EQ(filled.model.panel.IdText[3], "---");
     EXPECT_EQ(filled.model.panel.IdText[5], "   ");
     ids[3] = "---";
-    EXPECT_EQ(readAll(folder.path()), distinctFile().replace(128, 128, recordOf(ids)));
+    EXPECT_EQ(readFile(folder.path()), distinctFile().replace(128, 128, recordOf(ids)));
 }
 
 TEST(SettingsStartup, ShortFilesAreCompletedAndLongFilesKeepTheirTail)
@@ -76,21 +76,21 @@ TEST(SettingsStartup, ShortFilesAreCompletedAndLongFilesKeepTheirTail)
     SettingsFolder folder;
     const QByteArray full = distinctFile();
     // Cut inside record 2's fifth text: the texts before it survive.
-    writeAll(folder.path(), full.left(128 + 4 * 5 + 3));
+    writeFile(folder.path(), full.left(128 + 4 * 5 + 3));
     Startup cut(folder.path());
     ASSERT_EQ(cut.codes(), QList<int>{InputPastEndOfFile});
     EXPECT_TRUE(cut.reporter.messages.front().startsWith(QStringLiteral("At FM_Orbalis_Load()")));
     EXPECT_EQ(cut.model.panel.IdText[3], "id3");
     EXPECT_EQ(cut.model.panel.IdText[4], "---");
-    const QByteArray repaired = readAll(folder.path());
+    const QByteArray repaired = readFile(folder.path());
     ASSERT_EQ(repaired.size(), 896);
     EXPECT_EQ(recordBytes(repaired, 1), recordBytes(full, 1));
 
     const QByteArray tail = QByteArray::fromHex("deadbeef") + QByteArray(300, 'z');
-    writeAll(folder.path(), full + tail);
+    writeFile(folder.path(), full + tail);
     Startup longer(folder.path());
     EXPECT_TRUE(longer.codes().isEmpty());
-    EXPECT_EQ(readAll(folder.path()), full + tail);
+    EXPECT_EQ(readFile(folder.path()), full + tail);
 }
 
 TEST(SettingsStartup, BrokenRecordsAreReportedAndNeverSpreadToOthers)
@@ -102,7 +102,7 @@ TEST(SettingsStartup, BrokenRecordsAreReportedAndNeverSpreadToOthers)
     QList<QByteArray> r5;
     for (int k = 0; k < 16; ++k)
         r5.append(k == 2 ? QByteArray::fromHex("a120") : "r5" + QByteArray::number(k));   // not Big5
-    writeAll(folder.path(), bytes.replace(512, 128, recordOf(r5)));
+    writeFile(folder.path(), bytes.replace(512, 128, recordOf(r5)));
 
     Startup s(folder.path());
     ASSERT_EQ(s.codes(), (QList<int>{BadRecordLength, InvalidArgument}));
@@ -112,7 +112,7 @@ TEST(SettingsStartup, BrokenRecordsAreReportedAndNeverSpreadToOthers)
     EXPECT_EQ(s.model.panel.NameText[1], "---");
     EXPECT_EQ(s.model.panel.Reserved5[3], "r53");
 
-    const QByteArray after = readAll(folder.path());
+    const QByteArray after = readFile(folder.path());
     for (int n : {1, 2, 4, 6, 7})
         EXPECT_EQ(recordBytes(after, n), recordBytes(distinctFile(), n)) << "record " << n;
     r5[2] = "0";
@@ -128,11 +128,11 @@ TEST(SettingsStartup, RandomAndTruncatedFilesNeverStopTheStartup)
         QByteArray bytes = round % 2 ? distinctFile().left(int(next()) * 4) : QByteArray(int(next()) * 4, '\0');
         for (int i = 0; i < bytes.size(); i += 1 + int(next() % 16))
             bytes[i] = char(next());
-        writeAll(folder.path(), bytes);
+        writeFile(folder.path(), bytes);
         Startup s(folder.path(), startTime().addSecs(round));
         for (int k = 0; k < SlotCount; ++k)
             ASSERT_FALSE(s.model.panel.DecimalText[k].isEmpty());
-        ASSERT_GE(readAll(folder.path()).size(), 896);
+        ASSERT_GE(readFile(folder.path()).size(), 896);
         // Whatever was wrong is mended for good.
         Startup again(folder.path(), startTime().addSecs(round));
         ASSERT_TRUE(again.codes().isEmpty())
@@ -186,7 +186,7 @@ TEST(SettingsStartup, ADamagedFileIsKeptBesideItAndRepairedForGood)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         SettingsFolder folder;
-        ASSERT_TRUE(writeAll(folder.path(), c.bytes));
+        ASSERT_TRUE(writeFile(folder.path(), c.bytes));
         Startup first(folder.path());
         EXPECT_EQ(first.codes(), c.codes);
         const QString copy = folder.path() + QStringLiteral(".damaged-240303-140307");
@@ -194,7 +194,7 @@ TEST(SettingsStartup, ADamagedFileIsKeptBesideItAndRepairedForGood)
             EXPECT_TRUE(damagedCopies(folder).isEmpty());
         } else {
             EXPECT_EQ(damagedCopies(folder), QStringList{QFileInfo(copy).fileName()});
-            EXPECT_EQ(readAll(copy), c.bytes);   // the file as it was
+            EXPECT_EQ(readFile(copy), c.bytes);   // the file as it was
             for (const QString &m : first.reporter.messages)
                 EXPECT_TRUE(m.endsWith(QStringLiteral("; the file as it was is kept as \"") + copy
                                        + QStringLiteral("\")")))
@@ -205,7 +205,7 @@ TEST(SettingsStartup, ADamagedFileIsKeptBesideItAndRepairedForGood)
             EXPECT_TRUE(first.reporter.messages.front().contains(QStringLiteral(
                 "more than the 128 of a record, so all its texts take their defaults")));
         }
-        EXPECT_EQ(readAll(folder.path()).size(), 896);
+        EXPECT_EQ(readFile(folder.path()).size(), 896);
 
         // The next start finds a sound file: no box, nothing kept again, the same settings.
         Startup second(folder.path(), startTime().addSecs(60));
@@ -220,7 +220,7 @@ TEST(SettingsStartup, TheMessageOfARebuiltRecordSaysWhyAndWhereTheOldFileIs)
 {
     SettingsFolder folder;
     const QByteArray longThenBroken = lengthPrefixed(QByteArray(90, 'N')) + "\xff\xff";
-    writeAll(folder.path(), QByteArray(distinctFile())
+    writeFile(folder.path(), QByteArray(distinctFile())
                                 .replace(256, 128, longThenBroken + QByteArray(128 - longThenBroken.size(), '\0')));
     Startup s(folder.path());
     ASSERT_EQ(s.reporter.messages.size(), 1);
@@ -238,7 +238,7 @@ TEST(SettingsStartup, ADamagedFileWhoseCopyCannotBeKeptIsLeftAsItWas)
 {
     const QByteArray damaged = withPrefix(distinctFile(), 256 + 5, 300);
     SettingsFolder folder;
-    ASSERT_TRUE(writeAll(folder.path(), damaged));
+    ASSERT_TRUE(writeFile(folder.path(), damaged));
     const auto all = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
     QFile::setPermissions(folder.path(), all | QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther);
     QFile::setPermissions(folder.dir.path(), all | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
@@ -255,6 +255,6 @@ TEST(SettingsStartup, ADamagedFileWhoseCopyCannotBeKeptIsLeftAsItWas)
         EXPECT_TRUE(s.reporter.messages[1].contains(QStringLiteral("User Setting.ini.damaged-240303-140307")));
         EXPECT_EQ(s.model.panel.NameText[1], "---");   // the defaults hold in memory
     }
-    EXPECT_EQ(readAll(folder.path()), damaged);
+    EXPECT_EQ(readFile(folder.path()), damaged);
     EXPECT_TRUE(damagedCopies(folder).isEmpty());
 }

@@ -2,7 +2,9 @@
 
 #include "base/error.h"
 #include "settings/settings_store.h"
+#include "support/errors.h"
 #include "support/fakes.h"
+#include "support/files.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -10,7 +12,6 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QTemporaryDir>
-#include <functional>
 #include <unistd.h>
 
 namespace orbalis::test {
@@ -43,20 +44,6 @@ inline QByteArray recordOfSame(const QByteArray &text)
     return recordOf(texts);
 }
 
-inline QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-inline bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 inline QByteArray recordBytes(const QByteArray &file, int n)
 {
     return file.mid((n - 1) * 128, 128);
@@ -72,17 +59,6 @@ inline QList<int> reportedCodes(const FakeReporter &reporter)
         codes.append(match.hasMatch() ? match.captured(1).toInt() : -1);
     }
     return codes;
-}
-
-// The number of the Error that f throws, 0 when it throws none.
-inline int errorNumberOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const Error &e) {
-        return e.number();
-    }
-    return 0;
 }
 
 // Runs as an unprivileged user for its lifetime, so that permission bits
