@@ -20,6 +20,8 @@ class LiveValueRecorder;
 class PollingCycle;
 class SlotPanel;
 class FM_TableSetting;
+class FM_Parameter;
+class WriteCycle;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -49,6 +51,11 @@ public:
     QMenu *fileMenu() const { return fileMenu_; }
     QMenu *settingMenu() const { return optionMenu_; }
     FM_TableSetting *tableSetting() const { return tableSetting_; }
+    // Created by the first click on a slot's menu button.
+    FM_Parameter *parameterWindow() const { return parameter_; }
+    WriteCycle &writeCycle() const { return *writeCycle_; }
+    // A slot's menu button: the parameter window for that slot.
+    void Show_Parameter_Window(int slot);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -72,10 +79,12 @@ private:
     std::unique_ptr<LiveValueTable> liveValues_;
     std::unique_ptr<LiveValueRecorder> recorder_;
     std::unique_ptr<PollingCycle> polling_;
+    std::unique_ptr<WriteCycle> writeCycle_;
     std::array<QLabel *, 2> statusPanels_{};
     QMenu *fileMenu_ = nullptr;
     QMenu *optionMenu_ = nullptr;
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
+    FM_Parameter *parameter_ = nullptr;         // likewise
     bool inTick_ = false;
     bool unloaded_ = false;
 };
