@@ -7,7 +7,9 @@
 #include "base/twips.h"
 
 #include <QComboBox>
+#include <algorithm>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,6 +20,8 @@ namespace orbalis {
 namespace {
 
 const char *const AddressProperty = "registerAddress";
+// Pixels between a label's text and its value control.
+constexpr int LabelPadding = 4;
 
 QString latin1(std::string_view text)
 {
@@ -52,19 +56,31 @@ ParameterControls::ParameterControls(QWidget *window, const std::array<QWidget *
 void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &pages)
 {
     Install_Named_Combo_Accessibility();
+    const QFontMetrics metrics(window->font());
     for (const FrameLayout &f : Parameter_Frames()) {
         const bool onPage = f.page != Page::LeftColumn;
         QWidget *parent = onPage ? pages[size_t(Tab_Of_Page(f.page))] : window;
         auto *box = new QGroupBox(latin1(f.caption), parent);
         frames_.push_back({box, onPage, f.rect});
 
+        // Labels as wide as the frame's widest mnemonic; the value controls take the rest.
+        int labelWidth = 0;
+        for (const RowLayout &row : f.rows)
+            labelWidth = std::max(labelWidth, metrics.horizontalAdvance(latin1(findRegister(row.address)->mnemonic)));
+        labelWidth += LabelPadding;
+        const int inset = Twips_To_Pixels(FrameInset);
+        const int controlLeft = inset + labelWidth;
+        const int controlWidth = Twips_To_Pixels(f.rect.width()) - inset / 2 - controlLeft;
+
         for (const RowLayout &row : f.rows) {
             const RegisterInfo &r = *findRegister(row.address);
             const QString mnemonic = latin1(r.mnemonic);
             Entry &e = *entryOf(row.address);
+            const int top = Twips_To_Pixels(row.top);
+            const int height = Twips_To_Pixels(RowHeight);
 
             e.label = new QLabel(mnemonic, box);
-            e.label->setGeometry(Twips_Rect(row.label.x(), row.label.y(), row.label.width(), row.label.height()));
+            e.label->setGeometry(inset, top, labelWidth, height);
 
             QWidget *control = nullptr;
             if (r.control == ControlKind::TextBox) {
@@ -90,8 +106,7 @@ void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &p
             control->setAccessibleName(mnemonic);
             control->setProperty(AddressProperty, row.address);
             control->installEventFilter(this);
-            control->setGeometry(
-                Twips_Rect(row.control.x(), row.control.y(), row.control.width(), row.control.height()));
+            control->setGeometry(controlLeft, top, controlWidth, height);
             e.label->setBuddy(control);
             showInitialText(r, e.text, e.combo);
         }

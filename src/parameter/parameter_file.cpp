@@ -118,7 +118,8 @@ QByteArray Read_Parameter_File(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         throw fileError(file, errno, QStringLiteral("cannot open"));
     errno = 0;
-    QByteArray bytes = file.readAll();
+    // Records past the 109th are never loaded, so they are never read either.
+    QByteArray bytes = file.read(ParameterFileSize);
     if (file.error() != QFileDevice::NoError)
         throw fileError(file, errno, QStringLiteral("cannot read"));
     return bytes;

@@ -32,7 +32,8 @@ QByteArray Build_Parameter_File(const QStringList &texts);
 // the 109th record are ignored.
 QStringList Parse_Parameter_File(const QByteArray &bytes);
 
-// The whole file; Error 53, 70, 75 ... with the system's reason on failure.
+// The file's first 13952 bytes (all of a shorter file); Error 53, 70, 75 ...
+// with the system's reason on failure.
 QByteArray Read_Parameter_File(const QString &path);
 // Writes through a temporary file that replaces the target only once all of
 // it is on disk: on failure (disk full, no permission ...) the target keeps

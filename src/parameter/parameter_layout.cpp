@@ -64,12 +64,6 @@ const FrameSpec FrameTable[] = {
 
 // A frame never grows wider than this, even alone on its page.
 constexpr int MaxFrameWidth = 2625;
-// Label widths follow the longest mnemonic of the frame.
-constexpr int TwipsPerCharacter = 105;
-constexpr int LabelPadding = 60;
-constexpr int MinLabelWidth = 450;
-constexpr int LabelGap = 45;
-
 bool hasControl(const RegisterInfo &r)
 {
     return r.control != ControlKind::None;
@@ -125,24 +119,15 @@ Layout::Layout()
                 if (sameRows && other.page == frame.page && other.rect.left() > frame.rect.left())
                     right = std::min(right, other.rect.left());
             }
-            width = std::min(right - spec.left - FrameInset, MaxFrameWidth);
+            width = std::min(right - spec.left - FrameGap, MaxFrameWidth);
         }
         frame.rect.setWidth(width);
-
-        size_t longest = 0;
-        for (const RegisterInfo *r : rows[f])
-            longest = std::max(longest, r->mnemonic.size());
-        const int labelWidth = std::max(MinLabelWidth, int(longest) * TwipsPerCharacter + LabelPadding);
-        const int controlLeft = FrameInset + labelWidth + LabelGap;
-        const int controlWidth = width - FrameInset - controlLeft;
 
         bool gap = false;
         for (size_t i = 0; i < rows[f].size(); ++i) {
             const int address = rows[f][i]->address;
             gap = gap || address == spec.groupStart;
-            const int top = rowTop(int(i), gap);
-            frame.rows.push_back({address, QRect(FrameInset, top, labelWidth, RowHeight),
-                                  QRect(controlLeft, top, controlWidth, RowHeight)});
+            frame.rows.push_back({address, rowTop(int(i), gap)});
             addresses.push_back(address);
         }
     }

@@ -34,6 +34,7 @@ constexpr int ClientWidth = SSTabLeft + SSTabWidth + SSTabLeft;
 constexpr int RowStep = 315;
 constexpr int RowHeight = 300;
 constexpr int FrameInset = 105;      // label left of the frame's edge, and the frame's bottom margin
+constexpr int FrameGap = 60;         // between a frame and its neighbour to the right
 constexpr int GroupGap = 105;        // extra space before a frame's second group of rows
 
 // Tab captions, in tab order; the window opens on " Option  ".
@@ -48,10 +49,12 @@ constexpr std::array<std::string_view, 3> ButtonCaptions{"Read All Parameters", 
 QRect Button_Twips(int index);
 QRect Progress_Bar_Twips();
 
+// A row: the mnemonic's label at the frame's left inset, the value control
+// to its right up to the inset on the other side. How wide the label is
+// follows the window's font (the widest mnemonic of the frame).
 struct RowLayout {
     int address;
-    QRect label;     // twips, in the frame
-    QRect control;   // twips, in the frame
+    int top;   // twips, in the frame
 };
 
 struct FrameLayout {

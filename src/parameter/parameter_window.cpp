@@ -55,7 +55,12 @@ FM_Parameter::FM_Parameter(Console &console, WriteCycle &writeCycle, Reporter &r
       dialogs_(ownDialogs_.get())
 {
     setWindowTitle(caption());
-    setFont(QFont(QStringLiteral("新細明體"), 9));
+    // 新細明體 where it is installed; elsewhere the Traditional Chinese face
+    // the set-up installs, whose narrow Latin letters fit the designed boxes
+    // as the original face does (a wide substitute would cut the items).
+    QFont face(QStringLiteral("新細明體"), 9);
+    face.setFamilies({QStringLiteral("新細明體"), QStringLiteral("PMingLiU"), QStringLiteral("Noto Sans CJK TC")});
+    setFont(face);
     build();
     setFormHeight(FormHeightIdle);
 }
@@ -118,11 +123,11 @@ void FM_Parameter::build()
     for (size_t k = 0; k < statusPanels_.size(); ++k) {
         auto *label = new QLabel(statusBar_);
         label->setAccessibleName(QStringLiteral("Status %1").arg(k + 1));
-        // A long result must not widen the window; it shows in full as a tip.
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         statusPanels_[k] = label;
     }
-    statusPanels_[0]->setMinimumWidth(Twips_To_Pixels(StatusPanel1Width));
+    statusPanels_[0]->setFixedWidth(Twips_To_Pixels(StatusPanel1Width));
+    // A long result must not widen the window; it shows in full as a tip.
+    statusPanels_[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar_->addWidget(statusPanels_[0]);
     statusBar_->addWidget(statusPanels_[1], 1);
 }

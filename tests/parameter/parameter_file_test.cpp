@@ -139,6 +139,13 @@ TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
     const QByteArray bytes = Build_Parameter_File(sampleTexts());
     Write_Parameter_File(path, bytes);
     EXPECT_EQ(Read_Parameter_File(path), bytes);
+    // What follows the 109 records is not even read.
+    QFile longer(dir.filePath(QStringLiteral("longer.par")));
+    ASSERT_TRUE(longer.open(QIODevice::WriteOnly));
+    longer.write(bytes + QByteArray(1 << 20, 'x'));
+    longer.close();
+    EXPECT_EQ(Read_Parameter_File(longer.fileName()), bytes);
+    longer.remove();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.par"});
 
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.par")));

@@ -24,6 +24,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -288,6 +290,57 @@ TEST_F(ParameterWindowTest, EveryAddressHasItsLabelControlFramePagePositionAndIn
     EXPECT_GE(window->StatusBar1()->y(), tabs->geometry().bottom());
 }
 
+TEST_F(ParameterWindowTest, NothingOverlapsOrIsCut)
+{
+    open(SlotA);
+    QTabWidget *tabs = window->SSTab2();
+    // Every frame in the tab control's coordinates, with the tab it shows on (-1: all).
+    std::vector<std::pair<int, QRect>> frames;
+    for (const auto &[caption, place] : Designed_Frames()) {
+        SCOPED_TRACE(caption.toStdString());
+        QGroupBox *frame = arrays().frame(caption);
+        ASSERT_NE(frame, nullptr);
+        const QRect r(frame->mapTo(window.get(), QPoint(0, 0)) - tabs->pos(), frame->size());
+        EXPECT_TRUE(QRect(QPoint(0, 0), tabs->size()).contains(r));
+        EXPECT_LE(frame->fontMetrics().horizontalAdvance(frame->title()) + 8, frame->width());
+        frames.emplace_back(place.tab, r);
+        // Rows inside their frame, labels wide enough for their text, combo
+        // boxes wide enough for their widest item.
+        for (QObject *child : frame->children()) {
+            auto *w = qobject_cast<QWidget *>(child);
+            if (!w)
+                continue;
+            EXPECT_TRUE(frame->rect().contains(w->geometry()));
+            if (auto *label = qobject_cast<QLabel *>(w)) {
+                EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+                    << label->text().toStdString();
+            }
+            if (auto *combo = qobject_cast<QComboBox *>(w)) {
+                QStyleOptionComboBox option;
+                option.initFrom(combo);
+                option.editable = combo->isEditable();
+                const QRect field =
+                    combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+                for (int i = 0; i < combo->count(); ++i)
+                    EXPECT_LE(combo->fontMetrics().horizontalAdvance(combo->itemText(i)), field.width())
+                        << combo->accessibleName().toStdString() << " " << combo->itemText(i).toStdString();
+            }
+        }
+    }
+    for (int i = 0; i < 3; ++i)
+        frames.emplace_back(-1, window->Command_None(i)->geometry().translated(-tabs->pos()));
+    for (size_t i = 0; i < frames.size(); ++i)
+        for (size_t j = i + 1; j < frames.size(); ++j) {
+            const bool together = frames[i].first == frames[j].first || frames[i].first < 0 || frames[j].first < 0;
+            if (together) {
+                EXPECT_FALSE(frames[i].second.intersects(frames[j].second)) << i << " and " << j;
+            }
+        }
+    // The tab bar above every frame.
+    for (const auto &f : frames)
+        EXPECT_GE(f.second.top(), tabs->tabBar()->geometry().bottom());
+}
+
 TEST_F(ParameterWindowTest, ScreenReadersFindEveryControlByItsName)
 {
     open(SlotA);
@@ -380,6 +433,16 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
     // The read-all asked for but not sent has no slot left: live polling.
     EXPECT_EQ(console.Read_State, ReadState::Select);
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
+
+    // A step of the load that fails is reported by the common trap, and the
+    // load goes on: the read-all is still asked for.
+    console.Para_Slot = 20;
+    window->FM_Parameter_Load();
+    EXPECT_EQ(reporter.titles, QStringList{"Attention! Wrong"});
+    EXPECT_EQ(reporter.messages,
+              QStringList{"At FM_Parameter_Load()\r\nWrong code: 9\r\nWrong reasons: Subscript out of range (slot 20)"});
+    EXPECT_EQ(reporter.beeps, 1);
+    EXPECT_EQ(console.Read_State, ReadState::ReadAll);
 }
 
 TEST_F(ParameterWindowTest, EnterInABoxStartsTheWriteOfThatBoxAlone)
