@@ -66,7 +66,8 @@ void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &p
         // Labels as wide as the frame's widest mnemonic; the value controls take the rest.
         int labelWidth = 0;
         for (const RowLayout &row : f.rows)
-            labelWidth = std::max(labelWidth, metrics.horizontalAdvance(latin1(findRegister(row.address)->mnemonic)));
+            labelWidth = std::max(labelWidth,
+                                  metrics.horizontalAdvance(latin1(findRegister(row.address)->mnemonic)));
         labelWidth += LabelPadding;
         const int inset = Twips_To_Pixels(FrameInset);
         const int controlLeft = inset + labelWidth;

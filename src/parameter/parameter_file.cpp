@@ -62,7 +62,8 @@ int Matching_Item(const Enumeration &list, const QString &text)
 QByteArray Build_Parameter_File(const QStringList &texts)
 {
     if (texts.size() != HoldingRegisterCount)
-        throw Error(SubscriptOutOfRange, QStringLiteral("%1 texts for %2 records").arg(texts.size()).arg(HoldingRegisterCount));
+        throw Error(SubscriptOutOfRange,
+                    QStringLiteral("%1 texts for %2 records").arg(texts.size()).arg(HoldingRegisterCount));
     QByteArray file;
     file.reserve(ParameterFileSize);
     for (int a = 0; a < HoldingRegisterCount; ++a) {
@@ -85,14 +86,16 @@ QStringList Parse_Parameter_File(const QByteArray &bytes)
 {
     if (bytes.size() < ParameterFileSize)
         throw Error(InputPastEndOfFile,
-                    QStringLiteral("the file holds %1 bytes; a parameter file holds %2 records of %3 bytes (%4 bytes)")
+                    QStringLiteral("the file holds %1 bytes; a parameter file holds %2 records "
+                                   "of %3 bytes (%4 bytes)")
                         .arg(bytes.size())
                         .arg(HoldingRegisterCount)
                         .arg(ParameterRecordSize)
                         .arg(ParameterFileSize));
     QStringList texts;
     for (int a = 0; a < HoldingRegisterCount; ++a) {
-        const ParsedRecord parsed = Parse_Record(bytes.mid(qsizetype(a) * ParameterRecordSize, ParameterRecordSize), 1);
+        const ParsedRecord parsed =
+            Parse_Record(bytes.mid(qsizetype(a) * ParameterRecordSize, ParameterRecordSize), 1);
         if (parsed.fault) {
             const QString cause = parsed.fault->number() == BadRecordLength
                 ? QStringLiteral("its length prefix runs past the end of the record")

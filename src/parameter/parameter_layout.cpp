@@ -115,7 +115,8 @@ Layout::Layout()
             // Up to the nearest frame to the right that shares some height with this one.
             int right = SSTabWidth;
             for (const FrameLayout &other : frames) {
-                const bool sameRows = other.rect.top() < frame.rect.bottom() && frame.rect.top() < other.rect.bottom();
+                const bool sameRows =
+                    other.rect.top() < frame.rect.bottom() && frame.rect.top() < other.rect.bottom();
                 if (sameRows && other.page == frame.page && other.rect.left() > frame.rect.left())
                     right = std::min(right, other.rect.left());
             }

@@ -59,7 +59,8 @@ FM_Parameter::FM_Parameter(Console &console, WriteCycle &writeCycle, Reporter &r
     // the set-up installs, whose narrow Latin letters fit the designed boxes
     // as the original face does (a wide substitute would cut the items).
     QFont face(QStringLiteral("新細明體"), 9);
-    face.setFamilies({QStringLiteral("新細明體"), QStringLiteral("PMingLiU"), QStringLiteral("Noto Sans CJK TC")});
+    face.setFamilies(
+        {QStringLiteral("新細明體"), QStringLiteral("PMingLiU"), QStringLiteral("Noto Sans CJK TC")});
     setFont(face);
     build();
     setFormHeight(FormHeightIdle);

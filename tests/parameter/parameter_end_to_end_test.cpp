@@ -108,7 +108,8 @@ struct Witness : LineObserver {
     qsizetype findParameterRead(qsizetype from) const
     {
         for (qsizetype i = from; i < entries.size(); ++i)
-            if (!entries[i].sent && (entries[i].exchange == Exchange::ReadOne || entries[i].exchange == Exchange::ReadAll))
+            if (!entries[i].sent
+                && (entries[i].exchange == Exchange::ReadOne || entries[i].exchange == Exchange::ReadAll))
                 return i;
         return -1;
     }
@@ -472,7 +473,8 @@ TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasA
     // any other write counted as not accepted had no echo in time, or a late
     // reply of the write before it in front of its echo (a reply can miss its
     // interval on a loaded machine, and then spoils the next one too).
-    const QStringList refused = done.captured(4).isEmpty() ? QStringList() : done.captured(4).split(QStringLiteral(", "));
+    const QStringList refused =
+        done.captured(4).isEmpty() ? QStringList() : done.captured(4).split(QStringLiteral(", "));
     EXPECT_EQ(done.captured(2).toInt() + refused.size(), 106);
     EXPECT_TRUE(refused.contains("DP")) << done.captured(0).toStdString();
     for (size_t i = 0; i < order.size(); ++i) {

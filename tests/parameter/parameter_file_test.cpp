@@ -72,16 +72,6 @@ TEST(ParameterFileTest, RecordsHoldTrimmedLengthPrefixedCodePage950Texts)
     EXPECT_EQ(Parse_Parameter_File(file + QByteArray(300, 'x')), expected);
 }
 
-TEST(ParameterFileTest, ListOnlyItemsMatchWhenTrimmed)
-{
-    const Enumeration &run = *findRegister(15)->enumeration;
-    EXPECT_EQ(Matching_Item(run, QStringLiteral("AT2")), 2);
-    EXPECT_EQ(Matching_Item(run, QStringLiteral("AT2 ")), 2);
-    EXPECT_EQ(Matching_Item(run, QStringLiteral(" OFF")), 0);
-    EXPECT_EQ(Matching_Item(run, QStringLiteral("at2")), -1);
-    EXPECT_EQ(Matching_Item(run, QString()), -1);
-}
-
 TEST(ParameterFileTest, AFileIsRefusedWholeNamingTheRecordAndTheCause)
 {
     const QByteArray good = Build_Parameter_File(sampleTexts());
@@ -99,10 +89,13 @@ TEST(ParameterFileTest, AFileIsRefusedWholeNamingTheRecordAndTheCause)
     const Case cases[] = {
         {"empty", QByteArray(), InputPastEndOfFile, "the file holds 0 bytes; a parameter file holds 109 records"},
         {"one byte short", good.chopped(1), InputPastEndOfFile, "the file holds 13951 bytes"},
-        {"length past the record", withRecord(3, record("1", 127)), BadRecordLength, "record 4 (SSV): its length prefix"},
+        {"length past the record", withRecord(3, record("1", 127)), BadRecordLength,
+         "record 4 (SSV): its length prefix"},
         {"length prefix 0xFFFF", withRecord(108, record("", 0xFFFF)), BadRecordLength, "record 109 (PVLA)"},
-        {"not code page 950", withRecord(0, record("\xA1\x20")), InvalidArgument, "record 1 (SV): its text is not code page 950"},
-        {"RUN that is no item", withRecord(15, record("AT3")), InvalidArgument, "record 16 (RUN): \"AT3\" is none of the items"},
+        {"not code page 950", withRecord(0, record("\xA1\x20")), InvalidArgument,
+         "record 1 (SV): its text is not code page 950"},
+        {"RUN that is no item", withRecord(15, record("AT3")), InvalidArgument,
+         "record 16 (RUN): \"AT3\" is none of the items"},
         {"empty TYPE", withRecord(40, record("")), InvalidArgument, "record 41 (TYPE): \"\" is none of the items"},
         {"SF8 of another list", withRecord(100, record("ON")), InvalidArgument, "record 101 (SF8)"},
     };
@@ -149,7 +142,8 @@ TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.par"});
 
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.par")));
-    for (const QString &bad : {dir.filePath(QStringLiteral("folder.par")), dir.filePath(QStringLiteral("none/b.par"))}) {
+    for (const QString &bad :
+         {dir.filePath(QStringLiteral("folder.par")), dir.filePath(QStringLiteral("none/b.par"))}) {
         SCOPED_TRACE(bad.toStdString());
         EXPECT_THROW(Write_Parameter_File(bad, bytes), Error);
         EXPECT_THROW(Read_Parameter_File(bad), Error);

@@ -5,6 +5,7 @@
 
 #include "link/frames.h"
 #include "model/register_map.h"
+#include "parameter_test_support.h"
 #include "settings/settings_store.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
@@ -22,12 +23,6 @@ namespace {
 
 constexpr int Slot = 2;
 constexpr int Id = 7;
-
-QByteArray writeRequest(int id, int address, int value)
-{
-    const auto frame = Build_Request(std::uint8_t(id), 6, address, value);
-    return QByteArray(reinterpret_cast<const char *>(frame->data()), 8);
-}
 
 QByteArray exceptionReply(int id, int code)
 {
@@ -139,7 +134,6 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
         {"echo of SV", 0, 10, echo, " Check CRC ok !", LineOutcome::Good, true, ReadState::ReadOne},
         {"echo of DP", 45, 47, echo, " Check CRC ok !", LineOutcome::Good, true, ReadState::ReadAll},
         {"echo of RUN", 15, 17, echo, " Check CRC ok !", LineOutcome::Good, true, ReadState::ReadAll},
-        {"echo of ID", 54, 1, echo, " Check CRC ok !", LineOutcome::Good, true, ReadState::ReadOne},
         {"function error", 0, 10, [](const QByteArray &) { return exceptionReply(Id, 1); },
          " Function Error 請檢查您的指令 !", LineOutcome::ExceptionReply, false, ReadState::AwaitLive},
         {"address error", 0, 10, [](const QByteArray &) { return exceptionReply(Id, 2); },
@@ -150,17 +144,13 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
          " Error ? 無法辨識通訊格式 !", LineOutcome::ExceptionReply, false, ReadState::AwaitLive},
         {"exception of another controller", 0, 10, [](const QByteArray &) { return exceptionReply(Id + 1, 2); },
          " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
-        {"echo with a wrong last byte", 0, 10, [](const QByteArray &r) { return r.left(7) + char(r[7] ^ 1); }, " Check CRC Error !",
-         LineOutcome::CrcError, false, ReadState::AwaitLive},
+        {"echo with a wrong last byte", 0, 10, [](const QByteArray &r) { return r.left(7) + char(r[7] ^ 1); },
+         " Check CRC Error !", LineOutcome::CrcError, false, ReadState::AwaitLive},
         {"nothing", 0, 10, [](const QByteArray &) { return QByteArray(); }, " No Answer !",
          LineOutcome::NoAnswer, false, ReadState::AwaitLive},
-        {"one byte", 0, 10, [](const QByteArray &) { return QByteArray(1, char(Id)); }, " No Answer !",
-         LineOutcome::NoAnswer, false, ReadState::AwaitLive},
-        {"echo of another value", 0, 10, [](const QByteArray &) { return writeRequest(Id, 0, 11); },
+        {"echo of another value", 0, 10, [](const QByteArray &) { return test::Write_Request(Id, 0, 11); },
          " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
-        {"echo of another address", 0, 10, [](const QByteArray &) { return writeRequest(Id, 1, 10); },
-         " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
-        {"echo of another controller", 0, 10, [](const QByteArray &) { return writeRequest(Id + 1, 0, 10); },
+        {"echo of another controller", 0, 10, [](const QByteArray &) { return test::Write_Request(Id + 1, 0, 10); },
          " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
         {"good CRC, six bytes", 0, 10, [](const QByteArray &) { return With_Crc(QByteArray::fromHex("07060000")); },
          " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
@@ -177,7 +167,7 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
         enterAndSend(c.address);
         EXPECT_FALSE(timerRead.isEnabled());
         ASSERT_EQ(port.outputs.size(), 1);
-        EXPECT_EQ(port.outputs[0], writeRequest(Id, c.address, c.value));
+        EXPECT_EQ(port.outputs[0], test::Write_Request(Id, c.address, c.value));
         const QString pleaseWait = WriteCycle::Write_Text(c.address);
         EXPECT_EQ(panel2(), pleaseWait);
 
@@ -282,7 +272,7 @@ TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
         {"no answer", [](const QByteArray &) { return QByteArray(); }},
         {"data error", [](const QByteArray &) { return exceptionReply(Id, 3); }},
         {"broken CRC", [](const QByteArray &r) { return r.left(7) + char(r[7] ^ 1); }},
-        {"echo of another value", [](const QByteArray &) { return writeRequest(Id, 53, 64); }},
+        {"echo of another value", [](const QByteArray &) { return test::Write_Request(Id, 53, 64); }},
     };
     for (const auto &[what, reply] : refusals) {
         SCOPED_TRACE(what);
@@ -304,7 +294,7 @@ TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
     QStringList settingsWhenReplyRead;
     port.onOutput = [&](const QByteArray &request) { port.received = request; };
     enterAndSend(53);
-    EXPECT_EQ(port.outputs.last(), writeRequest(Id, 53, 63));
+    EXPECT_EQ(port.outputs.last(), test::Write_Request(Id, 53, 63));
     EXPECT_EQ(port.Settings(), "19200,N,8,2");
     cycle.Timer_Write_Timer();
     EXPECT_EQ(panel2(), WriteCycle::Write_Text(53) + " Check CRC ok !");
@@ -327,77 +317,54 @@ TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
 }
 
-TEST_F(WriteCycleTest, WriteAllSendsEveryParameterInOrderAndCountsWhatWasAccepted)
+TEST_F(WriteCycleTest, WriteAllSendsEveryParameterOncePerTickAndCountsWhatWasAccepted)
 {
-    // The controller refuses A1SP and PTME; TYPE shows nothing and cannot be sent.
-    window.sink.selections[40] = -1;
-    port.onOutput = [&](const QByteArray &request) {
-        const int address = quint8(request[2]) << 8 | quint8(request[3]);
-        port.received = address == 4 || address == 48 ? exceptionReply(Id, 3) : request;
+    struct Case {
+        const char *what;
+        std::function<void()> prepare;
+        std::vector<int> unsent;   // skipped: nothing sendable in the box
+        const char *summary;
     };
-    FakeWriteAll view;
-    cycle.Start_Write_All(view);
-    EXPECT_FALSE(timerRead.isEnabled());
-    EXPECT_TRUE(timerWrite.isEnabled());
-    int ticks = 0;
-    while (timerWrite.isEnabled() && ticks < 1000) {
-        cycle.Timer_Write_Timer();
-        ++ticks;
+    const Case cases[] = {
+        {"nobody answers", [&] { port.onOutput = nullptr; }, {},
+         "Written 0 of 106; not accepted: SV, RAMP, SOFT,"},
+        {"A1SP and PTME refused, TYPE empty",
+         [&] {
+             window.sink.selections[40] = -1;
+             port.onOutput = [&](const QByteArray &request) {
+                 const int address = test::Request_Address(request);
+                 port.received = address == 4 || address == 48 ? exceptionReply(Id, 3) : request;
+             };
+         },
+         {40}, "Written 103 of 106; not accepted: A1SP, TYPE, PTME"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        port.outputs.clear();
+        c.prepare();
+        FakeWriteAll view;
+        cycle.Start_Write_All(view);
+        EXPECT_FALSE(timerRead.isEnabled());
+        int ticks = 0;
+        while (timerWrite.isEnabled() && ticks < 1000) {
+            cycle.Timer_Write_Timer();
+            ++ticks;
+        }
+        std::vector<int> expected(WriteCycle::Write_All_Order().begin(), WriteCycle::Write_All_Order().end());
+        for (int a : c.unsent)
+            std::erase(expected, a);
+        // The send tick, then one reply tick per request, each sending the next.
+        EXPECT_EQ(ticks, 1 + int(expected.size()));
+        ASSERT_EQ(port.outputs.size(), qsizetype(expected.size()));
+        for (size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(test::Request_Address(port.outputs[qsizetype(i)]), expected[i]) << "request " << i;
+        EXPECT_EQ(*std::max_element(view.progress.begin(), view.progress.end()), 108);
+        EXPECT_EQ(view.progress.back(), 15);
+        ASSERT_EQ(view.summaries.size(), 1);
+        EXPECT_TRUE(view.summaries[0].startsWith(QString::fromLatin1(c.summary))) << view.summaries[0].toStdString();
+        EXPECT_EQ(console.Read_State, ReadState::ReadAll);
+        EXPECT_TRUE(timerRead.isEnabled());
     }
-
-    std::vector<int> expected(WriteCycle::Write_All_Order().begin(), WriteCycle::Write_All_Order().end());
-    std::erase(expected, 40);
-    ASSERT_EQ(port.outputs.size(), qsizetype(expected.size()));
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const QByteArray &r = port.outputs[qsizetype(i)];
-        EXPECT_EQ(quint8(r[2]) << 8 | quint8(r[3]), expected[i]) << "request " << i;
-        EXPECT_EQ(r[1], 6);
-    }
-    EXPECT_EQ(ticks, 1 + int(expected.size()));
-    EXPECT_EQ(view.progress.front(), 0);
-    EXPECT_EQ(view.progress[view.progress.size() - 2], 15);   // the last write, RUN
-    EXPECT_EQ(view.progress.back(), 15);
-    EXPECT_EQ(*std::max_element(view.progress.begin(), view.progress.end()), 108);
-    EXPECT_EQ(view.ended, 1);
-    EXPECT_EQ(view.summaries, QStringList{"Written 103 of 106; not accepted: A1SP, TYPE, PTME"});
-    EXPECT_EQ(console.Read_State, ReadState::ReadAll);
-    EXPECT_TRUE(timerRead.isEnabled());
-}
-
-TEST_F(WriteCycleTest, AWriteAllNobodyAnswersStillVisitsAll106AddressesOnePerTick)
-{
-    FakeWriteAll view;
-    cycle.Start_Write_All(view);
-    int ticks = 0;
-    while (timerWrite.isEnabled() && ticks < 1000) {
-        cycle.Timer_Write_Timer();
-        ++ticks;
-        // One request per tick, never more.
-        EXPECT_LE(port.outputs.size(), ticks);
-    }
-    EXPECT_EQ(ticks, 107);   // the send tick and one reply tick per request
-    ASSERT_EQ(port.outputs.size(), 106);
-    for (int skipped : {14, 53, 54})
-        for (const QByteArray &r : port.outputs)
-            EXPECT_NE(quint8(r[2]) << 8 | quint8(r[3]), skipped);
-    ASSERT_EQ(view.summaries.size(), 1);
-    EXPECT_TRUE(view.summaries[0].startsWith("Written 0 of 106; not accepted: SV, RAMP, SOFT,"));
-    EXPECT_TRUE(view.summaries[0].endsWith(", PVLA, RUN"));
-    EXPECT_EQ(console.Read_State, ReadState::ReadAll);
-    EXPECT_TRUE(timerRead.isEnabled());
-}
-
-TEST_F(WriteCycleTest, StoppingMidWriteRestartsLivePolling)
-{
-    FakeWriteAll view;
-    cycle.Start_Write_All(view);
-    cycle.Timer_Write_Timer();
-    cycle.Stop_And_Resume_Polling();
-    EXPECT_FALSE(timerWrite.isEnabled());
-    EXPECT_FALSE(cycle.writingAll());
-    EXPECT_EQ(console.Read_State, ReadState::Select);
-    EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(view.ended, 0);
 }
 
 } // namespace
