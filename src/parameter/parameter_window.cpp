@@ -20,6 +20,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <algorithm>
+
 namespace orbalis {
 
 namespace {
@@ -36,6 +38,36 @@ bool isSlot(int slot)
 {
     return slot >= 0 && slot < SlotCount;
 }
+
+// A status panel shows as much of its text as fits, an ellipsis marking the
+// rest (a write-all's list of refused parameters can be long); the whole
+// text stays the panel's text, its tip and its accessible description.
+class StatusPanel : public QLabel {
+public:
+    using QLabel::QLabel;
+    const QString &fullText() const { return full_; }
+    void setFullText(const QString &text)
+    {
+        full_ = text;
+        setToolTip(text);
+        setAccessibleDescription(text);
+        refresh();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        refresh();
+    }
+
+private:
+    void refresh()
+    {
+        setText(fontMetrics().elidedText(full_, Qt::ElideRight, std::max(0, contentsRect().width())));
+    }
+    QString full_;
+};
 
 QString capitalised(QString text)
 {
@@ -122,7 +154,7 @@ void FM_Parameter::build()
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
     for (size_t k = 0; k < statusPanels_.size(); ++k) {
-        auto *label = new QLabel(statusBar_);
+        auto *label = new StatusPanel(statusBar_);
         label->setAccessibleName(QStringLiteral("Status %1").arg(k + 1));
         statusPanels_[k] = label;
     }
@@ -351,16 +383,14 @@ QString FM_Parameter::text(int panel) const
 {
     if (panel < 1 || panel > 2)
         return {};
-    return statusPanels_[size_t(panel - 1)]->text();
+    return static_cast<StatusPanel *>(statusPanels_[size_t(panel - 1)])->fullText();
 }
 
 void FM_Parameter::setText(int panel, const QString &text)
 {
     if (panel < 1 || panel > 2)
         return;
-    QLabel *label = statusPanels_[size_t(panel - 1)];
-    label->setText(text);
-    label->setToolTip(text);
+    static_cast<StatusPanel *>(statusPanels_[size_t(panel - 1)])->setFullText(text);
 }
 
 void FM_Parameter::Set_Progress(int value)

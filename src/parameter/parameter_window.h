@@ -71,6 +71,7 @@ public:
     QPushButton *Command_None(int index) const { return buttons_.at(size_t(index)); }
     QProgressBar *ProgressBar1() const { return progress_; }
     QStatusBar *StatusBar1() const { return statusBar_; }
+    // The label of a panel; it may show its text cut short (status().text() is whole).
     QLabel *statusPanel(int panel) const { return statusPanels_.at(size_t(panel - 1)); }
 
     // ParameterView

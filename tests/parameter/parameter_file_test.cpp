@@ -2,6 +2,7 @@
 
 #include "parameter/file_dialogs.h"
 #include "parameter/parameter_file.h"
+#include "parameter/write_cycle.h"
 
 #include "base/error.h"
 #include "settings/cp950.h"
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <random>
 
 using namespace orbalis;
 
@@ -161,4 +164,37 @@ TEST(ParameterFileTest, DialogFiltersInQtForm)
 {
     EXPECT_EQ(Qt_File_Filter(QStringLiteral("(*.par)|*.par")), "*.par");
     EXPECT_EQ(Qt_File_Filter(QStringLiteral("Parameters|*.par|All|*")), "Parameters (*.par);;All (*)");
+}
+
+TEST(ParameterFileTest, RandomAndTruncatedBytesAreRefusedOrReadNeverMisread)
+{
+    std::mt19937 random(7);
+    const QByteArray good = Build_Parameter_File(sampleTexts());
+    auto bytes = [&](qsizetype n) {
+        QByteArray b(n, '\0');
+        for (char &c : b)
+            c = char(random());
+        return b;
+    };
+    for (int round = 0; round < 300; ++round) {
+        QByteArray file;
+        switch (round % 3) {
+        case 0: file = bytes(qsizetype(random() % 14500)); break;
+        case 1: file = good.left(qsizetype(random() % good.size())); break;
+        default:   // a good file with a few bytes changed
+            file = good;
+            for (int k = 0; k < 4; ++k)
+                file[qsizetype(random() % file.size())] = char(random());
+        }
+        try {
+            const QStringList texts = Parse_Parameter_File(file);
+            EXPECT_EQ(texts.size(), 109);
+            EXPECT_GE(file.size(), 13952);
+        } catch (const Error &e) {
+            EXPECT_FALSE(e.detail().isEmpty());
+        }
+        // Whatever comes back on the line is judged, never read past its end.
+        const QByteArray reply = bytes(qsizetype(random() % 12));
+        EXPECT_NE(WriteCycle::Judge_Write_Reply(reply, good.left(8)).text, QString());
+    }
 }

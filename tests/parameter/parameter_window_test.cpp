@@ -139,7 +139,7 @@ protected:
     }
 
     ParameterControls &arrays() const { return window->arrays(); }
-    QString panel(int k) const { return window->statusPanel(k)->text(); }
+    QString panel(int k) const { return window->status().text(k); }
 
     // What every control shows, combo boxes with their selection.
     QStringList shown() const
@@ -398,6 +398,16 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
 
     arrays().Text_Para(47)->setText(QStringLiteral("4.7"));
     arrays().Combo_Para(15)->setCurrentIndex(2);
+
+    // A text longer than the panel shows what fits and ends in an ellipsis;
+    // the panel's text stays whole.
+    const QString longText = QStringLiteral("Written 0 of 106; not accepted: ") + QStringList(106, "PVOH").join(", ");
+    window->status().setText(2, longText);
+    EXPECT_EQ(panel(2), longText);
+    QLabel *shown = window->statusPanel(2);
+    EXPECT_TRUE(shown->text().endsWith(QChar(0x2026))) << shown->text().toStdString();
+    EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->text()), shown->contentsRect().width());
+    EXPECT_EQ(shown->toolTip(), longText);
 
     // Picking another slot reloads the window for it: initial texts, panel 1, a new read-all.
     console.Read_State = ReadState::AwaitLive;
