@@ -10,6 +10,8 @@
 #include "model/live_value_table.h"
 #include "state/open_serial_port.h"
 #include "panelsetup/table_setting_window.h"
+#include "parameter/parameter_window.h"
+#include "parameter/write_cycle.h"
 #include "serialsetup/serial_setting_window.h"
 #include "settings/settings_store.h"
 
@@ -64,6 +66,9 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     polling_ = std::make_unique<PollingCycle>(console_, port_, *timerRead_, StatusBar1(), *recorder_,
                                               *panel_);
     timerRead_->onTick([this] { Timer_Read_Timer(); });
+    writeCycle_ = std::make_unique<WriteCycle>(console_, reporter_);
+    timerWrite_->onTick([this] { writeCycle_->Timer_Write_Timer(); });
+    connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::Show_Parameter_Window);
 
     // Design size of the client area: 8205 by 6570 twips.
     resize(Twips_To_Pixels(8205), Twips_To_Pixels(6570) + menuBar()->sizeHint().height());
@@ -206,6 +211,13 @@ FM_SerialSetting &FM_Orbalis::loadSerialSetting()
         serialSetting_->FM_SerialSetting_Load();
     }
     return *serialSetting_;
+}
+
+void FM_Orbalis::Show_Parameter_Window(int slot)
+{
+    if (!parameter_)
+        parameter_ = new FM_Parameter(console_, *writeCycle_, reporter_, this);
+    parameter_->Open_For_Slot(slot);
 }
 
 void FM_Orbalis::Timer_Read_Timer()

@@ -22,6 +22,8 @@ class PollingCycle;
 class SlotPanel;
 class FM_TableSetting;
 class FM_SerialSetting;
+class FM_Parameter;
+class WriteCycle;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -53,6 +55,11 @@ public:
     FM_TableSetting *tableSetting() const { return tableSetting_; }
     // The serial settings window while it is loaded (shown or not), else null.
     FM_SerialSetting *serialSetting() const;
+    // Created by the first click on a slot's menu button.
+    FM_Parameter *parameterWindow() const { return parameter_; }
+    WriteCycle &writeCycle() const { return *writeCycle_; }
+    // A slot's menu button: the parameter window for that slot.
+    void Show_Parameter_Window(int slot);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -78,11 +85,13 @@ private:
     std::unique_ptr<LiveValueTable> liveValues_;
     std::unique_ptr<LiveValueRecorder> recorder_;
     std::unique_ptr<PollingCycle> polling_;
+    std::unique_ptr<WriteCycle> writeCycle_;
     std::array<QLabel *, 2> statusPanels_{};
     QMenu *fileMenu_ = nullptr;
     QMenu *optionMenu_ = nullptr;
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
+    FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
     bool inTick_ = false;
     bool unloaded_ = false;
 };

@@ -1,0 +1,148 @@
+#include "parameter_file.h"
+
+#include "base/error.h"
+#include "settings/record_codec.h"
+#include "settings/settings_store.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cerrno>
+
+namespace orbalis {
+
+namespace {
+
+static_assert(ParameterRecordSize == RecordSize, "parameter records are settings-style records");
+
+QString mnemonicOf(int address)
+{
+    const RegisterInfo *r = findRegister(address);
+    return r ? QString::fromLatin1(r->mnemonic.data(), qsizetype(r->mnemonic.size())) : QString();
+}
+
+// An error of a file operation: errno when the system set one, else the
+// nearest number for Qt's own kind of failure.
+Error fileError(const QFileDevice &file, int err, const QString &what)
+{
+    int number = PathFileAccess;
+    if (err != 0)
+        number = errorNumberForErrno(err);
+    else if (file.error() == QFileDevice::PermissionsError)
+        number = PermissionDenied;
+    return Error(number, what + QStringLiteral(": ") + file.errorString());
+}
+
+QString itemList(const Enumeration &list)
+{
+    QStringList items;
+    for (std::string_view item : list.items)
+        items << QLatin1Char('"') + QString::fromLatin1(item.data(), qsizetype(item.size())) + QLatin1Char('"');
+    return items.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString Record_Name(int address)
+{
+    return QStringLiteral("record %1 (%2)").arg(address + 1).arg(mnemonicOf(address));
+}
+
+int Matching_Item(const Enumeration &list, const QString &text)
+{
+    const QString wanted = text.trimmed();
+    for (size_t i = 0; i < list.items.size(); ++i) {
+        const std::string_view item = list.items[i];
+        if (QString::fromLatin1(item.data(), qsizetype(item.size())).trimmed() == wanted)
+            return int(i);
+    }
+    return -1;
+}
+
+QByteArray Build_Parameter_File(const QStringList &texts)
+{
+    if (texts.size() != HoldingRegisterCount)
+        throw Error(SubscriptOutOfRange,
+                    QStringLiteral("%1 texts for %2 records").arg(texts.size()).arg(HoldingRegisterCount));
+    QByteArray file;
+    file.reserve(ParameterFileSize);
+    for (int a = 0; a < HoldingRegisterCount; ++a) {
+        try {
+            file.append(Build_Record({texts[a].trimmed()}));
+        } catch (const Error &e) {
+            const QString cause = e.number() == BadRecordLength
+                ? QStringLiteral("the text \"%1\" needs more than the %2 bytes a record holds")
+                      .arg(texts[a].trimmed())
+                      .arg(ParameterRecordSize - 2)
+                : QStringLiteral("the text \"%1\" holds a character code page 950 cannot hold")
+                      .arg(texts[a].trimmed());
+            throw Error(e.number(), Record_Name(a) + QStringLiteral(": ") + cause);
+        }
+    }
+    return file;
+}
+
+QStringList Parse_Parameter_File(const QByteArray &bytes)
+{
+    if (bytes.size() < ParameterFileSize)
+        throw Error(InputPastEndOfFile,
+                    QStringLiteral("the file holds %1 bytes; a parameter file holds %2 records "
+                                   "of %3 bytes (%4 bytes)")
+                        .arg(bytes.size())
+                        .arg(HoldingRegisterCount)
+                        .arg(ParameterRecordSize)
+                        .arg(ParameterFileSize));
+    QStringList texts;
+    for (int a = 0; a < HoldingRegisterCount; ++a) {
+        const ParsedRecord parsed =
+            Parse_Record(bytes.mid(qsizetype(a) * ParameterRecordSize, ParameterRecordSize), 1);
+        if (parsed.fault) {
+            const QString cause = parsed.fault->number() == BadRecordLength
+                ? QStringLiteral("its length prefix runs past the end of the record")
+                : QStringLiteral("its text is not code page 950");
+            throw Error(parsed.fault->number(), Record_Name(a) + QStringLiteral(": ") + cause);
+        }
+        const QString text = parsed.texts.front().value_or(QString()).trimmed();
+        const RegisterInfo &r = *findRegister(a);
+        if (r.listOnly && Matching_Item(*r.enumeration, text) < 0)
+            throw Error(InvalidArgument, Record_Name(a) + QStringLiteral(": \"%1\" is none of the items %2")
+                                                           .arg(text, itemList(*r.enumeration)));
+        texts << text;
+    }
+    return texts;
+}
+
+QByteArray Read_Parameter_File(const QString &path)
+{
+    QFile file(path);
+    errno = 0;
+    if (QFileInfo(path).isDir())
+        throw Error(PathFileAccess, QStringLiteral("cannot read: it is a folder"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw fileError(file, errno, QStringLiteral("cannot open"));
+    errno = 0;
+    // Records past the 109th are never loaded, so they are never read either.
+    QByteArray bytes = file.read(ParameterFileSize);
+    if (file.error() != QFileDevice::NoError)
+        throw fileError(file, errno, QStringLiteral("cannot read"));
+    return bytes;
+}
+
+void Write_Parameter_File(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        throw fileError(file, errno, QStringLiteral("cannot write"));
+    errno = 0;
+    if (file.write(bytes) != bytes.size()) {
+        const int err = errno;
+        file.cancelWriting();
+        throw fileError(file, err, QStringLiteral("cannot write"));
+    }
+    errno = 0;
+    if (!file.commit())
+        throw fileError(file, errno, QStringLiteral("cannot write"));
+}
+
+} // namespace orbalis

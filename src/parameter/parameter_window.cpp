@@ -1,0 +1,426 @@
+#include "parameter_window.h"
+
+#include "file_dialogs.h"
+#include "parameter_controls.h"
+#include "parameter_file.h"
+#include "parameter_layout.h"
+
+#include "base/error.h"
+#include "base/error_trap.h"
+#include "base/reporter.h"
+#include "base/twips.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <algorithm>
+
+namespace orbalis {
+
+namespace {
+
+const QString ParameterFilter = QStringLiteral("(*.par)|*.par");
+constexpr int StatusPanel1Width = 2700;
+
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+bool isSlot(int slot)
+{
+    return slot >= 0 && slot < SlotCount;
+}
+
+// A status panel shows as much of its text as fits, an ellipsis marking the
+// rest (a write-all's list of refused parameters can be long); the whole
+// text stays the panel's text, its tip and its accessible description.
+class StatusPanel : public QLabel {
+public:
+    using QLabel::QLabel;
+    const QString &fullText() const { return full_; }
+    void setFullText(const QString &text)
+    {
+        full_ = text;
+        setToolTip(text);
+        setAccessibleDescription(text);
+        refresh();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        refresh();
+    }
+
+private:
+    void refresh()
+    {
+        setText(fontMetrics().elidedText(full_, Qt::ElideRight, std::max(0, contentsRect().width())));
+    }
+    QString full_;
+};
+
+QString capitalised(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text;
+}
+
+} // namespace
+
+FM_Parameter::FM_Parameter(Console &console, WriteCycle &writeCycle, Reporter &reporter, QWidget *parent)
+    : QWidget(parent, Qt::Window),
+      console_(console),
+      writeCycle_(writeCycle),
+      reporter_(reporter),
+      ownDialogs_(std::make_unique<QtFileDialogs>(this)),
+      dialogs_(ownDialogs_.get())
+{
+    setWindowTitle(caption());
+    // 新細明體 where it is installed; elsewhere the Traditional Chinese face
+    // the set-up installs, whose narrow Latin letters fit the designed boxes
+    // as the original face does (a wide substitute would cut the items).
+    QFont face(QStringLiteral("新細明體"), 9);
+    face.setFamilies(
+        {QStringLiteral("新細明體"), QStringLiteral("PMingLiU"), QStringLiteral("Noto Sans CJK TC")});
+    setFont(face);
+    build();
+    setFormHeight(FormHeightIdle);
+}
+
+FM_Parameter::~FM_Parameter()
+{
+    // The write cycle may already be gone: only the console is touched here.
+    if (console_.parameterWindow == this)
+        console_.parameterWindow = nullptr;
+    if (open_)
+        console_.Para_Slot = NoParameterSlot;
+    console_.lineObservers.remove(this);
+}
+
+QString FM_Parameter::Slot_Text(int slot, int id)
+{
+    return QStringLiteral("No.") + QString::number(slot + 1) + QStringLiteral(" Slot ; ID = ")
+        + QString::number(id);
+}
+
+void FM_Parameter::build()
+{
+    tabs_ = new QTabWidget(this);
+    tabs_->setAccessibleName(QStringLiteral("SSTab2"));
+    tabs_->setGeometry(Twips_Rect(SSTabLeft, SSTabTop, SSTabWidth, SSTabHeight));
+    std::array<QWidget *, 6> pages{};
+    for (size_t t = 0; t < TabCaptions.size(); ++t) {
+        pages[t] = new QWidget(tabs_);
+        const QString tabCaption = latin1(TabCaptions[t]);
+        tabs_->addTab(pages[t], tabCaption);
+        // Screen readers get the caption without its padding blanks.
+        tabs_->tabBar()->setAccessibleTabName(int(t), tabCaption.trimmed());
+    }
+    tabs_->setCurrentIndex(OpeningTab);
+
+    // Built after the tab control, so that the left column lies over it.
+    controls_ = new ParameterControls(this, pages);
+    controls_->onEnter = [this](int address) { Para_KeyDown(address, Qt::Key_Return); };
+
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const QString text = latin1(ButtonCaptions[i]);
+        auto *button = new QPushButton(text, this);
+        button->setAccessibleName(text);
+        const QRect r = Button_Twips(int(i));
+        button->setGeometry(Twips_Rect(r.x(), r.y(), r.width(), r.height()));
+        connect(button, &QPushButton::clicked, this, [this, i] { Command_None_Click(int(i)); });
+        buttons_[i] = button;
+    }
+
+    progress_ = new QProgressBar(this);
+    progress_->setAccessibleName(QStringLiteral("Progress"));
+    progress_->setRange(0, HoldingRegisterCount - 1);
+    progress_->setValue(0);
+    const QRect p = Progress_Bar_Twips();
+    progress_->setGeometry(Twips_Rect(p.x(), p.y(), p.width(), p.height()));
+
+    // Last, so that it covers the progress bar while the window is short.
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setSizeGripEnabled(false);
+    for (size_t k = 0; k < statusPanels_.size(); ++k) {
+        auto *label = new StatusPanel(statusBar_);
+        label->setAccessibleName(QStringLiteral("Status %1").arg(k + 1));
+        statusPanels_[k] = label;
+    }
+    statusPanels_[0]->setFixedWidth(Twips_To_Pixels(StatusPanel1Width));
+    // A long result must not widen the window; it shows in full as a tip.
+    statusPanels_[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar_->addWidget(statusPanels_[0]);
+    statusBar_->addWidget(statusPanels_[1], 1);
+}
+
+ParameterSink &FM_Parameter::controls()
+{
+    return *controls_;
+}
+
+ParameterSource &FM_Parameter::source()
+{
+    return *controls_;
+}
+
+void FM_Parameter::setFormHeight(int twips)
+{
+    formHeight_ = twips;
+    setFixedSize(Twips_To_Pixels(ClientWidth), Twips_To_Pixels(twips - NonClientHeight));
+    progress_->setVisible(twips == FormHeightWriteAll);
+    placeStatusBar();
+}
+
+void FM_Parameter::placeStatusBar()
+{
+    const int h = statusBar_->sizeHint().height();
+    statusBar_->setGeometry(0, height() - h, width(), h);
+}
+
+void FM_Parameter::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeStatusBar();
+}
+
+bool FM_Parameter::Open_For_Slot(int slot)
+{
+    if (open_) {
+        if (slot == slot_) {
+            console_.Para_Slot = std::int16_t(slot_);
+        } else if (writeCycle_.running()) {
+            // The values on show belong to the controller being written.
+            console_.Para_Slot = std::int16_t(slot_);
+            reporter_.beep();
+            return false;
+        } else {
+            console_.Para_Slot = std::int16_t(slot);
+            FM_Parameter_Load();
+        }
+    } else {
+        console_.Para_Slot = std::int16_t(slot);
+        show();   // the show event loads the window
+    }
+    raise();
+    activateWindow();
+    return true;
+}
+
+void FM_Parameter::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The tab control has laid out its pages by now; frames on them are
+    // placed relative to the tab control as designed.
+    controls_->placeFrames(tabs_->widget(0)->mapTo(tabs_, QPoint(0, 0)));
+    // A spontaneous show is the window manager restoring the window.
+    if (!event->spontaneous())
+        FM_Parameter_Load();
+}
+
+void FM_Parameter::FM_Parameter_Load()
+{
+    open_ = true;
+    console_.parameterWindow = this;
+    console_.lineObservers.remove(this);
+    console_.lineObservers.add(this);
+
+    ErrorTrap trap(reporter_, QStringLiteral("FM_Parameter_Load"));
+    trap.step([&] {
+        setFormHeight(FormHeightIdle);
+        for (QPushButton *b : buttons_)
+            b->setEnabled(true);
+    });
+    trap.step([&] {
+        // A fresh window: nothing of another controller stays on show.
+        pendingSummary_.clear();
+        controls_->Reset_To_Initial_Texts();
+        progress_->setValue(0);
+        setText(2, QString());
+        tabs_->setCurrentIndex(OpeningTab);
+    });
+    trap.step([&] {
+        slot_ = console_.Para_Slot;
+        if (!isSlot(slot_))
+            throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(slot_));
+        setText(1, Slot_Text(slot_, console_.slots.SlotId[size_t(slot_)]));
+    });
+    trap.step([&] { Read_All_Parameters(); });
+}
+
+void FM_Parameter::closeEvent(QCloseEvent *event)
+{
+    unload();
+    event->accept();
+}
+
+void FM_Parameter::unload()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    if (writeCycle_.running())
+        writeCycle_.Stop_And_Resume_Polling();
+    // A parameter read asked for but not sent yet has no controller any more.
+    if (console_.Read_State == ReadState::ReadOne || console_.Read_State == ReadState::ReadAll)
+        console_.Read_State = ReadState::Select;
+    console_.Para_Slot = NoParameterSlot;
+    slot_ = NoParameterSlot;
+    if (console_.parameterWindow == this)
+        console_.parameterWindow = nullptr;
+    console_.lineObservers.remove(this);
+    pendingSummary_.clear();
+}
+
+void FM_Parameter::Command_None_Click(int index)
+{
+    switch (index) {
+    case 0: Read_All_Parameters(); break;
+    case 1: Open_File(); break;
+    case 2: Save_File(); break;
+    default: break;
+    }
+}
+
+void FM_Parameter::Read_All_Parameters()
+{
+    // The line belongs to the write until it ends.
+    if (writeCycle_.running()) {
+        reporter_.beep();
+        return;
+    }
+    CycleTimer *timerRead = console_.Timer_Read;
+    if (!timerRead)
+        throw Error(PortNotOpen, QStringLiteral("no polling timer"));
+    if (timerRead->isEnabled())
+        timerRead->setEnabled(false);
+    console_.Read_State = ReadState::ReadAll;
+    timerRead->setEnabled(true);
+}
+
+void FM_Parameter::Para_KeyDown(int address, int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return;
+    if (!open_)
+        return;
+    writeCycle_.Start_Single_Write(address);
+}
+
+void FM_Parameter::Open_File()
+{
+    if (writeCycle_.running()) {
+        reporter_.beep();
+        return;
+    }
+    // A name of no existing file brings the dialog up again; cancel ends quietly.
+    QString name;
+    do {
+        const std::optional<QString> chosen = dialogs_->openFileName(QStringLiteral("Open"), ParameterFilter);
+        if (!chosen)
+            return;
+        name = *chosen;
+        parFileName_ = name;
+    } while (!QFileInfo::exists(name));
+
+    QStringList texts;
+    try {
+        // The whole file is checked before any control changes.
+        texts = Parse_Parameter_File(Read_Parameter_File(name));
+    } catch (...) {
+        refuseFile(QStringLiteral("Open File"), name, currentExceptionAsError(),
+                   QStringLiteral("The file was not loaded: the window is unchanged and nothing was written."));
+        return;
+    }
+    controls_->Load_Texts(texts);
+
+    setFormHeight(FormHeightWriteAll);
+    for (QPushButton *b : buttons_)
+        b->setEnabled(false);
+    writeCycle_.Start_Write_All(*this);
+}
+
+void FM_Parameter::Save_File()
+{
+    const std::optional<QString> chosen = dialogs_->saveFileName(QStringLiteral("Save As"), ParameterFilter);
+    if (!chosen)
+        return;
+    const QString name = *chosen;
+    parFileName_ = name;
+    if (QFileInfo::exists(name)
+        && !reporter_.askYesNo(QStringLiteral("Warning!"), name + QStringLiteral(" Exit ,Over Write ?")))
+        return;
+    try {
+        // Every text is checked before a byte is written.
+        Write_Parameter_File(name, Build_Parameter_File(controls_->Parameter_Texts()));
+    } catch (...) {
+        refuseFile(QStringLiteral("Save File"), name, currentExceptionAsError(),
+                   QFileInfo::exists(name) ? QStringLiteral("Nothing was saved: the file is as it was.")
+                                           : QStringLiteral("Nothing was saved."));
+    }
+}
+
+void FM_Parameter::refuseFile(const QString &title, const QString &path, const Error &e,
+                              const QString &consequence)
+{
+    const QString cause = e.detail().isEmpty() ? errorDescription(e.number()) : capitalised(e.detail());
+    reporter_.beep();
+    reporter_.warn(title, QStringLiteral("%1\n%2.\n%3").arg(path, cause, consequence));
+}
+
+QString FM_Parameter::text(int panel) const
+{
+    if (panel < 1 || panel > 2)
+        return {};
+    return static_cast<StatusPanel *>(statusPanels_[size_t(panel - 1)])->fullText();
+}
+
+void FM_Parameter::setText(int panel, const QString &text)
+{
+    if (panel < 1 || panel > 2)
+        return;
+    static_cast<StatusPanel *>(statusPanels_[size_t(panel - 1)])->setFullText(text);
+}
+
+void FM_Parameter::Set_Progress(int value)
+{
+    progress_->setValue(value);
+}
+
+void FM_Parameter::Write_All_Ended(const QString &summary)
+{
+    setFormHeight(FormHeightIdle);
+    for (QPushButton *b : buttons_)
+        b->setEnabled(true);
+    pendingSummary_ = summary;
+}
+
+void FM_Parameter::replyJudged(Exchange exchange, int slot, std::uint8_t, const QByteArray &, LineOutcome)
+{
+    if (exchange != Exchange::ReadAll || slot != slot_ || pendingSummary_.isEmpty())
+        return;
+    // The polling cycle reports the judgement before it writes the outcome
+    // into panel 2; the summary follows once the tick is over.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (pendingSummary_.isEmpty())
+                return;
+            append(2, QStringLiteral(" ") + pendingSummary_);
+            pendingSummary_.clear();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace orbalis

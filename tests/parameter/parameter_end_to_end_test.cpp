@@ -1,0 +1,540 @@
+// The console in-process against orbalis-sim over a real pseudo-terminal,
+// the parameter window opened from a slot's menu button as the user does.
+// The simulator's traffic log is the witness of what went over the line.
+
+#include "console/main_window.h"
+#include "console/slot_panel.h"
+#include "console/slot_picture.h"
+#include "link/qt_serial_port.h"
+#include "model/display.h"
+#include "model/register_map.h"
+#include "parameter/parameter_controls.h"
+#include "parameter/parameter_window.h"
+#include "parameter_test_support.h"
+#include "settings/settings_store.h"
+#include "support/fakes.h"
+#include "support/qt_app.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace orbalis;
+
+namespace {
+
+constexpr int StartTimeoutMs = 10000;
+constexpr int ReplyTimeoutMs = 10000;
+
+QString Simulator_Program()
+{
+    const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
+    const QString bin = dir.isEmpty()
+        ? QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path()
+        : QString::fromLocal8Bit(dir);
+    return QDir(bin).filePath(QStringLiteral("orbalis-sim"));
+}
+
+struct Frame {
+    QDateTime at;
+    bool request;   // from the console
+    QByteArray bytes;
+};
+
+QList<Frame> Traffic(const QString &logPath)
+{
+    QList<Frame> frames;
+    QFile f(logPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return frames;
+    static const QRegularExpression line(QStringLiteral("^(\\S+) (<-|->) ([0-9A-F ]+)$"));
+    for (const QByteArray &raw : f.readAll().split('\n')) {
+        const auto m = line.match(QString::fromLatin1(raw));
+        if (m.hasMatch())
+            frames << Frame{QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
+                            m.captured(2) == u"<-", QByteArray::fromHex(m.captured(3).toLatin1())};
+    }
+    return frames;
+}
+
+QByteArray Read_Request(int id, int address, int count)
+{
+    const auto frame = Build_Request(std::uint8_t(id), 3, address, count);
+    return QByteArray(reinterpret_cast<const char *>(frame->data()), 8);
+}
+
+// What the console saw of the line, with the time of each step.
+struct Witness : LineObserver {
+    struct Entry {
+        qint64 at;
+        bool sent;
+        Exchange exchange;
+        LineOutcome outcome;
+        QByteArray bytes;
+    };
+    QElapsedTimer clock;
+    QList<Entry> entries;
+    Witness() { clock.start(); }
+    void requestSent(Exchange e, int, std::uint8_t, const QByteArray &frame) override
+    {
+        entries << Entry{clock.elapsed(), true, e, LineOutcome::Good, frame};
+    }
+    void replyJudged(Exchange e, int, std::uint8_t, const QByteArray &reply, LineOutcome o) override
+    {
+        entries << Entry{clock.elapsed(), false, e, o, reply};
+    }
+    qsizetype find(qsizetype from, bool sent, Exchange e) const
+    {
+        for (qsizetype i = from; i < entries.size(); ++i)
+            if (entries[i].sent == sent && entries[i].exchange == e)
+                return i;
+        return -1;
+    }
+    qsizetype findParameterRead(qsizetype from) const
+    {
+        for (qsizetype i = from; i < entries.size(); ++i)
+            if (!entries[i].sent
+                && (entries[i].exchange == Exchange::ReadOne || entries[i].exchange == Exchange::ReadAll))
+                return i;
+        return -1;
+    }
+};
+
+class ParameterEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::qtApp();
+        ASSERT_TRUE(dir.isValid());
+        if (!QFileInfo(Simulator_Program()).isExecutable())
+            GTEST_SKIP() << "orbalis-sim is not built next to the tests";
+        console.programDir = dir.path();
+        logPath = dir.filePath(QStringLiteral("traffic.log"));
+        console.lineObservers.add(&witness);
+    }
+
+    void TearDown() override
+    {
+        sampler.stop();
+        if (window) {
+            window->Form_Unload();
+            window->hide();
+        }
+        window.reset();
+        port.reset();
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            if (!sim.waitForFinished(5000)) {
+                sim.kill();
+                sim.waitForFinished(2000);
+            }
+        }
+    }
+
+    // Slot 0 bound to controller 1 (simulated), slot 1 to controller 2 (absent).
+    void start()
+    {
+        SettingsModel model;
+        model.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"),
+                        QStringLiteral("8"), QStringLiteral("None")};
+        model.panel.IdText[0] = QStringLiteral("001");
+        model.panel.IdText[1] = QStringLiteral("002");
+        Fill_Default_Settings(model);
+        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+
+        sim.start(Simulator_Program(),
+                  {QStringLiteral("--program-dir"), dir.path(), QStringLiteral("--com"), QStringLiteral("1"),
+                   QStringLiteral("--ids"), QStringLiteral("1"), QStringLiteral("--log"), logPath});
+        ASSERT_TRUE(sim.waitForStarted(StartTimeoutMs));
+        QByteArray said;
+        QElapsedTimer waited;
+        waited.start();
+        while (!said.contains('\n') && sim.state() == QProcess::Running && waited.elapsed() < StartTimeoutMs) {
+            sim.waitForReadyRead(100);
+            said += sim.readAllStandardOutput();
+        }
+        ASSERT_TRUE(said.startsWith("orbalis-sim: COM1 -> /dev/pts/")) << said.constData();
+
+        port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
+        window = std::make_unique<FM_Orbalis>(console, *port, reporter);
+        window->Form_Load();
+        ASSERT_TRUE(port->PortOpen());
+        window->resize(800, 700);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    // A left click on the slot's menu button, then the read-all it starts.
+    void openFor(int slot, const char *readAllOutcome = "Check CRC Ok !")
+    {
+        const qsizetype from = panelSeen.size();
+        const qsizetype began = witness.entries.size();
+        SlotPicture &p = *window->Pic_All().Pic_Control(slot);
+        QTest::mouseClick(&p, Qt::LeftButton, {}, QPoint(45 * p.width() / 60, 5 * p.height() / 70));
+        parameter = window->parameterWindow();
+        ASSERT_NE(parameter, nullptr);
+        ASSERT_TRUE(parameter->isVisible());
+        ASSERT_EQ(parameter->slot(), slot);
+        parameter->setFileDialogs(dialogs);
+        if (!sampler.isActive()) {
+            QObject::connect(&sampler, &QTimer::timeout, [this] {
+                const QString seen = panel2();
+                if (panelSeen.isEmpty() || panelSeen.last() != seen)
+                    panelSeen << seen;
+            });
+            sampler.start(5);
+        }
+        const QString outcome = QString::fromLatin1(readAllOutcome);
+        if (outcome == QLatin1String("Check CRC Ok !")) {
+            ASSERT_TRUE(readAllUntilGood(began));
+        }
+        ASSERT_TRUE(waitForPanel2(QStringLiteral("Read All Parameters Please Wait ... ") + outcome, from));
+    }
+
+    // Waits for the read-all asked for since witness entry `began`; while it
+    // is not judged good (a reply can miss its wait on a loaded machine),
+    // "Read All Parameters" is pressed again, as a user would.
+    bool readAllUntilGood(qsizetype began, int attempts = 3)
+    {
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            qsizetype judged = -1;
+            if (!QTest::qWaitFor([&] { return (judged = witness.find(began, false, Exchange::ReadAll)) >= 0; },
+                                 ReplyTimeoutMs))
+                return false;
+            if (witness.entries[judged].outcome == LineOutcome::Good)
+                return true;
+            began = witness.entries.size();
+            QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
+        }
+        return false;
+    }
+
+    QString panel2() const { return parameter ? parameter->status().text(2) : QString(); }
+    ParameterControls &arrays() const { return parameter->arrays(); }
+
+    // Waits until panel 2 reads `text` after having read something else since
+    // the sampler's entry `from` (so that an old text does not count).
+    bool waitForPanel2(const QString &text, qsizetype from = -1, int timeoutMs = ReplyTimeoutMs)
+    {
+        const bool ok = QTest::qWaitFor(
+            [&] {
+                if (panel2() != text)
+                    return false;
+                for (qsizetype i = std::max<qsizetype>(from, 0); from >= 0 && i < panelSeen.size(); ++i)
+                    if (panelSeen[i] != text)
+                        return true;
+                return from < 0;
+            },
+            timeoutMs);
+        if (!ok)
+            ADD_FAILURE() << "panel 2 never read \"" << text.toStdString() << "\"; it went, last:\n"
+                          << panelSeen.mid(std::max<qsizetype>(0, panelSeen.size() - 12)).join(u'\n').toStdString();
+        return ok;
+    }
+
+    void pressEnter(int address)
+    {
+        QWidget *target = arrays().valueControl(address);
+        if (QComboBox *combo = arrays().Combo_Para(address); combo && combo->isEditable())
+            target = combo->lineEdit();
+        QTest::keyClick(target, Qt::Key_Return);
+    }
+
+    // Enter in the box of `address` until the write is judged `outcome` and,
+    // after a good write, the read that follows it is judged good too. On a
+    // loaded machine a reply can miss its interval; the user's remedy then is
+    // "Read All Parameters" (which restarts polling) and Enter once more.
+    // Returns the witness index where the successful attempt began, or -1.
+    qsizetype enterUntil(int address, LineOutcome outcome, int attempts = 3)
+    {
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            const qsizetype began = witness.entries.size();
+            lastEnterAt = witness.clock.elapsed();
+            pressEnter(address);
+            qsizetype judged = -1;
+            if (!QTest::qWaitFor([&] { return (judged = witness.find(began, false, Exchange::Write)) >= 0; },
+                                 ReplyTimeoutMs))
+                return -1;
+            const bool asked = witness.entries[judged].outcome == outcome;
+            if (asked && outcome != LineOutcome::Good)
+                return began;
+            if (asked) {
+                qsizetype read = -1;
+                const bool readJudged = QTest::qWaitFor(
+                    [&] { return (read = witness.findParameterRead(judged)) >= 0; }, ReplyTimeoutMs);
+                if (readJudged && witness.entries[read].outcome == LineOutcome::Good)
+                    return began;
+                continue;   // polling runs on after a failed read
+            }
+            const qsizetype clicked = witness.entries.size();
+            QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
+            if (!QTest::qWaitFor([&] { return witness.findParameterRead(clicked) >= 0; }, ReplyTimeoutMs))
+                return -1;
+        }
+        return -1;
+    }
+
+    // The console's requests in the log, from the index-th on.
+    QList<QByteArray> requestsSince(qsizetype index) const
+    {
+        QList<QByteArray> out;
+        const QList<Frame> frames = Traffic(logPath);
+        for (qsizetype i = index; i < frames.size(); ++i)
+            if (frames[i].request)
+                out << frames[i].bytes;
+        return out;
+    }
+
+    // The request the console sent right after `request`, from the index-th frame on.
+    QByteArray requestAfter(qsizetype index, const QByteArray &request) const
+    {
+        const QList<QByteArray> sent = requestsSince(index);
+        const qsizetype at = sent.indexOf(request);
+        return at >= 0 && at + 1 < sent.size() ? sent[at + 1] : QByteArray();
+    }
+
+    // The reply that followed a request in the log.
+    QByteArray replyTo(const QByteArray &request) const
+    {
+        const QList<Frame> frames = Traffic(logPath);
+        QByteArray reply;
+        for (qsizetype i = 0; i + 1 < frames.size(); ++i)
+            if (frames[i].request && frames[i].bytes == request && !frames[i + 1].request)
+                reply = frames[i + 1].bytes;
+        return reply;
+    }
+
+    QString storedBaud() const
+    {
+        SettingsModel reread;
+        SettingsFile file(console.settingsPath());
+        file.open();
+        Read_User_Setting(file, 1, reread);
+        return reread.serial.Baud;
+    }
+
+    QTemporaryDir dir;
+    Console console;
+    test::FakeReporter reporter;
+    test::FakeFileDialogs dialogs;
+    Witness witness;
+    QString logPath;
+    QProcess sim;
+    std::unique_ptr<QtSerialPort> port;
+    std::unique_ptr<FM_Orbalis> window;
+    FM_Parameter *parameter = nullptr;
+    QTimer sampler;
+    QStringList panelSeen;
+    qint64 lastEnterAt = 0;
+};
+
+} // namespace
+
+TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatItHolds)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(openFor(0));
+    EXPECT_EQ(parameter->status().text(1), "No.1 Slot ; ID = 1");
+    EXPECT_EQ(arrays().Combo_Para(53)->currentText(), "19200");
+
+    // BAUD 9600: the echo comes at 19200, then both move; the read-back goes at
+    // 9600. (Once moved, the controller cannot be asked again at 19200: this
+    // write is the one step that a machine too loaded to answer within 100 ms
+    // can fail.)
+    qsizetype mark = Traffic(logPath).size();
+    qsizetype from = panelSeen.size();
+    arrays().Combo_Para(53)->setCurrentIndex(2);
+    pressEnter(53);
+    ASSERT_TRUE(waitForPanel2("Read Parameters Please Wait ... Check CRC Ok !", from));
+    EXPECT_TRUE(panelSeen.mid(from).contains(WriteCycle::Write_Text(53) + " Check CRC ok !"));
+    EXPECT_EQ(console.settings.serial.Baud, "9600");
+    EXPECT_TRUE(port->Settings().startsWith("9600,")) << port->Settings().toStdString();
+    EXPECT_EQ(storedBaud(), "9600");
+    EXPECT_EQ(arrays().Combo_Para(53)->currentText(), "9600");
+    const QByteArray baudWrite = test::Write_Request(1, 53, 63);
+    EXPECT_TRUE(requestsSince(mark).contains(baudWrite));
+    EXPECT_EQ(replyTo(baudWrite), baudWrite);
+    EXPECT_EQ(requestAfter(mark, baudWrite), Read_Request(1, 53, 1));
+    EXPECT_EQ(replyTo(Read_Request(1, 53, 1)).mid(3, 2), QByteArray("\x00\x3F", 2));
+
+    // SV at 9600: sent one interval (200 ms) after Enter, judged one interval later.
+    mark = Traffic(logPath).size();
+    arrays().Text_Para(0)->setText(QStringLiteral("25.5"));
+    const qsizetype began = enterUntil(0, LineOutcome::Good);
+    ASSERT_GE(began, 0);
+    EXPECT_EQ(window->Timer_Write().interval(), 200);
+    const qsizetype sentAt = witness.find(began, true, Exchange::Write);
+    const qsizetype judgedAt = witness.find(began, false, Exchange::Write);
+    ASSERT_GE(sentAt, 0);
+    ASSERT_GE(judgedAt, 0);
+    EXPECT_GE(witness.entries[sentAt].at - lastEnterAt, 190);
+    EXPECT_GE(witness.entries[judgedAt].at - lastEnterAt, 390);
+    EXPECT_LT(witness.entries[judgedAt].at - lastEnterAt, 3000);
+    const QByteArray svWrite = test::Write_Request(1, 0, 255);
+    EXPECT_EQ(witness.entries[sentAt].bytes, svWrite);
+    EXPECT_EQ(requestAfter(mark, svWrite), Read_Request(1, 0, 1));
+    const QByteArray readBack = replyTo(Read_Request(1, 0, 1));
+    ASSERT_EQ(readBack.size(), 7);
+    EXPECT_EQ(quint8(readBack[3]) << 8 | quint8(readBack[4]), 255);
+    EXPECT_EQ(arrays().Text_Para(0)->text(), "25.5");
+    EXPECT_EQ(panel2(), "Read Parameters Please Wait ... Check CRC Ok !");
+
+    // DP "00.00": a read-all follows, and SV shows two decimals.
+    mark = Traffic(logPath).size();
+    arrays().Combo_Para(45)->setCurrentIndex(2);
+    ASSERT_GE(enterUntil(45, LineOutcome::Good), 0);
+    EXPECT_EQ(requestAfter(mark, test::Write_Request(1, 45, 49)), Read_Request(1, 0, 109));
+    EXPECT_EQ(panel2(), "Read All Parameters Please Wait ... Check CRC Ok !");
+    EXPECT_EQ(console.slots.Slot_DP_Code[0], 49);
+    EXPECT_EQ(arrays().Text_Para(0)->text(), "25.50");
+
+    // An ID of 0 is refused by the controller: its text, and polling stays stopped.
+    arrays().Text_Para(54)->setText(QStringLiteral("0"));
+    ASSERT_GE(enterUntil(54, LineOutcome::ExceptionReply), 0);
+    EXPECT_EQ(panel2(), WriteCycle::Write_Text(54) + QString::fromUtf8(" Data Error 請檢查您的資料 !"));
+    EXPECT_FALSE(window->Timer_Read().isEnabled());
+    const qsizetype clicked = witness.entries.size();
+    QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
+    ASSERT_TRUE(readAllUntilGood(clicked));
+    EXPECT_EQ(panel2(), "Read All Parameters Please Wait ... Check CRC Ok !");
+    EXPECT_EQ(arrays().Text_Para(54)->text(), "1");
+
+    // A BAUD write nobody echoes moves neither the console nor its file.
+    ASSERT_NO_FATAL_FAILURE(openFor(1, "No Answer !"));
+    EXPECT_EQ(parameter->status().text(1), "No.2 Slot ; ID = 2");
+    from = panelSeen.size();
+    arrays().Combo_Para(53)->setCurrentIndex(1);
+    pressEnter(53);
+    ASSERT_TRUE(waitForPanel2(WriteCycle::Write_Text(53) + " No Answer !", from));
+    EXPECT_EQ(console.settings.serial.Baud, "9600");
+    EXPECT_TRUE(port->Settings().startsWith("9600,"));
+    EXPECT_EQ(storedBaud(), "9600");
+    EXPECT_FALSE(window->Timer_Read().isEnabled());
+    // ... and controller 1 still answers the live reads at 9600.
+    from = panelSeen.size();
+    QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
+    ASSERT_TRUE(waitForPanel2("Read All Parameters Please Wait ... No Answer !", from));
+    parameter->close();
+    EXPECT_EQ(console.Para_Slot, 16);
+    const QString ok = QStringLiteral("Read PV ... Check CRC Ok !");
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return window->StatusBar1().text(1) == "No.1 Slot ; ID = 1" && window->StatusBar1().text(2) == ok;
+    }, ReplyTimeoutMs));
+    EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
+}
+
+TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasAccepted)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(openFor(0));
+    dialogs.saveAnswers << dir.filePath(QStringLiteral("controller1.par"));
+    QTest::mouseClick(parameter->Command_None(2), Qt::LeftButton);
+    QFile saved(dir.filePath(QStringLiteral("controller1.par")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    QByteArray file = saved.readAll();
+    ASSERT_EQ(file.size(), 13952);
+    // Three decimals do not fit the controller's 300.0 upper limit: it refuses DP.
+    QByteArray dp("\x05\x00" "0.000", 7);
+    dp.append(128 - dp.size(), '\0');
+    file.replace(45 * 128, 128, dp);
+    QFile changed(dir.filePath(QStringLiteral("three decimals.par")));
+    ASSERT_TRUE(changed.open(QIODevice::WriteOnly));
+    changed.write(file);
+    changed.close();
+
+    QList<int> progress;
+    QObject::connect(parameter->ProgressBar1(), &QProgressBar::valueChanged, [&](int v) { progress << v; });
+    const qsizetype mark = Traffic(logPath).size();
+    const qsizetype witnessMark = witness.entries.size();
+    dialogs.openAnswers << changed.fileName();
+    QTest::mouseClick(parameter->Command_None(1), Qt::LeftButton);
+    EXPECT_EQ(parameter->formHeight(), 6180);
+    EXPECT_FALSE(parameter->Command_None(0)->isEnabled());
+    EXPECT_EQ(arrays().Combo_Para(45)->currentText(), "0.000");
+
+    // After the closing read-all, panel 2 ends with the summary.
+    static const QRegularExpression closing(QStringLiteral(
+        "^Read All Parameters Please Wait \\.\\.\\. (.*) Written (\\d+) of 106(; not accepted: (.*))?$"));
+    QRegularExpressionMatch done;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (done = closing.match(panel2())).hasMatch(); }, 60000))
+        << panelSeen.mid(std::max<qsizetype>(0, panelSeen.size() - 12)).join(u'\n').toStdString();
+    EXPECT_EQ(parameter->formHeight(), 5655);
+    EXPECT_TRUE(parameter->Command_None(1)->isEnabled());
+
+    // On the line: 106 writes in order, nothing else in between, then the read-all.
+    const QList<Frame> frames = Traffic(logPath).mid(mark);
+    QList<qsizetype> requestAt;
+    for (qsizetype i = 0; i < frames.size(); ++i)
+        if (frames[i].request)
+            requestAt << i;
+    ASSERT_GE(requestAt.size(), 107);
+    const auto &order = WriteCycle::Write_All_Order();
+    for (size_t i = 0; i < order.size(); ++i) {
+        const QByteArray &r = frames[requestAt[qsizetype(i)]].bytes;
+        EXPECT_EQ(r[1], 6) << i;
+        EXPECT_EQ(test::Request_Address(r), order[i]) << i;
+        EXPECT_NE(order[i], 14);
+        EXPECT_NE(order[i], 53);
+        EXPECT_NE(order[i], 54);
+    }
+    EXPECT_EQ(frames[requestAt[106]].bytes, Read_Request(1, 0, 109));
+
+    // The summary is what the console judged, write by write: DP refused by
+    // the controller with its exception reply, the others accepted unless
+    // their reply missed its wait (which a loaded machine can make happen).
+    // A write judged good was echoed on the line, as the log shows.
+    QList<Witness::Entry> judged;
+    for (const Witness::Entry &e : witness.entries.mid(witnessMark))
+        if (!e.sent && e.exchange == Exchange::Write)
+            judged << e;
+    ASSERT_EQ(judged.size(), 106);
+    QStringList notAccepted;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const Witness::Entry &e = judged[qsizetype(i)];
+        const QByteArray &request = frames[requestAt[qsizetype(i)]].bytes;
+        const std::string_view name = findRegister(order[i])->mnemonic;
+        if (e.outcome != LineOutcome::Good)
+            notAccepted << QString::fromLatin1(name.data(), qsizetype(name.size()));
+        if (order[i] == 45) {
+            EXPECT_EQ(e.outcome, LineOutcome::ExceptionReply);
+            EXPECT_EQ(e.bytes.mid(1, 2), QByteArray("\x86\x03", 2));
+        }
+        if (e.outcome == LineOutcome::Good) {
+            EXPECT_EQ(e.bytes, request) << i;
+            bool echoed = false;
+            for (qsizetype k = requestAt[qsizetype(i)] + 1; k < requestAt[qsizetype(i) + 1]; ++k)
+                echoed = echoed || (!frames[k].request && frames[k].bytes == request);
+            EXPECT_TRUE(echoed) << i;
+        }
+    }
+    QString summary = QStringLiteral("Written %1 of 106").arg(106 - notAccepted.size());
+    if (!notAccepted.isEmpty())
+        summary += QStringLiteral("; not accepted: ") + notAccepted.join(QStringLiteral(", "));
+    EXPECT_TRUE(done.captured(0).endsWith(QLatin1Char(' ') + summary)) << done.captured(0).toStdString();
+    EXPECT_TRUE(notAccepted.contains("DP"));
+
+    // The progress bar climbed to 108, then showed 15.
+    QList<int> expected(order.begin() + 1, order.end());
+    EXPECT_EQ(progress, expected);
+    EXPECT_EQ(parameter->ProgressBar1()->value(), 15);
+    // The read-all shows what the controller holds: one decimal still.
+    if (done.captured(1) == QLatin1String("Check CRC Ok !")) {
+        EXPECT_EQ(arrays().Combo_Para(45)->currentText(), "000.0");
+    }
+    EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
+}

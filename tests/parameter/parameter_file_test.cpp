@@ -1,0 +1,200 @@
+// The parameter file format and its refusals, without a window.
+
+#include "parameter/file_dialogs.h"
+#include "parameter/parameter_file.h"
+#include "parameter/write_cycle.h"
+
+#include "base/error.h"
+#include "settings/cp950.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace orbalis;
+
+namespace {
+
+// Every parameter's text as a controller's defaults would show them.
+QStringList sampleTexts()
+{
+    QStringList texts;
+    for (const RegisterInfo &r : holdingRegisters()) {
+        if (r.kind == ValueKind::Choice)
+            texts << QString::fromLatin1(r.enumeration->items.back().data(),
+                                         qsizetype(r.enumeration->items.back().size()));
+        else
+            texts << QStringLiteral("%1.5").arg(r.address);
+    }
+    return texts;
+}
+
+QByteArray record(const QByteArray &text, int length = -1)
+{
+    QByteArray r;
+    const int n = length < 0 ? int(text.size()) : length;
+    r.append(char(n & 0xFF)).append(char(n >> 8)).append(text);
+    r.append(ParameterRecordSize - r.size(), '\0');
+    return r;
+}
+
+void expectRefused(const std::function<void()> &call, int number, const QString &detailStart)
+{
+    try {
+        call();
+        ADD_FAILURE() << "not refused";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.number(), number);
+        EXPECT_TRUE(e.detail().startsWith(detailStart)) << e.detail().toStdString();
+    }
+}
+
+} // namespace
+
+TEST(ParameterFileTest, RecordsHoldTrimmedLengthPrefixedCodePage950Texts)
+{
+    QStringList texts = sampleTexts();
+    texts[0] = QStringLiteral("  25.5 ");
+    texts[15] = QStringLiteral("AT2 ");
+    texts[61] = QStringLiteral("溫度");
+    const QByteArray file = Build_Parameter_File(texts);
+    ASSERT_EQ(file.size(), 13952);
+    EXPECT_EQ(file.first(128), record("25.5"));
+    EXPECT_EQ(file.mid(15 * 128, 128), record("AT2"));
+    EXPECT_EQ(file.mid(61 * 128, 128), record(Encode_Cp950(QStringLiteral("溫度"))));
+    EXPECT_EQ(file.mid(108 * 128, 128), record("108.5"));
+
+    QStringList expected = texts;
+    for (QString &t : expected)
+        t = t.trimmed();
+    EXPECT_EQ(Parse_Parameter_File(file), expected);
+    // A longer file loads its first 109 records.
+    EXPECT_EQ(Parse_Parameter_File(file + QByteArray(300, 'x')), expected);
+}
+
+TEST(ParameterFileTest, AFileIsRefusedWholeNamingTheRecordAndTheCause)
+{
+    const QByteArray good = Build_Parameter_File(sampleTexts());
+    auto withRecord = [&](int address, const QByteArray &bytes) {
+        QByteArray f = good;
+        f.replace(address * 128, 128, bytes);
+        return f;
+    };
+    struct Case {
+        const char *what;
+        QByteArray file;
+        int number;
+        const char *detail;
+    };
+    const Case cases[] = {
+        {"empty", QByteArray(), InputPastEndOfFile, "the file holds 0 bytes; a parameter file holds 109 records"},
+        {"one byte short", good.chopped(1), InputPastEndOfFile, "the file holds 13951 bytes"},
+        {"length past the record", withRecord(3, record("1", 127)), BadRecordLength,
+         "record 4 (SSV): its length prefix"},
+        {"length prefix 0xFFFF", withRecord(108, record("", 0xFFFF)), BadRecordLength, "record 109 (PVLA)"},
+        {"not code page 950", withRecord(0, record("\xA1\x20")), InvalidArgument,
+         "record 1 (SV): its text is not code page 950"},
+        {"RUN that is no item", withRecord(15, record("AT3")), InvalidArgument,
+         "record 16 (RUN): \"AT3\" is none of the items"},
+        {"empty TYPE", withRecord(40, record("")), InvalidArgument, "record 41 (TYPE): \"\" is none of the items"},
+        {"SF8 of another list", withRecord(100, record("ON")), InvalidArgument, "record 101 (SF8)"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        expectRefused([&] { Parse_Parameter_File(c.file); }, c.number, QString::fromUtf8(c.detail));
+    }
+    // An editable combo box takes any text; the write-all decides on it later.
+    EXPECT_EQ(Parse_Parameter_File(withRecord(6, record("A_XX")))[6], "A_XX");
+}
+
+TEST(ParameterFileTest, ATextThatDoesNotFitIsRefusedBeforeAnythingIsBuilt)
+{
+    QStringList texts = sampleTexts();
+    texts[47] = QString(126, u'9');
+    EXPECT_EQ(Build_Parameter_File(texts).size(), 13952);
+    texts[47] = QString(127, u'9');
+    expectRefused([&] { Build_Parameter_File(texts); }, BadRecordLength, "record 48 (HILT): the text");
+    texts[47] = QStringLiteral("1");
+    texts[2] = QStringLiteral("😀");
+    expectRefused([&] { Build_Parameter_File(texts); }, InvalidArgument, "record 3 (SOFT)");
+    // Chinese takes two bytes a character: 63 fit, 64 do not.
+    texts[2] = QString(63, QChar(0x6EAB));
+    EXPECT_NO_THROW(Build_Parameter_File(texts));
+    texts[2] = QString(64, QChar(0x6EAB));
+    expectRefused([&] { Build_Parameter_File(texts); }, BadRecordLength, "record 3 (SOFT)");
+}
+
+TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("a.par"));
+    const QByteArray bytes = Build_Parameter_File(sampleTexts());
+    Write_Parameter_File(path, bytes);
+    EXPECT_EQ(Read_Parameter_File(path), bytes);
+    // What follows the 109 records is not even read.
+    QFile longer(dir.filePath(QStringLiteral("longer.par")));
+    ASSERT_TRUE(longer.open(QIODevice::WriteOnly));
+    longer.write(bytes + QByteArray(1 << 20, 'x'));
+    longer.close();
+    EXPECT_EQ(Read_Parameter_File(longer.fileName()), bytes);
+    longer.remove();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.par"});
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.par")));
+    for (const QString &bad :
+         {dir.filePath(QStringLiteral("folder.par")), dir.filePath(QStringLiteral("none/b.par"))}) {
+        SCOPED_TRACE(bad.toStdString());
+        EXPECT_THROW(Write_Parameter_File(bad, bytes), Error);
+        EXPECT_THROW(Read_Parameter_File(bad), Error);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.par"});
+    try {
+        Read_Parameter_File(dir.filePath(QStringLiteral("missing.par")));
+        ADD_FAILURE();
+    } catch (const Error &e) {
+        EXPECT_EQ(e.number(), FileNotFound);
+    }
+}
+
+TEST(ParameterFileTest, DialogFiltersInQtForm)
+{
+    EXPECT_EQ(Qt_File_Filter(QStringLiteral("(*.par)|*.par")), "*.par");
+    EXPECT_EQ(Qt_File_Filter(QStringLiteral("Parameters|*.par|All|*")), "Parameters (*.par);;All (*)");
+}
+
+TEST(ParameterFileTest, RandomAndTruncatedBytesAreRefusedOrReadNeverMisread)
+{
+    std::mt19937 random(7);
+    const QByteArray good = Build_Parameter_File(sampleTexts());
+    auto bytes = [&](qsizetype n) {
+        QByteArray b(n, '\0');
+        for (char &c : b)
+            c = char(random());
+        return b;
+    };
+    for (int round = 0; round < 300; ++round) {
+        QByteArray file;
+        switch (round % 3) {
+        case 0: file = bytes(qsizetype(random() % 14500)); break;
+        case 1: file = good.left(qsizetype(random() % good.size())); break;
+        default:   // a good file with a few bytes changed
+            file = good;
+            for (int k = 0; k < 4; ++k)
+                file[qsizetype(random() % file.size())] = char(random());
+        }
+        try {
+            const QStringList texts = Parse_Parameter_File(file);
+            EXPECT_EQ(texts.size(), 109);
+            EXPECT_GE(file.size(), 13952);
+        } catch (const Error &e) {
+            EXPECT_FALSE(e.detail().isEmpty());
+        }
+        // Whatever comes back on the line is judged, never read past its end.
+        const QByteArray reply = bytes(qsizetype(random() % 12));
+        EXPECT_NE(WriteCycle::Judge_Write_Reply(reply, good.left(8)).text, QString());
+    }
+}
