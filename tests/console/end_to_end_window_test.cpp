@@ -13,6 +13,7 @@
 #include "model/live_value_table.h"
 #include "settings/settings_store.h"
 #include "support/fakes.h"
+#include "support/simulator.h"
 #include "support/qt_app.h"
 
 #include <QDir>
@@ -48,40 +49,7 @@ const char *const Header =
     "Time,PvPvof,SvSvof,Outl,WkErNo,Ramp_T,Alm1_T,Alm2_T,Sv0,Pv0,Pv1,Pv2,Et0,Et1,Et2,"
     "Px,Ix,Dx,Mrx,Arx,Pout,Iout,Dout,Pband,ArW,Level,A/D 0,A/D 1";
 
-QString Simulator_Program()
-{
-    const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
-    const QString bin = dir.isEmpty()
-        ? QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path()
-        : QString::fromLocal8Bit(dir);
-    return QDir(bin).filePath(QStringLiteral("orbalis-sim"));
-}
-
-struct LoggedFrame {
-    QDateTime at;
-    bool request = false;   // "<-": from the console
-    QByteArray bytes;
-};
-
-QList<LoggedFrame> Read_Traffic_Log(const QString &path)
-{
-    QList<LoggedFrame> frames;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return frames;
-    static const QRegularExpression line(QStringLiteral("^(\\S+) (<-|->) ([0-9A-F ]+)$"));
-    for (const QByteArray &raw : f.readAll().split('\n')) {
-        const auto m = line.match(QString::fromLatin1(raw));
-        if (!m.hasMatch())
-            continue;
-        LoggedFrame frame;
-        frame.at = QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-        frame.request = m.captured(2) == u"<-";
-        frame.bytes = QByteArray::fromHex(m.captured(3).toLatin1());
-        frames << frame;
-    }
-    return frames;
-}
+using test::LoggedFrame;
 
 int Id_Of(const QByteArray &frame)
 {
@@ -211,8 +179,7 @@ protected:
     {
         test::qtApp();
         ASSERT_TRUE(dir.isValid());
-        simProgram = Simulator_Program();
-        if (!QFileInfo(simProgram).isExecutable())
+        if (!test::simulatorBuilt())
             GTEST_SKIP() << "orbalis-sim is not built next to the tests";
         console.programDir = dir.path();
         console.clock = &realClock;
@@ -229,13 +196,7 @@ protected:
         }
         window.reset();
         port.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            if (!sim.waitForFinished(5000)) {
-                sim.kill();
-                sim.waitForFinished(2000);
-            }
-        }
+        sim.stop();
     }
 
     // Settings with the bound slots and their decimal-point codes, then the
@@ -254,20 +215,12 @@ protected:
         Fill_Default_Settings(model);
         Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
-        sim.start(simProgram, QStringList{QStringLiteral("--program-dir"), dir.path(), QStringLiteral("--com"),
-                                          QStringLiteral("1"), QStringLiteral("--ids"), QStringLiteral("1-4"),
-                                          QStringLiteral("--log"), logPath}
-                                  + faultOptions);
-        ASSERT_TRUE(sim.waitForStarted(StartTimeoutMs)) << sim.errorString().toStdString();
-        QByteArray said;
-        QElapsedTimer waited;
-        waited.start();
-        while (!said.contains('\n') && sim.state() == QProcess::Running && waited.elapsed() < StartTimeoutMs) {
-            sim.waitForReadyRead(100);
-            said += sim.readAllStandardOutput();
-        }
-        ASSERT_TRUE(said.startsWith("orbalis-sim: COM1 -> /dev/pts/"))
-            << said.constData() << sim.readAllStandardError().constData();
+        ASSERT_TRUE(sim.start(dir.path(), 1,
+                              QStringList{QStringLiteral("--ids"), QStringLiteral("1-4"), QStringLiteral("--log"),
+                                          logPath}
+                                  + faultOptions,
+                              StartTimeoutMs))
+            << sim.said().constData();
         ASSERT_TRUE(QFileInfo(dir.filePath(QStringLiteral("ports/COM1"))).isSymLink());
 
         port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
@@ -336,7 +289,7 @@ protected:
     QList<LoggedFrame> logged(bool requests) const
     {
         QList<LoggedFrame> out;
-        for (const LoggedFrame &f : Read_Traffic_Log(logPath))
+        for (const LoggedFrame &f : test::readTrafficLog(logPath))
             if (f.request == requests)
                 out << f;
         return out;
@@ -357,7 +310,7 @@ protected:
     QList<LoggedFrame> goodRepliesDuringExchangesWith(int id) const
     {
         constexpr qint64 FlushRaceMs = 20;
-        const QList<LoggedFrame> frames = Read_Traffic_Log(logPath);
+        const QList<LoggedFrame> frames = test::readTrafficLog(logPath);
         QList<LoggedFrame> out;
         int current = -1;
         for (qsizetype i = 0; i < frames.size(); ++i) {
@@ -438,9 +391,8 @@ protected:
     QDate startDate;
     Console console;
     test::FakeReporter reporter;
-    QString simProgram;
     QString logPath;
-    QProcess sim;
+    test::SimulatedLine sim;
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<FM_Orbalis> window;
     std::array<QImage, SlotCount> frames;

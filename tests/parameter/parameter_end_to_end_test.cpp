@@ -14,6 +14,8 @@
 #include "settings/settings_store.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/replies.h"
+#include "support/simulator.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -41,42 +43,7 @@ namespace {
 constexpr int StartTimeoutMs = 10000;
 constexpr int ReplyTimeoutMs = 10000;
 
-QString Simulator_Program()
-{
-    const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
-    const QString bin = dir.isEmpty()
-        ? QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path()
-        : QString::fromLocal8Bit(dir);
-    return QDir(bin).filePath(QStringLiteral("orbalis-sim"));
-}
-
-struct Frame {
-    QDateTime at;
-    bool request;   // from the console
-    QByteArray bytes;
-};
-
-QList<Frame> Traffic(const QString &logPath)
-{
-    QList<Frame> frames;
-    QFile f(logPath);
-    if (!f.open(QIODevice::ReadOnly))
-        return frames;
-    static const QRegularExpression line(QStringLiteral("^(\\S+) (<-|->) ([0-9A-F ]+)$"));
-    for (const QByteArray &raw : f.readAll().split('\n')) {
-        const auto m = line.match(QString::fromLatin1(raw));
-        if (m.hasMatch())
-            frames << Frame{QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
-                            m.captured(2) == u"<-", QByteArray::fromHex(m.captured(3).toLatin1())};
-    }
-    return frames;
-}
-
-QByteArray Read_Request(int id, int address, int count)
-{
-    const auto frame = Build_Request(std::uint8_t(id), 3, address, count);
-    return QByteArray(reinterpret_cast<const char *>(frame->data()), 8);
-}
+using Frame = test::LoggedFrame;
 
 // What the console saw of the line, with the time of each step.
 struct Witness : LineObserver {
@@ -121,7 +88,7 @@ protected:
     {
         test::qtApp();
         ASSERT_TRUE(dir.isValid());
-        if (!QFileInfo(Simulator_Program()).isExecutable())
+        if (!test::simulatorBuilt())
             GTEST_SKIP() << "orbalis-sim is not built next to the tests";
         console.programDir = dir.path();
         logPath = dir.filePath(QStringLiteral("traffic.log"));
@@ -137,13 +104,7 @@ protected:
         }
         window.reset();
         port.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            if (!sim.waitForFinished(5000)) {
-                sim.kill();
-                sim.waitForFinished(2000);
-            }
-        }
+        sim.stop();
     }
 
     // Slot 0 bound to controller 1 (simulated), slot 1 to controller 2 (absent).
@@ -157,18 +118,10 @@ protected:
         Fill_Default_Settings(model);
         Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
-        sim.start(Simulator_Program(),
-                  {QStringLiteral("--program-dir"), dir.path(), QStringLiteral("--com"), QStringLiteral("1"),
-                   QStringLiteral("--ids"), QStringLiteral("1"), QStringLiteral("--log"), logPath});
-        ASSERT_TRUE(sim.waitForStarted(StartTimeoutMs));
-        QByteArray said;
-        QElapsedTimer waited;
-        waited.start();
-        while (!said.contains('\n') && sim.state() == QProcess::Running && waited.elapsed() < StartTimeoutMs) {
-            sim.waitForReadyRead(100);
-            said += sim.readAllStandardOutput();
-        }
-        ASSERT_TRUE(said.startsWith("orbalis-sim: COM1 -> /dev/pts/")) << said.constData();
+        ASSERT_TRUE(sim.start(dir.path(), 1,
+                              {QStringLiteral("--ids"), QStringLiteral("1"), QStringLiteral("--log"), logPath},
+                              StartTimeoutMs))
+            << sim.said().constData();
 
         port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
         window = std::make_unique<FM_Orbalis>(console, *port, reporter);
@@ -293,7 +246,7 @@ protected:
     QList<QByteArray> requestsSince(qsizetype index) const
     {
         QList<QByteArray> out;
-        const QList<Frame> frames = Traffic(logPath);
+        const QList<Frame> frames = test::readTrafficLog(logPath);
         for (qsizetype i = index; i < frames.size(); ++i)
             if (frames[i].request)
                 out << frames[i].bytes;
@@ -311,7 +264,7 @@ protected:
     // The reply that followed a request in the log.
     QByteArray replyTo(const QByteArray &request) const
     {
-        const QList<Frame> frames = Traffic(logPath);
+        const QList<Frame> frames = test::readTrafficLog(logPath);
         QByteArray reply;
         for (qsizetype i = 0; i + 1 < frames.size(); ++i)
             if (frames[i].request && frames[i].bytes == request && !frames[i + 1].request)
@@ -334,7 +287,7 @@ protected:
     test::FakeFileDialogs dialogs;
     Witness witness;
     QString logPath;
-    QProcess sim;
+    test::SimulatedLine sim;
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<FM_Orbalis> window;
     FM_Parameter *parameter = nullptr;
@@ -356,7 +309,7 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     // 9600. (Once moved, the controller cannot be asked again at 19200: this
     // write is the one step that a machine too loaded to answer within 100 ms
     // can fail.)
-    qsizetype mark = Traffic(logPath).size();
+    qsizetype mark = test::readTrafficLog(logPath).size();
     qsizetype from = panelSeen.size();
     arrays().Combo_Para(53)->setCurrentIndex(2);
     pressEnter(53);
@@ -369,11 +322,11 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     const QByteArray baudWrite = test::Write_Request(1, 53, 63);
     EXPECT_TRUE(requestsSince(mark).contains(baudWrite));
     EXPECT_EQ(replyTo(baudWrite), baudWrite);
-    EXPECT_EQ(requestAfter(mark, baudWrite), Read_Request(1, 53, 1));
-    EXPECT_EQ(replyTo(Read_Request(1, 53, 1)).mid(3, 2), QByteArray("\x00\x3F", 2));
+    EXPECT_EQ(requestAfter(mark, baudWrite), test::readRequest(1, 53, 1));
+    EXPECT_EQ(replyTo(test::readRequest(1, 53, 1)).mid(3, 2), QByteArray("\x00\x3F", 2));
 
     // SV at 9600: sent one interval (200 ms) after Enter, judged one interval later.
-    mark = Traffic(logPath).size();
+    mark = test::readTrafficLog(logPath).size();
     arrays().Text_Para(0)->setText(QStringLiteral("25.5"));
     const qsizetype began = enterUntil(0, LineOutcome::Good);
     ASSERT_GE(began, 0);
@@ -387,18 +340,18 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     EXPECT_LT(witness.entries[judgedAt].at - lastEnterAt, 3000);
     const QByteArray svWrite = test::Write_Request(1, 0, 255);
     EXPECT_EQ(witness.entries[sentAt].bytes, svWrite);
-    EXPECT_EQ(requestAfter(mark, svWrite), Read_Request(1, 0, 1));
-    const QByteArray readBack = replyTo(Read_Request(1, 0, 1));
+    EXPECT_EQ(requestAfter(mark, svWrite), test::readRequest(1, 0, 1));
+    const QByteArray readBack = replyTo(test::readRequest(1, 0, 1));
     ASSERT_EQ(readBack.size(), 7);
     EXPECT_EQ(quint8(readBack[3]) << 8 | quint8(readBack[4]), 255);
     EXPECT_EQ(arrays().Text_Para(0)->text(), "25.5");
     EXPECT_EQ(panel2(), "Read Parameters Please Wait ... Check CRC Ok !");
 
     // DP "00.00": a read-all follows, and SV shows two decimals.
-    mark = Traffic(logPath).size();
+    mark = test::readTrafficLog(logPath).size();
     arrays().Combo_Para(45)->setCurrentIndex(2);
     ASSERT_GE(enterUntil(45, LineOutcome::Good), 0);
-    EXPECT_EQ(requestAfter(mark, test::Write_Request(1, 45, 49)), Read_Request(1, 0, 109));
+    EXPECT_EQ(requestAfter(mark, test::Write_Request(1, 45, 49)), test::readRequest(1, 0, 109));
     EXPECT_EQ(panel2(), "Read All Parameters Please Wait ... Check CRC Ok !");
     EXPECT_EQ(console.slots.Slot_DP_Code[0], 49);
     EXPECT_EQ(arrays().Text_Para(0)->text(), "25.50");
@@ -459,7 +412,7 @@ TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasA
 
     QList<int> progress;
     QObject::connect(parameter->ProgressBar1(), &QProgressBar::valueChanged, [&](int v) { progress << v; });
-    const qsizetype mark = Traffic(logPath).size();
+    const qsizetype mark = test::readTrafficLog(logPath).size();
     const qsizetype witnessMark = witness.entries.size();
     dialogs.openAnswers << changed.fileName();
     QTest::mouseClick(parameter->Command_None(1), Qt::LeftButton);
@@ -477,7 +430,7 @@ TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasA
     EXPECT_TRUE(parameter->Command_None(1)->isEnabled());
 
     // On the line: 106 writes in order, nothing else in between, then the read-all.
-    const QList<Frame> frames = Traffic(logPath).mid(mark);
+    const QList<Frame> frames = test::readTrafficLog(logPath).mid(mark);
     QList<qsizetype> requestAt;
     for (qsizetype i = 0; i < frames.size(); ++i)
         if (frames[i].request)
@@ -492,7 +445,7 @@ TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasA
         EXPECT_NE(order[i], 53);
         EXPECT_NE(order[i], 54);
     }
-    EXPECT_EQ(frames[requestAt[106]].bytes, Read_Request(1, 0, 109));
+    EXPECT_EQ(frames[requestAt[106]].bytes, test::readRequest(1, 0, 109));
 
     // The summary is what the console judged, write by write: DP refused by
     // the controller with its exception reply, the others accepted unless

@@ -8,6 +8,7 @@
 #include "link/frames.h"
 #include "link/qt_serial_port.h"
 #include "state/open_serial_port.h"
+#include "support/simulator.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,15 +25,6 @@ namespace {
 
 constexpr int StartTimeoutMs = 10000;
 
-QString Simulator_Program()
-{
-    const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
-    const QString bin = dir.isEmpty()
-        ? QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path()
-        : QString::fromLocal8Bit(dir);
-    return QDir(bin).filePath(QStringLiteral("orbalis-sim"));
-}
-
 class SentCounter : public LineObserver {
 public:
     void requestSent(Exchange, int, std::uint8_t, const QByteArray &) override { ++sent; }
@@ -46,7 +38,7 @@ protected:
     {
         qtApp();
         ASSERT_TRUE(dir.isValid());
-        if (!QFileInfo(Simulator_Program()).isExecutable())
+        if (!simulatorBuilt())
             GTEST_SKIP() << "orbalis-sim is not built next to the tests";
         console.programDir = dir.path();
         console.Timer_Read = &timerRead;
@@ -59,13 +51,7 @@ protected:
         console.lineObservers.remove(&counter);
         window.reset();
         port.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            if (!sim.waitForFinished(5000)) {
-                sim.kill();
-                sim.waitForFinished(2000);
-            }
-        }
+        sim.stop();
     }
 
     void start(const QString &ids)
@@ -76,19 +62,11 @@ protected:
         Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
         console.settings = model;
 
-        sim.start(Simulator_Program(), {QStringLiteral("--program-dir"), dir.path(), QStringLiteral("--com"),
-                                        QStringLiteral("1"), QStringLiteral("--ids"), ids,
-                                        QStringLiteral("--turnaround"), QStringLiteral("0"), QStringLiteral("--log"),
-                                        logPath});
-        ASSERT_TRUE(sim.waitForStarted(StartTimeoutMs));
-        QByteArray said;
-        QElapsedTimer waited;
-        waited.start();
-        while (!said.contains('\n') && sim.state() == QProcess::Running && waited.elapsed() < StartTimeoutMs) {
-            sim.waitForReadyRead(100);
-            said += sim.readAllStandardOutput();
-        }
-        ASSERT_TRUE(said.startsWith("orbalis-sim: COM1 -> /dev/pts/")) << said.constData();
+        ASSERT_TRUE(sim.start(dir.path(), 1,
+                              {QStringLiteral("--ids"), ids, QStringLiteral("--turnaround"), QStringLiteral("0"),
+                               QStringLiteral("--log"), logPath},
+                              StartTimeoutMs))
+            << sim.said().constData();
 
         port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
         console.port = port.get();
@@ -140,7 +118,7 @@ protected:
 
     QTemporaryDir dir;
     QString logPath;
-    QProcess sim;
+    SimulatedLine sim;
     Console console;
     std::unique_ptr<QtSerialPort> port;
     FakeTimer timerRead;
