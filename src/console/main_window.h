@@ -22,6 +22,7 @@ class PollingCycle;
 class SlotPanel;
 class FM_TableSetting;
 class FM_SerialSetting;
+class LineHealth;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -53,6 +54,8 @@ public:
     FM_TableSetting *tableSetting() const { return tableSetting_; }
     // The serial settings window while it is loaded (shown or not), else null.
     FM_SerialSetting *serialSetting() const;
+    // The line's counters, traffic and panel marks; "Line Monitor".
+    LineHealth &health() const { return *health_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -85,6 +88,8 @@ private:
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     bool inTick_ = false;
     bool unloaded_ = false;
+    // Last, so it goes first: it stops watching the line before the rest goes.
+    std::unique_ptr<LineHealth> health_;
 };
 
 } // namespace orbalis
