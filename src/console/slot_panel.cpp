@@ -86,9 +86,14 @@ QWidget *SlotPanel::slotWidget(int slot) const
     return slot >= 0 && slot < SlotCount ? pictures_[size_t(slot)] : nullptr;
 }
 
+bool SlotPanel::showsValues(int slot) const
+{
+    return slot >= 0 && slot < SlotCount && !shown_[size_t(slot)].reply.isEmpty();
+}
+
 QString SlotPanel::shownValues(int slot) const
 {
-    if (slot < 0 || slot >= SlotCount || shown_[size_t(slot)].reply.isEmpty())
+    if (!showsValues(slot))
         return {};
     const Shown &s = shown_[size_t(slot)];
     const Live_Values v = Take_Live_Values(s.reply);

@@ -33,6 +33,7 @@ public:
     void Repaint_Frame_With_Name(int slot) override;
 
     QWidget *slotWidget(int slot) const override;
+    bool showsValues(int slot) const override;
     QString shownValues(int slot) const override;
     void showHealth(int slot, const QColor &mark, const QString &oldValuesWord) override;
 

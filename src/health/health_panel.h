@@ -14,6 +14,8 @@ public:
     virtual ~HealthPanel() = default;
     // The slot's picture, for its tooltip and its accessible description.
     virtual QWidget *slotWidget(int slot) const = 0;
+    // Whether the slot shows values of its controller (not blank cells).
+    virtual bool showsValues(int slot) const = 0;
     // What the slot shows of its controller's values, in words ("PV 25.3,
     // SV 30.0, output 45.0 %, state Hand"); empty while it shows none.
     virtual QString shownValues(int slot) const = 0;

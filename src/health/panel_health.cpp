@@ -4,6 +4,7 @@
 
 #include "state/console.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QHelpEvent>
 #include <QToolTip>
@@ -11,16 +12,68 @@
 
 namespace orbalis {
 
+namespace {
+
+// Where a slot's picture finds what describes it.
+const char *const DescribedBy = "orbalisPanelHealth";
+const char *const SlotIndex = "orbalisSlot";
+
+// A slot picture as a screen reader sees it: its name ("Slot 1") and a
+// description worked out when it is read.
+class SlotAccessible : public QAccessibleWidget {
+public:
+    explicit SlotAccessible(QWidget *w) : QAccessibleWidget(w, QAccessible::Graphic) {}
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            if (const auto *health = qobject_cast<const PanelHealth *>(widget()->property(DescribedBy).value<QObject *>()))
+                return health->description(widget()->property(SlotIndex).toInt());
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *slotAccessibleFactory(const QString &, QObject *object)
+{
+    if (object && object->isWidgetType() && object->property(SlotIndex).isValid())
+        return new SlotAccessible(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 PanelHealth::PanelHealth(const Console &console, const LineCounters &counters, HealthPanel &panel,
                          QObject *parent)
     : QObject(parent), console_(console), counters_(counters), panel_(panel)
 {
-    for (int k = 0; k < SlotCount; ++k)
-        if (QWidget *w = panel_.slotWidget(k))
-            w->installEventFilter(this);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&slotAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    for (int k = 0; k < SlotCount; ++k) {
+        QWidget *w = panel_.slotWidget(k);
+        if (!w)
+            continue;
+        w->installEventFilter(this);
+        w->setProperty(DescribedBy, QVariant::fromValue(static_cast<QObject *>(this)));
+        w->setProperty(SlotIndex, k);
+        // Naming the picture may have made it a plain interface already
+        // (Qt makes one for every accessibility event); let the factory make
+        // the next one.
+        if (QAccessibleInterface *made = QAccessible::queryAccessibleInterface(w))
+            if (!dynamic_cast<SlotAccessible *>(made))
+                QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    }
     timer_.setInterval(RefreshMs);
     connect(&timer_, &QTimer::timeout, this, &PanelHealth::refresh);
     timer_.start();
+}
+
+PanelHealth::~PanelHealth()
+{
+    for (int k = 0; k < SlotCount; ++k)
+        if (QWidget *w = panel_.slotWidget(k))
+            w->setProperty(DescribedBy, QVariant());
 }
 
 QColor PanelHealth::markColour(HealthMark mark)
@@ -54,7 +107,7 @@ OldValues PanelHealth::old(int slot) const
 {
     const std::uint8_t id = idOf(slot);
     // Only values on show can be old: a slot with blank cells claims nothing.
-    if (id == 0 || panel_.shownValues(slot).isEmpty())
+    if (id == 0 || !panel_.showsValues(slot))
         return OldValues::Fresh;
     return oldValues(counters_.of(id), counters_.now(), portOpen());
 }
@@ -89,13 +142,11 @@ QString PanelHealth::description(int slot) const
 void PanelHealth::refresh()
 {
     for (int k = 0; k < SlotCount; ++k) {
-        Shown now{markColour(mark(k)), oldValuesWord(old(k)), description(k)};
+        Shown now{markColour(mark(k)), oldValuesWord(old(k))};
         Shown &was = shown_[std::size_t(k)];
-        if (now.mark != was.mark || now.word != was.word)
-            panel_.showHealth(k, now.mark, now.word);
-        if (now.description != was.description)
-            if (QWidget *w = panel_.slotWidget(k))
-                w->setAccessibleDescription(now.description);
+        if (now.mark == was.mark && now.word == was.word)
+            continue;
+        panel_.showHealth(k, now.mark, now.word);
         was = std::move(now);
     }
 }

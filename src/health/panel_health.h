@@ -17,15 +17,18 @@ class HealthPanel;
 
 // The health of every bound slot on the panel: its mark, the "values are
 // old" wash, the tooltip with the figures and the accessible description
-// (controller, name, values, health). Looked at twice a second and drawn
-// only when something changed; the tooltip is worked out when asked for.
+// (controller, name, values, health). The marks are looked at twice a
+// second and drawn only when they change; the tooltip and the description
+// are worked out when the user or a screen reader asks for them.
 class PanelHealth : public QObject {
     Q_OBJECT
 public:
     static constexpr int RefreshMs = 500;
 
+    // The panel's slot widgets outlive this.
     PanelHealth(const Console &console, const LineCounters &counters, HealthPanel &panel,
                 QObject *parent = nullptr);
+    ~PanelHealth() override;
 
     // What the timer runs; tests call it directly.
     void refresh();
@@ -48,7 +51,6 @@ private:
     struct Shown {
         QColor mark;
         QString word;
-        QString description;
     };
 
     const Console &console_;

@@ -15,6 +15,7 @@
 #include "support/fakes.h"
 #include "support/qt_app.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -263,6 +264,11 @@ protected:
 
     LineHealth &health() const { return window->health(); }
     SlotPicture &picture(int slot) const { return *window->Pic_All().Pic_Control(slot); }
+    QString describe(int slot) const
+    {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(&picture(slot));
+        return a ? a->text(QAccessible::Description) : QStringLiteral("(no accessible interface)");
+    }
     const ControllerCounters &of(int id) const { return health().counters().of(std::uint8_t(id)); }
 
     // Every bound slot shows this mark (after the panel looked).
@@ -371,7 +377,7 @@ TEST_F(HealthEndToEndTest, SlotMarksTurnAmberAndRedAsTheRatesRiseAndOldValuesSay
     EXPECT_TRUE(QTest::qWaitFor([&] { return of(4).good >= 8 && allMarks(HealthMark::Green); }, 30000));
     for (int slot : BoundSlots)
         EXPECT_EQ(picture(slot).oldValuesWord(), "") << slot;
-    const QString described = picture(5).accessibleDescription();
+    const QString described = describe(5);
     EXPECT_TRUE(described.startsWith("Controller ID 2, Oven2. PV ")) << described.toStdString();
     EXPECT_TRUE(described.endsWith("Health: green, the last polls were all answered.")) << described.toStdString();
 
@@ -390,13 +396,13 @@ TEST_F(HealthEndToEndTest, SlotMarksTurnAmberAndRedAsTheRatesRiseAndOldValuesSay
                 return false;
         return !port->PortOpen();
     }, 10000));
-    EXPECT_TRUE(picture(0).accessibleDescription().endsWith("The values shown are old: the serial port is closed or gone."))
-        << picture(0).accessibleDescription().toStdString();
+    EXPECT_TRUE(describe(0).endsWith("The values shown are old: the serial port is closed or gone."))
+        << describe(0).toStdString();
 
     // Nothing answers: every slot red.
     ASSERT_NO_FATAL_FAILURE(start({QStringLiteral("--drop-rate"), QStringLiteral("1")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return allMarks(HealthMark::Red); }, 30000));
-    EXPECT_EQ(picture(10).accessibleDescription(),
+    EXPECT_EQ(describe(10),
               "Controller ID 3, Oven3. No values shown yet. Health: red, the last 5 polls or more failed.");
     EXPECT_TRUE(health().panel().tooltip(10).startsWith("ID 3 · ")) << health().panel().tooltip(10).toStdString();
 }
