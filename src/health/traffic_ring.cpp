@@ -7,6 +7,21 @@
 
 namespace orbalis {
 
+namespace {
+
+// The bytes in a block of their own size: the port's reads leave a reply
+// kilobytes of spare room, which 10 000 frames would keep alive.
+QByteArray compact(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return {};
+    if (bytes.capacity() == bytes.size())
+        return bytes;
+    return QByteArray(bytes.constData(), bytes.size());
+}
+
+} // namespace
+
 TrafficRing::TrafficRing(const SerialPort *port, std::size_t capacity, SteadyClock now, WallClock wallMs)
     : port_(port), now_(std::move(now)), wallMs_(wallMs), frames_(std::max<std::size_t>(capacity, 1))
 {
@@ -28,7 +43,7 @@ void TrafficRing::requestSent(Exchange exchange, int, std::uint8_t id, const QBy
 {
     TrafficFrame &f = append();
     f.wallMs = wallMs_();
-    f.bytes = frame;
+    f.bytes = compact(frame);
     f.replyUs = -1;
     f.exchange = exchange;
     f.outcome = LineOutcome::Good;
@@ -48,7 +63,7 @@ void TrafficRing::replyJudged(Exchange exchange, int, std::uint8_t id, const QBy
         return;
     TrafficFrame &f = append();
     f.wallMs = wallMs_();
-    f.bytes = reply;
+    f.bytes = compact(reply);
     f.replyUs = -1;
     f.exchange = exchange;
     f.outcome = outcome;

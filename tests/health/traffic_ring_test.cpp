@@ -75,6 +75,19 @@ TEST(TrafficRing, ClearForgetsTheFramesAndNumberingGoesOn)
     EXPECT_EQ(ring.at(5).exchange, Exchange::Write);
 }
 
+TEST(TrafficRing, KeepsNoMoreThanTheBytesOfAFrame)
+{
+    // What a read off the port looks like: a few bytes in a large block.
+    QByteArray read;
+    read.reserve(16384);
+    read.append(liveReply(1));
+    TrafficRing ring(nullptr, 4);
+    ring.requestSent(Exchange::Live, 0, 1, liveRequest(1));
+    ring.replyJudged(Exchange::Live, 0, 1, read, LineOutcome::Good);
+    EXPECT_EQ(ring.at(1).bytes, liveReply(1));
+    EXPECT_LT(ring.at(1).bytes.capacity(), 128);
+}
+
 TEST(TrafficRing, NoAnswerCountsOnlyAfterARequestButBytesAlwaysShow)
 {
     TrafficRing ring(nullptr, 16);
