@@ -28,9 +28,17 @@ CountersModel::CountersModel(const Console &console, const LineCounters &counter
     : QAbstractTableModel(parent), console_(console), counters_(counters)
 {
     rows_ = boundRows();
-    for (const Row &r : rows_)
+    for (const Row &r : rows_) {
         slots_.push_back(r.slot);
+        seen_.push_back(seenOf(r));
+    }
     seenChanges_ = counters_.changes();
+}
+
+CountersModel::Seen CountersModel::seenOf(const Row &row) const
+{
+    const ControllerCounters &c = counters_.of(row.id);
+    return {c.sent, c.judged(), c.notJudged};
 }
 
 std::vector<CountersModel::Row> CountersModel::boundRows() const
@@ -137,16 +145,25 @@ void CountersModel::refresh()
         beginResetModel();
         rows_ = std::move(rows);
         slots_.clear();
-        for (const Row &r : rows_)
+        seen_.clear();
+        for (const Row &r : rows_) {
             slots_.push_back(r.slot);
+            seen_.push_back(seenOf(r));
+        }
         endResetModel();
         seenChanges_ = counters_.changes();
         return;
     }
-    if (counters_.changes() == seenChanges_ || rows_.empty())
+    if (counters_.changes() == seenChanges_)
         return;
     seenChanges_ = counters_.changes();
-    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const Seen now = seenOf(rows_[r]);
+        if (now == seen_[r])
+            continue;
+        seen_[r] = now;
+        Q_EMIT dataChanged(index(int(r), 0), index(int(r), ColumnCount - 1));
+    }
 }
 
 } // namespace orbalis

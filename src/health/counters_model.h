@@ -57,7 +57,15 @@ private:
 
     const Console &console_;
     const LineCounters &counters_;
+    // What each row showed last, to redraw only the rows that changed.
+    struct Seen {
+        std::uint64_t sent, judged, notJudged;
+        bool operator==(const Seen &) const = default;
+    };
+    Seen seenOf(const Row &row) const;
+
     std::vector<Row> rows_;
+    std::vector<Seen> seen_;
     std::vector<int> slots_;
     std::uint64_t seenChanges_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "counters_model.h"
 #include "line_counters.h"
+#include "plain_text_delegate.h"
 #include "traffic_model.h"
 #include "traffic_ring.h"
 #include "traffic_text.h"
@@ -70,6 +71,7 @@ QTableView *tableView(QAbstractItemModel *model, const QString &name, const int 
     for (int c = 0; c < columns; ++c)
         view->setColumnWidth(c, Twips_To_Pixels(widths[c]));
     view->horizontalHeader()->setStretchLastSection(true);
+    view->setItemDelegate(new PlainTextDelegate(view));
     return view;
 }
 
@@ -195,11 +197,8 @@ void LineMonitorWindow::fillFilter()
 void LineMonitorWindow::refresh()
 {
     traffic_->refresh();
-    // The counters change with every poll; once a second is enough to read them.
-    if (ticks_++ % 2 == 0) {
-        counters_->refresh();
-        fillFilter();
-    }
+    counters_->refresh();
+    fillFilter();
 }
 
 void LineMonitorWindow::showEvent(QShowEvent *event)

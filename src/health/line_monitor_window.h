@@ -24,7 +24,9 @@ class TrafficRing;
 class LineMonitorWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int RefreshMs = 500;
+    // Both tables take what came once a second: painting rows costs more
+    // than anything else the monitor does.
+    static constexpr int RefreshMs = 1000;
     // Asks for the name of the file to save the traffic in; empty: cancelled.
     using FileNameAsker = std::function<QString(QWidget *parent, const QString &suggested)>;
 
@@ -76,7 +78,6 @@ private:
     QComboBox *filter_ = nullptr;
     QList<int> filterIds_;
     QTimer timer_;
-    int ticks_ = 0;
     bool atEnd_ = true;   // the traffic view showed its newest frame before new ones came
     FileNameAsker askFileName_;
 };
