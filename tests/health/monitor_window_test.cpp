@@ -15,13 +15,17 @@
 #include "support/replies.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
+#include <QMultiMap>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace orbalis;
 using namespace orbalis::test;
@@ -182,13 +186,36 @@ protected:
 TEST_F(MonitorWindowTest, ControlsCarryTheirCaptionsAndDoWhatTheySay)
 {
     EXPECT_EQ(window.windowTitle(), "Line Monitor");
-    EXPECT_EQ(window.resetButton()->accessibleName(), "Reset");
-    EXPECT_EQ(window.pauseButton()->accessibleName(), "Pause");
-    EXPECT_EQ(window.clearButton()->accessibleName(), "Clear");
-    EXPECT_EQ(window.saveButton()->accessibleName(), "Save...");
-    EXPECT_EQ(window.controllerFilter()->accessibleName(), "Controller");
-    EXPECT_EQ(window.countersView()->accessibleName(), "Counters");
-    EXPECT_EQ(window.trafficView()->accessibleName(), "Traffic");
+    // What a screen reader finds: each control by its caption.
+    QMultiMap<QString, QAccessible::Role> found;
+    std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *iface) {
+        if (!iface)
+            return;
+        found.insert(iface->text(QAccessible::Name), iface->role());
+        // On Linux a combo box is named by its text, its label by relation.
+        for (const auto &[label, relation] : iface->relations(QAccessible::Label))
+            found.insert(label->text(QAccessible::Name), iface->role());
+        for (int i = 0; i < iface->childCount(); ++i)
+            walk(iface->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(&window));
+    // A top-level widget reads as a client area; a button that stays down, as a check box.
+    const std::pair<const char *, QList<QAccessible::Role>> controls[] = {
+        {"Line Monitor", {QAccessible::Window, QAccessible::Client}},
+        {"Reset", {QAccessible::Button}},
+        {"Pause", {QAccessible::Button, QAccessible::CheckBox}},
+        {"Clear", {QAccessible::Button}},
+        {"Save...", {QAccessible::Button}},
+        {"Controller", {QAccessible::ComboBox}},
+        {"Counters", {QAccessible::Table}},
+        {"Traffic", {QAccessible::Table}},
+    };
+    for (const auto &[name, roles] : controls) {
+        bool match = false;
+        for (QAccessible::Role role : found.values(QString::fromUtf8(name)))
+            match = match || roles.contains(role);
+        EXPECT_TRUE(match) << name;
+    }
     EXPECT_EQ(window.countersView()->model(), &window.countersModel());
     EXPECT_EQ(window.trafficView()->model(), &window.trafficModel());
     QStringList choices;
