@@ -33,7 +33,9 @@ namespace orbalis {
 
 namespace {
 
-// Sizes in twips.
+// Sizes in twips. The window's pixels are most of what it costs in memory
+// while open, so it starts no larger than this; the counters' last columns
+// are a scroll or a resize away.
 constexpr int WindowWidth = 13500;
 constexpr int WindowHeight = 9000;
 constexpr int RowHeight = 300;

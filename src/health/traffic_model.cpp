@@ -14,7 +14,8 @@ const char *const Headers[TrafficModel::ColumnCount] = {"Time", "Dir", "ID", "Ex
 
 } // namespace
 
-TrafficModel::TrafficModel(TrafficRing &ring, QObject *parent) : QAbstractTableModel(parent), ring_(ring)
+TrafficModel::TrafficModel(TrafficRing &ring, QObject *parent)
+    : QAbstractTableModel(parent), ring_(ring), fixedFont_(QFontDatabase::systemFont(QFontDatabase::FixedFont))
 {
     takeAllFromRing();
 }
@@ -78,7 +79,7 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
         return {};
     case Qt::FontRole:
         if (index.column() == BytesColumn || index.column() == FunctionColumn)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return fixedFont_;
         return {};
     case Qt::ForegroundRole:
         if (f.direction == TrafficDirection::Received && f.outcome != LineOutcome::Good)

@@ -3,6 +3,7 @@
 #include "traffic_ring.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <deque>
 
 namespace orbalis {
@@ -42,6 +43,7 @@ private:
     void takeAllFromRing();
 
     TrafficRing &ring_;
+    const QFont fixedFont_;   // of the bytes and the function; asked for once, not per cell
     std::deque<TrafficFrame> frames_;   // copies; their bytes are shared with the ring's
     std::uint64_t firstNumber_ = 0;     // ring number of frames_.front()
     std::deque<std::uint64_t> rows_;    // ring numbers of the frames shown
