@@ -10,11 +10,12 @@ console (offscreen), then reports over the measured span:
 
 With --monitor it runs orbalis-monitor-load, the same console with
 "Setting", "Line Monitor" open, its traffic view following the line.
-With --runs N it repeats the measure and also prints the medians (the
+With --full-ring the console's traffic ring starts full, so a short run
+measures the memory of 10 000 frames held. With --runs N it repeats the measure and also prints the medians (the
 machine may be shared).
 
 Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200]
-                          [--monitor] [--runs N]
+                          [--monitor] [--full-ring] [--runs N]
 """
 import argparse
 import datetime
@@ -77,9 +78,9 @@ def measure(args):
     bin_dir = os.path.join(args.build, "bin")
     work = tempfile.mkdtemp(prefix="orbalis-bench-")
     try:
-        program = "orbalis-monitor-load" if args.monitor else "orbalis"
+        program = "orbalis-monitor-load" if args.monitor or args.full_ring else "orbalis"
         console = shutil.copy(os.path.join(bin_dir, program), work)
-        options = ["--monitor"] if args.monitor else []
+        options = (["--monitor"] if args.monitor else []) + (["--full-ring"] if args.full_ring else [])
         settings_file(os.path.join(work, "User Setting.ini"), args.baud)
         log = os.path.join(work, "traffic.log")
         sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
@@ -127,6 +128,7 @@ def main():
     ap.add_argument("--baud", default="19200")
     ap.add_argument("--warmup", type=float, default=5)
     ap.add_argument("--monitor", action="store_true")
+    ap.add_argument("--full-ring", action="store_true")
     ap.add_argument("--runs", type=int, default=1)
     args = ap.parse_args()
 
