@@ -8,13 +8,21 @@ console (offscreen), then reports over the measured span:
   - its largest resident memory,
   - the mean interval between consecutive requests on the line.
 
+With --monitor it runs orbalis-monitor-load, the same console with
+"Setting", "Line Monitor" open, its traffic view following the line.
+With --full-ring the console's traffic ring starts full, so a short run
+measures the memory of 10 000 frames held. With --runs N it repeats the measure and also prints the medians (the
+machine may be shared).
+
 Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200]
+                          [--monitor] [--full-ring] [--runs N]
 """
 import argparse
 import datetime
 import os
 import shutil
 import signal
+import statistics
 import struct
 import subprocess
 import sys
@@ -66,18 +74,13 @@ def request_times(log_path, start, end):
     return times
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--build", default="build")
-    ap.add_argument("--seconds", type=float, default=60)
-    ap.add_argument("--baud", default="19200")
-    ap.add_argument("--warmup", type=float, default=5)
-    args = ap.parse_args()
-
+def measure(args):
     bin_dir = os.path.join(args.build, "bin")
     work = tempfile.mkdtemp(prefix="orbalis-bench-")
     try:
-        console = shutil.copy(os.path.join(bin_dir, "orbalis"), work)
+        program = "orbalis-monitor-load" if args.monitor or args.full_ring else "orbalis"
+        console = shutil.copy(os.path.join(bin_dir, program), work)
+        options = (["--monitor"] if args.monitor else []) + (["--full-ring"] if args.full_ring else [])
         settings_file(os.path.join(work, "User Setting.ini"), args.baud)
         log = os.path.join(work, "traffic.log")
         sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
@@ -85,7 +88,7 @@ def main():
                                stdout=subprocess.PIPE, text=True)
         sim.stdout.readline()   # the simulator says when its port is bound
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        proc = subprocess.Popen([console], env=env, stdout=subprocess.DEVNULL,
+        proc = subprocess.Popen([console] + options, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         time.sleep(args.warmup)
         t0, c0 = time.time(), cpu_seconds(proc.pid)
@@ -101,20 +104,45 @@ def main():
 
         times = request_times(log, t0, t1)
         gaps = [b - a for a, b in zip(times, times[1:])]
-        print(f"span                 {t1 - t0:.1f} s at {args.baud} baud, 16 controllers")
-        print(f"console CPU          {100.0 * (c1 - c0) / (t1 - t0):.2f} % of one core")
+        cpu = 100.0 * (c1 - c0) / (t1 - t0)
+        print(f"span                 {t1 - t0:.1f} s at {args.baud} baud, 16 controllers, {program} "
+              f"{' '.join(options)}")
+        print(f"console CPU          {cpu:.2f} % of one core")
         print(f"console peak RSS     {peak:.1f} MB")
-        if gaps:
-            mean = sum(gaps) / len(gaps)
-            print(f"requests             {len(times)}")
-            print(f"mean poll interval   {1000 * mean:.2f} ms "
-                  f"(min {1000 * min(gaps):.1f}, max {1000 * max(gaps):.1f})")
-        else:
+        if not gaps:
             print("no requests were logged", file=sys.stderr)
-            return 1
-        return 0
+            return None
+        mean = sum(gaps) / len(gaps)
+        print(f"requests             {len(times)}")
+        print(f"mean poll interval   {1000 * mean:.2f} ms "
+              f"(min {1000 * min(gaps):.1f}, max {1000 * max(gaps):.1f})")
+        return cpu, peak, 1000 * mean
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default="build")
+    ap.add_argument("--seconds", type=float, default=60)
+    ap.add_argument("--baud", default="19200")
+    ap.add_argument("--warmup", type=float, default=5)
+    ap.add_argument("--monitor", action="store_true")
+    ap.add_argument("--full-ring", action="store_true")
+    ap.add_argument("--runs", type=int, default=1)
+    args = ap.parse_args()
+
+    results = []
+    for _ in range(args.runs):
+        r = measure(args)
+        if r is None:
+            return 1
+        results.append(r)
+    if args.runs > 1:
+        cpu, rss, interval = (statistics.median(v) for v in zip(*results))
+        print(f"median of {args.runs}: CPU {cpu:.2f} % of one core, peak RSS {rss:.1f} MB, "
+              f"poll interval {interval:.2f} ms")
+    return 0
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 
 #include "base/error_trap.h"
 #include "base/twips.h"
+#include "health/line_health.h"
 #include "images/image_lists.h"
 #include "model/live_value_table.h"
 #include "state/open_serial_port.h"
@@ -61,6 +62,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     statusBar()->addWidget(statusPanels_[1], 1);
     statusBar()->setSizeGripEnabled(true);
 
+    health_ = std::make_unique<LineHealth>(console_, port_, *panel_, reporter_, this);
+
     recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveValues_, *liveValues_, *panel_,
                                                     reporter_);
     polling_ = std::make_unique<PollingCycle>(console_, port_, *timerRead_, StatusBar1(), *recorder_,
@@ -106,6 +109,7 @@ void FM_Orbalis::buildMenus()
     optionMenu_ = menuBar()->addMenu(QStringLiteral("Setting"));
     optionMenu_->addAction(QStringLiteral("Communication"), this, [this] { Option_Click(0); });
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
+    optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -189,6 +193,8 @@ void FM_Orbalis::Option_Click(int index)
         tableSetting_->raise();
         tableSetting_->activateWindow();
     }
+    if (index == 2)
+        health_->showMonitor();
     if (index == 0) {
         FM_SerialSetting &window = loadSerialSetting();
         window.show();

@@ -24,6 +24,7 @@ class FM_TableSetting;
 class FM_SerialSetting;
 class FM_Parameter;
 class WriteCycle;
+class LineHealth;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -60,6 +61,8 @@ public:
     WriteCycle &writeCycle() const { return *writeCycle_; }
     // A slot's menu button: the parameter window for that slot.
     void Show_Parameter_Window(int slot);
+    // The line's counters, traffic and panel marks; "Line Monitor".
+    LineHealth &health() const { return *health_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -94,6 +97,8 @@ private:
     FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
     bool inTick_ = false;
     bool unloaded_ = false;
+    // Last, so it goes first: it stops watching the line before the rest goes.
+    std::unique_ptr<LineHealth> health_;
 };
 
 } // namespace orbalis

@@ -44,12 +44,17 @@ LineOutcome judgedOutcome(ReplyOutcome outcome, bool foreign, const QByteArray &
     return (std::uint8_t(reply.at(1)) & 0x80) ? LineOutcome::ExceptionReply : LineOutcome::Good;
 }
 
-// A parameter reply from another controller, or to another function.
-bool foreignParameterReply(const QByteArray &reply, std::uint8_t id)
+// A parameter reply from another controller, to another function, or of
+// another length than `registers` registers take (a late reply of an earlier
+// parameter read). The controller's exception reply is its own.
+bool foreignParameterReply(const QByteArray &reply, std::uint8_t id, int registers)
 {
     if (reply.size() < 2 || std::uint8_t(reply[0]) != id)
         return true;
-    return (std::uint8_t(reply[1]) & 0x7F) != 3;
+    const auto function = std::uint8_t(reply[1]);
+    if (function == 0x83)
+        return reply.size() != 5;
+    return function != 3 || reply.size() != 5 + 2 * registers || std::uint8_t(reply[2]) != 2 * registers;
 }
 
 } // namespace
@@ -185,7 +190,9 @@ bool PollingCycle::judgeParameterReply(ReadState state, ReplyOutcome outcome)
                     const int slot = console_.Para_Slot;
                     const std::uint8_t id = isSlot(slot) ? idOf(slot) : 0;
                     const QByteArray &reply = line().Reply_Buffer;
-                    const bool foreign = outcome == ReplyOutcome::Valid && foreignParameterReply(reply, id);
+                    const int registers = state == ReadState::AwaitAll ? HoldingRegisterCount : 1;
+                    const bool foreign =
+                        outcome == ReplyOutcome::Valid && foreignParameterReply(reply, id, registers);
                     console_.lineObservers.replyJudged(
                         state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot, id,
                         reply, judgedOutcome(outcome, foreign, reply));

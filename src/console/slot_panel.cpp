@@ -5,7 +5,9 @@
 #include "slot_picture.h"
 
 #include "base/twips.h"
+#include "images/button_images.h"
 #include "images/image_lists.h"
+#include "model/display.h"
 
 #include <QMouseEvent>
 #include <QScreen>
@@ -20,6 +22,7 @@ SlotPanel::SlotPanel(Console &console, const ImageLists &images, QWidget *parent
     setAutoFillBackground(true);
     for (int k = 0; k < SlotCount; ++k) {
         auto *picture = new SlotPicture(this);
+        picture->setAccessibleName(QStringLiteral("Slot ") + QString::number(k + 1));
         picture->installEventFilter(this);
         pictures_[size_t(k)] = picture;
     }
@@ -61,6 +64,7 @@ void SlotPanel::Layout_Slots()
 void SlotPanel::paintFrame(int slot)
 {
     const auto k = size_t(slot);
+    shown_[k] = {};
     Paint_Slot_Frame(*pictures_[k], images_, console_.slots.Record_Flag[k],
                      console_.slots.Mark_Flag[k], console_.slots.SlotId[k] != 0);
 }
@@ -74,6 +78,43 @@ void SlotPanel::printName(int slot)
 void SlotPanel::Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode)
 {
     orbalis::Show_Slot_Values(*pictures_[size_t(slot)], images_, reply, dpCode);
+    shown_[size_t(slot)] = {reply, dpCode};
+}
+
+QWidget *SlotPanel::slotWidget(int slot) const
+{
+    return slot >= 0 && slot < SlotCount ? pictures_[size_t(slot)] : nullptr;
+}
+
+bool SlotPanel::showsValues(int slot) const
+{
+    return slot >= 0 && slot < SlotCount && !shown_[size_t(slot)].reply.isEmpty();
+}
+
+QString SlotPanel::shownValues(int slot) const
+{
+    if (!showsValues(slot))
+        return {};
+    const Shown &s = shown_[size_t(slot)];
+    const Live_Values v = Take_Live_Values(s.reply);
+    QString text = QStringLiteral("PV ") + Scaled_Text(v.pv, s.dpCode) + QStringLiteral(", SV ")
+        + Scaled_Text(v.sv, s.dpCode) + QStringLiteral(", output ")
+        + QString::number(v.output / 10.0, 'f', 1) + QStringLiteral(" %");
+    const QString state = State_Legend(State_Banner_Index(v.status));
+    if (!state.isEmpty())
+        text += QStringLiteral(", state ") + state;
+    const auto lamps = Alarm_Lamp_Indexes(v.status);
+    if (lamps[0] == 9)
+        text += QStringLiteral(", alarm 1 on");
+    if (lamps[1] == 11)
+        text += QStringLiteral(", alarm 2 on");
+    return text;
+}
+
+void SlotPanel::showHealth(int slot, const QColor &mark, const QString &oldValuesWord)
+{
+    if (slot >= 0 && slot < SlotCount)
+        pictures_[size_t(slot)]->setHealthOverlay(mark, oldValuesWord);
 }
 
 void SlotPanel::Paint_Pen_Icon(int slot, bool recording)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "health/health_panel.h"
 #include "state/console.h"
 #include "state/slot_painter.h"
 
@@ -13,8 +14,9 @@ class SlotPicture;
 
 // The panel Pic_All: 16 slot pictures in a 4 by 4 grid that follows the
 // panel's size. It paints the slots for the cycles (SlotPainter) and turns
-// clicks on a slot's top row into the slot actions.
-class SlotPanel : public QWidget, public SlotPainter {
+// clicks on a slot's top row into the slot actions. It shows each slot's
+// line health over the slot (HealthPanel).
+class SlotPanel : public QWidget, public SlotPainter, public HealthPanel {
     Q_OBJECT
 public:
     SlotPanel(Console &console, const ImageLists &images, QWidget *parent = nullptr);
@@ -29,6 +31,11 @@ public:
     void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode) override;
     void Paint_Pen_Icon(int slot, bool recording) override;
     void Repaint_Frame_With_Name(int slot) override;
+
+    QWidget *slotWidget(int slot) const override;
+    bool showsValues(int slot) const override;
+    QString shownValues(int slot) const override;
+    void showHealth(int slot, const QColor &mark, const QString &oldValuesWord) override;
 
     // Mouse press on slot k at (x, y) in slot units (60 by 70).
     void Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x, double y);
@@ -49,6 +56,13 @@ private:
     Console &console_;
     const ImageLists &images_;
     std::array<SlotPicture *, SlotCount> pictures_{};
+    // The reply each slot's values were painted from, and its decimal-point
+    // code; empty while the slot shows blank cells.
+    struct Shown {
+        QByteArray reply;
+        std::int32_t dpCode = 0;
+    };
+    std::array<Shown, SlotCount> shown_{};
     int fontSize_ = 8;
 };
 

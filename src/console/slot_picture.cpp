@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -171,6 +172,58 @@ void SlotPicture::paintEvent(QPaintEvent *event)
     const QRect r = event->rect();
     p.drawImage(QRectF(r), picture_, QRectF(r.x() * ratio, r.y() * ratio,
                                             r.width() * ratio, r.height() * ratio));
+    paintHealthOverlay(p);
+}
+
+QRectF SlotPicture::logicalRect(int x, int y, int w, int h) const
+{
+    const QRect pixels = pixelRect(x, y, w, h);
+    const double ratio = devicePixelRatioF();
+    return QRectF(pixels.x() / ratio, pixels.y() / ratio, pixels.width() / ratio, pixels.height() / ratio);
+}
+
+void SlotPicture::setHealthOverlay(const QColor &mark, const QString &oldValuesWord)
+{
+    if (mark == mark_ && oldValuesWord == oldWord_)
+        return;
+    if (mark != mark_)
+        update(logicalRect(HealthMarkLeft, 0, 10, 10).toAlignedRect());
+    if (oldValuesWord != oldWord_)
+        update(logicalRect(0, 10, UnitsAcross, 40).toAlignedRect());
+    mark_ = mark;
+    oldWord_ = oldValuesWord;
+}
+
+void SlotPicture::paintHealthOverlay(QPainter &p) const
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    if (mark_.isValid()) {
+        // A lamp in the top row's empty cell, the size of the icons' discs.
+        const QRectF cell = logicalRect(HealthMarkLeft, 0, 10, 10);
+        const double d = std::min(cell.width(), cell.height()) * 0.7;
+        const QRectF disc(cell.center().x() - d / 2, cell.center().y() - d / 2, d, d);
+        p.setPen(QPen(mark_.darker(160), std::max(1.0, d / 10)));
+        p.setBrush(mark_);
+        p.drawEllipse(disc);
+    }
+    if (!oldWord_.isEmpty()) {
+        // The PV and SV rows, dimmed: still legible, plainly not live.
+        const QRectF rows = logicalRect(0, 10, UnitsAcross, 40);
+        p.fillRect(rows, QColor(96, 96, 96, 150));
+        QFont font = p.font();
+        font.setBold(true);
+        font.setPixelSize(std::max(8, int(rows.height() / 5)));
+        p.setFont(font);
+        const QFontMetricsF metrics(font);
+        const QSizeF box(metrics.horizontalAdvance(oldWord_) + metrics.height(), metrics.height() * 1.3);
+        const QRectF label(rows.center().x() - box.width() / 2, rows.center().y() - box.height() / 2,
+                           box.width(), box.height());
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 255, 255, 230));
+        p.drawRoundedRect(label, box.height() / 4, box.height() / 4);
+        p.setPen(QColor(60, 60, 60));
+        p.drawText(label, Qt::AlignCenter, oldWord_);
+    }
 }
 
 void SlotPicture::resizeEvent(QResizeEvent *event)

@@ -20,6 +20,8 @@ public:
     static constexpr int UnitsDown = SlotUnitsDown;
     // The colour of printed text: teal.
     static QColor textColour() { return QColor(0, 128, 128); }
+    // Left edge of the top row's empty cell, where the health mark goes.
+    static constexpr int HealthMarkLeft = 30;
 
     explicit SlotPicture(QWidget *parent = nullptr);
 
@@ -43,6 +45,14 @@ public:
     QRect pixelRect(int x, int y, int w, int h) const;
 
     const QImage &picture() const { return picture_; }
+
+    // Drawn over the retained image at every repaint, never into it: the
+    // health mark in the top row's empty cell (an invalid colour for none)
+    // and, while the values are old, a grey wash over the value rows with a
+    // short word. The values under it stay as they were painted.
+    void setHealthOverlay(const QColor &mark, const QString &oldValuesWord);
+    const QColor &healthMark() const { return mark_; }
+    const QString &oldValuesWord() const { return oldWord_; }
     // How many bitmaps were pasted since the picture was made.
     int imagesPainted() const { return imagesPainted_; }
 
@@ -64,9 +74,14 @@ private:
     bool matchWidgetSize();
     void updatePixels(const QRect &pixels);
     QColor background() const;
+    // A rectangle in user units in the widget's own (logical) coordinates.
+    QRectF logicalRect(int x, int y, int w, int h) const;
+    void paintHealthOverlay(QPainter &p) const;
 
     QImage picture_;   // physical pixels
     int imagesPainted_ = 0;
+    QColor mark_;
+    QString oldWord_;
 };
 
 } // namespace orbalis

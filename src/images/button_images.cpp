@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPolygonF>
+#include <iterator>
 
 namespace orbalis {
 
@@ -66,15 +67,23 @@ QImage Draw_Bevelled_Button(const QColor &face, const QString &legend,
     return img;
 }
 
+QString State_Legend(int index)
+{
+    static const char *const Legends[] = {"",     "Input Open", "A/D Error", "EEPRom Error", "AutoTune Error",
+                                          "High Error", "Low Error", "Off", "At1 SV", "At2 90% SV", "Hand",
+                                          "None", "Prog", "Hold", "Menu"};
+    if (index < 1 || index > int(std::size(Legends)))
+        return {};
+    return QString::fromLatin1(Legends[index - 1]);
+}
+
 std::vector<QImage> Draw_State_Buttons()
 {
     std::vector<QImage> images;
     images.push_back(Draw_Bevelled_Button(Qt::white));
-    for (const char *legend : {"Input Open", "A/D Error", "EEPRom Error", "AutoTune Error",
-                               "High Error", "Low Error", "Off", "At1 SV", "At2 90% SV", "Hand",
-                               "None", "Prog", "Hold"})
-        images.push_back(Draw_Bevelled_Button(ButtonFaceBlue, QString::fromLatin1(legend)));
-    images.push_back(Draw_Bevelled_Button(ButtonFaceBlue, QStringLiteral("Menu"), MenuYellow, 62));
+    for (int index = 2; index <= 14; ++index)
+        images.push_back(Draw_Bevelled_Button(ButtonFaceBlue, State_Legend(index)));
+    images.push_back(Draw_Bevelled_Button(ButtonFaceBlue, State_Legend(15), MenuYellow, 62));
     return images;
 }
 

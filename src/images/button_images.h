@@ -20,6 +20,9 @@ inline const QColor BarRed(235, 0, 0);
 QImage Draw_Bevelled_Button(const QColor &face, const QString &legend = {},
                             const QColor &legendColour = LegendAmber, int legendPixels = 40);
 
+// The legend of image `index` (1..15) of the state banner list; empty for
+// image 1 (white) and outside the list.
+QString State_Legend(int index);
 // The 15 images of the state banner list; element 0 is image 1 (white, no legend).
 std::vector<QImage> Draw_State_Buttons();
 // The two output bars: 1 the light grey background, 2 the red fill.

@@ -55,6 +55,22 @@ OpenRefusal examineRefusal(const QString &device, QSerialPort::SerialPortError e
 
 } // namespace
 
+std::chrono::microseconds Wire_Time(qsizetype bytes, const LineSettings &line)
+{
+    if (line.baud <= 0)
+        return std::chrono::microseconds(0);
+    // Counted in half bits, for 1.5 stop bits.
+    int halfBits = 2 + 2 * int(line.dataBits);
+    if (line.parity != QSerialPort::NoParity)
+        halfBits += 2;
+    switch (line.stopBits) {
+    case QSerialPort::OneStop: halfBits += 2; break;
+    case QSerialPort::OneAndHalfStop: halfBits += 3; break;
+    case QSerialPort::TwoStop: halfBits += 4; break;
+    }
+    return std::chrono::microseconds(qint64(bytes) * halfBits * 500'000 / line.baud);
+}
+
 QString openRefusalText(const QString &device, const OpenRefusal &refusal)
 {
     const bool denied = refusal.accessErrno == EACCES || refusal.accessErrno == EPERM;
@@ -73,7 +89,12 @@ QString openRefusalText(const QString &device, const OpenRefusal &refusal)
     return device + QStringLiteral(": ") + refusal.reason;
 }
 
-QtSerialPort::QtSerialPort(ComPortResolver resolver) : resolver_(std::move(resolver)) {}
+QtSerialPort::QtSerialPort(ComPortResolver resolver) : resolver_(std::move(resolver))
+{
+    // Only the time is noted: the bytes stay in Qt's buffer for Input.
+    QObject::connect(&port_, &QSerialPort::readyRead, &port_,
+                     [this] { times_.lastByte = std::chrono::steady_clock::now(); });
+}
 
 QtSerialPort::~QtSerialPort()
 {
@@ -95,6 +116,7 @@ void QtSerialPort::setPortOpen(bool open)
         port_.clear(QSerialPort::Input);
         port_.close();
         port_.clearError();
+        times_ = {};
     }
 }
 
@@ -130,6 +152,7 @@ void QtSerialPort::open()
     // Bytes that reached the device while the port was closed belong to nobody.
     port_.clear(QSerialPort::Input);
     port_.clearError();
+    times_ = {};
 
     auto bound = bound_.find(commPort_);
     if (bound == bound_.end()) {
@@ -213,8 +236,14 @@ void QtSerialPort::Output(const QByteArray &bytes)
     // An error the event loop met since the last call is reported here too.
     const qint64 queued = port_.write(bytes);
     // Hand the bytes to the OS now rather than at the next turn of the event loop.
-    if (queued == bytes.size())
+    if (queued == bytes.size()) {
         port_.flush();
+        // The line is idle when a request goes (one master, one request at
+        // a time), so its last byte leaves one transmission time from now.
+        const LineSettings line{port_.baudRate(), port_.parity(), port_.dataBits(), port_.stopBits()};
+        times_.requestEnd = std::chrono::steady_clock::now() + Wire_Time(bytes.size(), line);
+        times_.lastByte.reset();
+    }
     raisePortError(ReadError);
     if (queued != bytes.size())
         throw Error(ReadError, QStringLiteral("%1 of %2 bytes queued").arg(queued).arg(bytes.size()));

@@ -9,6 +9,10 @@
 
 namespace orbalis {
 
+// How long the line takes to carry this many bytes: start bit, data bits,
+// parity bit and stop bits each, at the baud rate.
+std::chrono::microseconds Wire_Time(qsizetype bytes, const LineSettings &line);
+
 // What is known of an open the device refused.
 struct OpenRefusal {
     QSerialPort::SerialPortError error = QSerialPort::UnknownError;
@@ -46,6 +50,7 @@ public:
     QByteArray Input() override;
     void forgetBoundDevice() override;
     BoundDevice boundDevice() const override;
+    LineTimes lineTimes() const override { return times_; }
 
 private:
     void open();
@@ -63,6 +68,7 @@ private:
     QSerialPort port_;
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
+    LineTimes times_;   // stamped by Output and by each readyRead; read by nobody on the line
 };
 
 } // namespace orbalis

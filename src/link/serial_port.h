@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
+#include <optional>
 
 namespace orbalis {
 
@@ -41,6 +43,19 @@ public:
         bool missing = false;  // the last open did not find it (it was pulled)
     };
     virtual BoundDevice boundDevice() const { return {}; }
+
+    // When the line carried the last request and its reply, on a monotonic
+    // clock, as the port saw it: for the line's counters only, never for the
+    // cycles. Empty where the port cannot tell.
+    struct LineTimes {
+        // The last byte of the latest Output left the port (written to the
+        // device, plus its transmission time at the baud rate).
+        std::optional<std::chrono::steady_clock::time_point> requestEnd;
+        // The last bytes received since that Output arrived (as the port
+        // reported them); empty while nothing has come since.
+        std::optional<std::chrono::steady_clock::time_point> lastByte;
+    };
+    virtual LineTimes lineTimes() const { return {}; }
 };
 
 } // namespace orbalis

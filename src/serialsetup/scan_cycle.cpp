@@ -50,15 +50,23 @@ QString Result_Text(ReplyOutcome outcome)
     return QStringLiteral("---");
 }
 
-// The scan judges on the CRC alone.
-LineOutcome Line_Outcome(ReplyOutcome outcome)
+// The scan itself judges on the CRC alone; the line's counters are told
+// more: a reply with a good CRC from another controller or to another
+// request (a late reply of the ID before) is not this ID's answer.
+LineOutcome Line_Outcome(ReplyOutcome outcome, const QByteArray &reply, std::uint8_t id)
 {
     switch (outcome) {
-    case ReplyOutcome::Valid: return LineOutcome::Good;
+    case ReplyOutcome::Valid: break;
     case ReplyOutcome::CrcError: return LineOutcome::CrcError;
-    case ReplyOutcome::NoReply: break;
+    case ReplyOutcome::NoReply: return LineOutcome::NoAnswer;
     }
-    return LineOutcome::NoAnswer;
+    const auto function = std::uint8_t(reply[1]);
+    if (std::uint8_t(reply[0]) != id)
+        return LineOutcome::WrongReply;
+    if (function == 0x84 && reply.size() == 5)
+        return LineOutcome::ExceptionReply;
+    // One register: ID, 4, byte count 2, the value, CRC.
+    return function == 4 && reply.size() == 7 && reply[2] == 2 ? LineOutcome::Good : LineOutcome::WrongReply;
 }
 
 int Beeps_For(ReplyOutcome outcome)
@@ -181,7 +189,8 @@ void ScanCycle::tick()
 
     const std::uint8_t id = Id_Of_Step(n);
     const ReplyOutcome outcome = Check_Reply(port(), console_.line);
-    console_.lineObservers.replyJudged(Exchange::Scan, -1, id, console_.line.Reply_Buffer, Line_Outcome(outcome));
+    console_.lineObservers.replyJudged(Exchange::Scan, -1, id, console_.line.Reply_Buffer,
+                                       Line_Outcome(outcome, console_.line.Reply_Buffer, id));
     for (int i = 0; i < Beeps_For(outcome); ++i)
         reporter_.beep();
     table_.setResult(id, n / IdsPerBlock + 1, Result_Text(outcome));

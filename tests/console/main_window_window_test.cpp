@@ -186,7 +186,7 @@ TEST_F(MainWindowTest, MenusOfferExitAndSettingsWithInactiveEntriesGreyed)
     QStringList settings;
     for (QAction *a : window->settingMenu()->actions())
         settings << a->text();
-    EXPECT_EQ(settings, (QStringList{"Communication", "Panel"}));
+    EXPECT_EQ(settings, (QStringList{"Communication", "Panel", "Line Monitor"}));
     EXPECT_EQ(window->settingMenu()->title(), "Setting");
 
     for (QAction *a : window->menuBar()->actions()) {

@@ -141,6 +141,36 @@ TEST_F(ScanCycleTest, BrokenCrcBeepsThriceGoodCrcOnceAndEnds)
     EXPECT_TRUE(window->Timer1().isEnabled());
 }
 
+TEST_F(ScanCycleTest, TheLineIsToldWhoseReplyCameWhileTheScanJudgesOnTheCrcAlone)
+{
+    // Whatever passes its CRC stops the scan as "CRC Ok !"; the line's
+    // observers hear whether it was the asked controller's answer.
+    struct Case {
+        int id;
+        QByteArray reply;
+        LineOutcome outcome;
+    };
+    const Case cases[] = {
+        {2, Read_Reply(1, 4, {250}), LineOutcome::WrongReply},      // a late reply of ID 1
+        {3, Read_Reply(3, 3, {250}), LineOutcome::WrongReply},      // an answer to another function
+        {4, Read_Reply(4, 4, {250, 251}), LineOutcome::WrongReply}, // to another count
+        {5, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply},
+        {6, Read_Reply(6, 4, {250}), LineOutcome::Good},
+    };
+    for (const Case &c : cases) {
+        port.onOutput = [this, &c](const QByteArray &request) {
+            port.received = quint8(request[0]) == c.id ? c.reply : QByteArray();
+        };
+        observer.outcomes.clear();
+        start();
+        runScan();
+        EXPECT_EQ(cell(c.id, 1), QStringLiteral("CRC Ok !")) << c.id;
+        ASSERT_EQ(observer.outcomes.size(), c.id) << c.id;
+        EXPECT_EQ(observer.outcomes.last(), c.outcome) << c.id;
+        console.lineObservers.remove(&observer);
+    }
+}
+
 TEST_F(ScanCycleTest, AScanThatLosesItsPortOrWindowEndsAndSaysSo)
 {
     struct Case {

@@ -20,6 +20,7 @@ public:
     void Output(const QByteArray &bytes) override;
     QByteArray Input() override;
     BoundDevice boundDevice() const override { return bound; }
+    LineTimes lineTimes() const override { return times; }
 
     // Script.
     QByteArrayList outputs;          // every Output, in order
@@ -31,6 +32,7 @@ public:
     bool refuseOpen = false;         // opening throws 8002
     int inputError = 0;              // next Input throws this number (once)
     BoundDevice bound;               // what boundDevice() says
+    LineTimes times;                 // what lineTimes() says
     // Called on every Output; a test can answer by appending to `received`.
     std::function<void(const QByteArray &)> onOutput;
 
