@@ -14,14 +14,9 @@
 #include "settings/settings_store.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
+#include "support/simulator.h"
 
 #include <QAccessible>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -36,42 +31,9 @@ namespace {
 
 // Slots 0, 5, 10 and 15 bound to controllers 1 to 4, at 19200 baud.
 constexpr std::array<int, 4> BoundSlots{0, 5, 10, 15};
-constexpr int StartTimeoutMs = 10000;
 // A reply logged this close before the next request may have reached the
 // console after that request's flush: it belongs to either exchange.
 constexpr qint64 FlushRaceMs = 15;
-
-QString simulatorProgram()
-{
-    const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
-    const QString bin = dir.isEmpty()
-        ? QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path()
-        : QString::fromLocal8Bit(dir);
-    return QDir(bin).filePath(QStringLiteral("orbalis-sim"));
-}
-
-struct LoggedFrame {
-    QDateTime at;
-    bool request = false;   // "<-": from the console
-    QByteArray bytes;
-};
-
-QList<LoggedFrame> readTrafficLog(const QString &path)
-{
-    QList<LoggedFrame> frames;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return frames;
-    static const QRegularExpression line(QStringLiteral("^(\\S+) (<-|->) ([0-9A-F ]+)$"));
-    for (const QByteArray &raw : f.readAll().split('\n')) {
-        const auto m = line.match(QString::fromLatin1(raw));
-        if (!m.hasMatch())
-            continue;
-        frames << LoggedFrame{QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
-                              m.captured(2) == u"<-", QByteArray::fromHex(m.captured(3).toLatin1())};
-    }
-    return frames;
-}
 
 // What the console should make of the bytes of one exchange with controller id.
 LineOutcome judgeLive(const QByteArray &bytes, int id)
@@ -118,11 +80,11 @@ struct LoggedExchange {
     std::vector<std::pair<QByteArray, bool>> replies;   // bytes, doubtful
 };
 
-std::vector<LoggedExchange> exchangesOf(const QList<LoggedFrame> &frames)
+std::vector<LoggedExchange> exchangesOf(const QList<test::LoggedFrame> &frames)
 {
     std::vector<LoggedExchange> out;
     for (qsizetype i = 0; i < frames.size(); ++i) {
-        const LoggedFrame &f = frames[i];
+        const test::LoggedFrame &f = frames[i];
         if (f.request) {
             out.push_back({f.bytes.isEmpty() ? -1 : quint8(f.bytes[0]), {}});
             continue;
@@ -178,8 +140,7 @@ protected:
     void SetUp() override
     {
         test::qtApp();
-        simProgram = simulatorProgram();
-        if (!QFileInfo(simProgram).isExecutable())
+        if (!test::simulatorBuilt())
             GTEST_SKIP() << "orbalis-sim is not built next to the tests";
     }
 
@@ -205,20 +166,11 @@ protected:
         Fill_Default_Settings(model);
         Save_Settings_Records(console->settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
-        sim = std::make_unique<QProcess>();
-        sim->start(simProgram, QStringList{QStringLiteral("--program-dir"), dir->path(), QStringLiteral("--com"),
-                                           QStringLiteral("1"), QStringLiteral("--ids"), QStringLiteral("1-4"),
-                                           QStringLiteral("--log"), logPath}
-                                   + faults);
-        ASSERT_TRUE(sim->waitForStarted(StartTimeoutMs)) << sim->errorString().toStdString();
-        QByteArray said;
-        QElapsedTimer waited;
-        waited.start();
-        while (!said.contains('\n') && sim->state() == QProcess::Running && waited.elapsed() < StartTimeoutMs) {
-            sim->waitForReadyRead(100);
-            said += sim->readAllStandardOutput();
-        }
-        ASSERT_TRUE(said.startsWith("orbalis-sim: COM1 -> /dev/pts/")) << said.constData();
+        sim = std::make_unique<test::SimulatedLine>();
+        ASSERT_TRUE(sim->start(dir->path(), 1,
+                               QStringList{QStringLiteral("--ids"), QStringLiteral("1-4"), QStringLiteral("--log"), logPath}
+                                   + faults))
+            << sim->said().constData();
 
         port = std::make_unique<QtSerialPort>(ComPortResolver(dir->path()));
         window = std::make_unique<FM_Orbalis>(*console, *port, reporter);
@@ -231,13 +183,8 @@ protected:
 
     void stopSimulator()
     {
-        if (!sim || sim->state() == QProcess::NotRunning)
-            return;
-        sim->terminate();
-        if (!sim->waitForFinished(5000)) {
-            sim->kill();
-            sim->waitForFinished(2000);
-        }
+        if (sim)
+            sim->stop();
     }
 
     void stop()
@@ -257,7 +204,7 @@ protected:
     qsizetype requestsLogged() const
     {
         qsizetype n = 0;
-        for (const LoggedFrame &f : readTrafficLog(logPath))
+        for (const test::LoggedFrame &f : test::readTrafficLog(logPath))
             n += f.request ? 1 : 0;
         return n;
     }
@@ -281,12 +228,11 @@ protected:
         return true;
     }
 
-    QString simProgram;
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<Console> console;
     QString logPath;
     test::FakeReporter reporter;
-    std::unique_ptr<QProcess> sim;
+    std::unique_ptr<test::SimulatedLine> sim;
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<FM_Orbalis> window;
 };
@@ -306,7 +252,7 @@ TEST_F(HealthEndToEndTest, EachControllersCountersEqualWhatTheSimulatorsLogSays)
     QTest::qWait(50);   // the simulator logs the last request
     ASSERT_TRUE(ran);
 
-    const std::vector<LoggedExchange> logged = exchangesOf(readTrafficLog(logPath));
+    const std::vector<LoggedExchange> logged = exchangesOf(test::readTrafficLog(logPath));
     const int doubtful = doubtfulReplies(logged);
     ASSERT_LE(doubtful, 10) << "the simulator was too often late to judge";
     std::map<int, Counts> console;
@@ -363,7 +309,7 @@ TEST_F(HealthEndToEndTest, EachControllersCountersEqualWhatTheSimulatorsLogSays)
     for (std::uint64_t n = ring.firstNumber(); n < ring.endNumber(); ++n)
         if (ring.at(n).direction == TrafficDirection::Sent)
             ringRequests << ring.at(n).bytes;
-    for (const LoggedFrame &f : readTrafficLog(logPath))
+    for (const test::LoggedFrame &f : test::readTrafficLog(logPath))
         if (f.request)
             logRequests << f.bytes;
     EXPECT_EQ(ringRequests, logRequests);
