@@ -11,6 +11,7 @@
 #include "state/open_serial_port.h"
 #include "panelsetup/table_setting_window.h"
 #include "settings/settings_store.h"
+#include "trend/trend_windows.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -29,7 +30,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
       images_(std::make_unique<ImageLists>()),
       timerRead_(std::make_unique<QtCycleTimer>(100)),
       timerWrite_(std::make_unique<QtCycleTimer>(100)),
-      liveValues_(std::make_unique<LiveValueTable>())
+      liveValues_(std::make_unique<LiveValueTable>()),
+      trends_(std::make_unique<TrendWindows>(console, reporter, this))
 {
     setWindowTitle(QStringLiteral("Orbalis"));
     setFont(QFont(QStringLiteral("DotumChe"), 10));
@@ -47,6 +49,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     panel_->setFont(QFont(QStringLiteral("新細明體"), 9));
     layout->addWidget(panel_);
     setCentralWidget(central);
+    connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
 
     for (auto &label : statusPanels_)
         label = new QLabel(this);
@@ -96,6 +99,8 @@ void FM_Orbalis::buildMenus()
     optionMenu_ = menuBar()->addMenu(QStringLiteral("Setting"));
     optionMenu_->addAction(QStringLiteral("Communication"), this, [this] { Option_Click(0); });
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
+
+    trends_->addViewMenu(*menuBar());
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));

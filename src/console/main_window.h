@@ -20,6 +20,7 @@ class LiveValueRecorder;
 class PollingCycle;
 class SlotPanel;
 class FM_TableSetting;
+class TrendWindows;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -49,6 +50,7 @@ public:
     QMenu *fileMenu() const { return fileMenu_; }
     QMenu *settingMenu() const { return optionMenu_; }
     FM_TableSetting *tableSetting() const { return tableSetting_; }
+    TrendWindows &trends() const { return *trends_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -78,6 +80,8 @@ private:
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
     bool inTick_ = false;
     bool unloaded_ = false;
+    // Last, so it goes first: its windows read the console's state.
+    std::unique_ptr<TrendWindows> trends_;
 };
 
 } // namespace orbalis
