@@ -8,7 +8,10 @@ console (offscreen), then reports over the measured span:
   - its largest resident memory,
   - the mean interval between consecutive requests on the line.
 
-Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200]
+With --trend-windows N it runs orbalis-trend-load instead: the same console
+with the trend windows of the first N bound slots open, following live.
+
+Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200] [--trend-windows N]
 """
 import argparse
 import datetime
@@ -72,12 +75,15 @@ def main():
     ap.add_argument("--seconds", type=float, default=60)
     ap.add_argument("--baud", default="19200")
     ap.add_argument("--warmup", type=float, default=5)
+    ap.add_argument("--trend-windows", type=int, default=0)
     args = ap.parse_args()
 
     bin_dir = os.path.join(args.build, "bin")
     work = tempfile.mkdtemp(prefix="orbalis-bench-")
     try:
-        console = shutil.copy(os.path.join(bin_dir, "orbalis"), work)
+        program = "orbalis-trend-load" if args.trend_windows != 0 else "orbalis"
+        console = shutil.copy(os.path.join(bin_dir, program), work)
+        options = ["--trend-windows", str(max(args.trend_windows, 0))] if args.trend_windows != 0 else []
         settings_file(os.path.join(work, "User Setting.ini"), args.baud)
         log = os.path.join(work, "traffic.log")
         sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
@@ -85,7 +91,7 @@ def main():
                                stdout=subprocess.PIPE, text=True)
         sim.stdout.readline()   # the simulator says when its port is bound
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        proc = subprocess.Popen([console], env=env, stdout=subprocess.DEVNULL,
+        proc = subprocess.Popen([console] + options, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
         time.sleep(args.warmup)
         t0, c0 = time.time(), cpu_seconds(proc.pid)
@@ -101,7 +107,8 @@ def main():
 
         times = request_times(log, t0, t1)
         gaps = [b - a for a, b in zip(times, times[1:])]
-        print(f"span                 {t1 - t0:.1f} s at {args.baud} baud, 16 controllers")
+        print(f"span                 {t1 - t0:.1f} s at {args.baud} baud, 16 controllers, "
+              f"{args.trend_windows} trend windows")
         print(f"console CPU          {100.0 * (c1 - c0) / (t1 - t0):.2f} % of one core")
         print(f"console peak RSS     {peak:.1f} MB")
         if gaps:

@@ -20,7 +20,7 @@ QCPGraph *addLine(QCustomPlot &plot, QCPAxis *valueAxis, const QString &name, co
 {
     QCPGraph *g = plot.addGraph(plot.xAxis, valueAxis);
     g->setName(name);
-    g->setPen(QPen(colour, 1.5));
+    g->setPen(QPen(colour, 1));
     g->setSelectable(QCP::stNone);
     return g;
 }

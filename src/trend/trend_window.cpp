@@ -177,6 +177,7 @@ void TrendWindow::showLive()
         plot_->xAxis->setRange(newest - span, newest);
     }
     plot_->setFollowLive(true);
+    paintedNewest_ = builder_.empty() ? 0 : keyOf(builder_.last().timeMs);
     plot_->replot();
 }
 
@@ -199,6 +200,7 @@ void TrendWindow::liveSampleAdded()
     const std::uint64_t fresh = h.appended() - seen_;
     if (h.appended() < seen_ || h.controllerId() != shownId_ || fresh > h.size()) {
         rebuildLive();   // another controller, or more came than the history keeps
+        paintedNewest_ = -LiveRepaintDelay;
     } else {
         for (std::size_t i = h.size() - std::size_t(fresh); i < h.size(); ++i)
             builder_.add(h[i]);
@@ -212,10 +214,24 @@ void TrendWindow::liveSampleAdded()
             if (seen_ % 1024 == 0)
                 builder_.removeBandsBefore(oldest);
         }
-        refreshStatus();
     }
-    if (!h.empty())
-        plot_->followNewest(keyOf(h.newest().timeMs));
+    if (h.empty())
+        return;
+    const double newest = keyOf(h.newest().timeMs);
+    plot_->followNewest(newest);
+    updateDescription();   // a screen reader gets the newest values at once
+    // A repaint shows something new once the newest point has moved a pixel
+    // on; the last values wait no longer than LiveRepaintDelay for it.
+    const double keysPerPixel = plot_->xAxis->range().size() / std::max(plot_->axisRect()->width(), 1);
+    const double moved = newest - paintedNewest_;
+    if (moved >= keysPerPixel || moved >= LiveRepaintDelay || moved < 0)
+        repaintLive();
+}
+
+void TrendWindow::repaintLive()
+{
+    paintedNewest_ = builder_.empty() ? 0 : keyOf(builder_.last().timeMs);
+    refreshStatus();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 

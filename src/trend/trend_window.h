@@ -28,6 +28,8 @@ class TrendWindow : public QWidget {
 public:
     enum class Source { Live, RecordFiles };
     static constexpr int MaxDays = 31;
+    // Seconds of new data a live view may hold back from the screen.
+    static constexpr double LiveRepaintDelay = 5;
 
     TrendWindow(const Console &console, const TrendHistories &histories, int slot, Reporter &reporter,
                 QWidget *parent = nullptr);
@@ -71,6 +73,7 @@ public:
 private:
     const SlotHistory &history() const;
     void rebuildLive();
+    void repaintLive();
     void showSamples(auto &&samples);
     void updateDescription();
     QString slotCaption() const;
@@ -88,6 +91,7 @@ private:
     TrendSeriesBuilder builder_;
     std::uint64_t seen_ = 0;         // samples of the history already plotted
     int shownId_ = 0;                // controller of what is shown
+    double paintedNewest_ = 0;       // key of the newest point at the last live repaint
     RecordLoad load_;
     QString note_;
 
