@@ -9,9 +9,11 @@ console (offscreen), then reports over the measured span:
   - the mean interval between consecutive requests on the line.
 
 With --trend-windows N it runs orbalis-trend-load instead: the same console
-with the trend windows of the first N bound slots open, following live.
+with the trend windows of the first N bound slots open, following live
+(--trend-console runs that program with no window, for comparison).
 
-Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200] [--trend-windows N]
+Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200]
+                          [--trend-windows N] [--trend-console]
 """
 import argparse
 import datetime
@@ -76,14 +78,16 @@ def main():
     ap.add_argument("--baud", default="19200")
     ap.add_argument("--warmup", type=float, default=5)
     ap.add_argument("--trend-windows", type=int, default=0)
+    ap.add_argument("--trend-console", action="store_true")
     args = ap.parse_args()
 
     bin_dir = os.path.join(args.build, "bin")
     work = tempfile.mkdtemp(prefix="orbalis-bench-")
     try:
-        program = "orbalis-trend-load" if args.trend_windows != 0 else "orbalis"
+        trend_console = args.trend_windows > 0 or args.trend_console
+        program = "orbalis-trend-load" if trend_console else "orbalis"
         console = shutil.copy(os.path.join(bin_dir, program), work)
-        options = ["--trend-windows", str(max(args.trend_windows, 0))] if args.trend_windows != 0 else []
+        options = ["--trend-windows", str(args.trend_windows)] if trend_console else []
         settings_file(os.path.join(work, "User Setting.ini"), args.baud)
         log = os.path.join(work, "traffic.log")
         sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
@@ -108,7 +112,7 @@ def main():
         times = request_times(log, t0, t1)
         gaps = [b - a for a, b in zip(times, times[1:])]
         print(f"span                 {t1 - t0:.1f} s at {args.baud} baud, 16 controllers, "
-              f"{args.trend_windows} trend windows")
+              f"{program}, {args.trend_windows} trend windows")
         print(f"console CPU          {100.0 * (c1 - c0) / (t1 - t0):.2f} % of one core")
         print(f"console peak RSS     {peak:.1f} MB")
         if gaps:

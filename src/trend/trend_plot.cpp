@@ -68,6 +68,10 @@ TrendPlot::TrendPlot(QWidget *parent) : QCustomPlot(parent)
     plotLayout()->setRowStretchFactor(1, 0.001);
     legend->setBorderPen(Qt::NoPen);
 
+    plotLayout()->insertRow(0);
+    title_ = new QCPTextElement(this, QString(), QFont(font().family(), font().pointSize(), QFont::Bold));
+    plotLayout()->addElement(0, 0, title_);
+
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     axisRect()->setRangeDrag(Qt::Horizontal);
     axisRect()->setRangeZoom(Qt::Horizontal);
@@ -256,6 +260,17 @@ QCPItemRect *TrendPlot::bandRect(int index)
         rects_.push_back(r);
     }
     return rects_[std::size_t(index)];
+}
+
+void TrendPlot::setTitle(const QString &text)
+{
+    if (title_->text() != text)
+        title_->setText(text);
+}
+
+QString TrendPlot::title() const
+{
+    return title_->text();
 }
 
 int TrendPlot::visibleBandRects() const

@@ -42,6 +42,10 @@ public:
     // Shows keys from..to (seconds since the epoch), with a little room.
     void showRange(double from, double to);
 
+    // The line above the plot (also in a saved image).
+    void setTitle(const QString &text);
+    QString title() const;
+
     // Items drawn as alarm bands (for tests and the description).
     int visibleBandRects() const;
 
@@ -64,6 +68,7 @@ private:
     QCPGraph *sv_ = nullptr;
     QCPGraph *output_ = nullptr;
     QSharedPointer<QCPAxisTickerDateTime> ticker_;
+    QCPTextElement *title_ = nullptr;
     const std::vector<AlarmBand> *alarm1_ = nullptr;
     const std::vector<AlarmBand> *alarm2_ = nullptr;
     // Rectangles are reused from replot to replot: only bands in view get

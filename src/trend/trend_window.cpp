@@ -116,6 +116,7 @@ TrendWindow::TrendWindow(const Console &console, const TrendHistories &histories
     connect(loadButton_, &QPushButton::clicked, this, [this] { loadRecordFiles(fromDay_->date(), toDay_->date()); });
     connect(png_, &QPushButton::clicked, this, [this] { askAndSave(true); });
     connect(csv_, &QPushButton::clicked, this, [this] { askAndSave(false); });
+    connect(plot_, &QCustomPlot::beforeReplot, this, [this] { plot_->setTitle(plotTitle()); });
     connect(plot_, &QCustomPlot::afterReplot, this, [this] { updateDescription(); });
 
     showLive();
@@ -141,6 +142,17 @@ QString TrendWindow::slotCaption() const
     return QStringLiteral("%1 (ID %2)")
         .arg(name.isEmpty() ? QStringLiteral("Slot %1").arg(slot_ + 1) : name)
         .arg(controllerId());
+}
+
+QString TrendWindow::plotTitle() const
+{
+    // The time axis shows the time of day; the title says which day.
+    const QCPRange r = plot_->xAxis->range();
+    const QDate first = QDateTime::fromMSecsSinceEpoch(qint64(r.lower * 1000)).date();
+    const QDate last = QDateTime::fromMSecsSinceEpoch(qint64(r.upper * 1000)).date();
+    const QString day = first == last ? first.toString(Qt::ISODate)
+                                      : first.toString(Qt::ISODate) + QStringLiteral(" to ") + last.toString(Qt::ISODate);
+    return slotCaption() + QStringLiteral(", ") + day;
 }
 
 void TrendWindow::updateCaption()
@@ -231,6 +243,7 @@ void TrendWindow::liveSampleAdded()
 void TrendWindow::repaintLive()
 {
     paintedNewest_ = builder_.empty() ? 0 : keyOf(builder_.last().timeMs);
+    updateCaption();   // the panel settings may have renamed the slot
     refreshStatus();
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }

@@ -77,6 +77,7 @@ private:
     void showSamples(auto &&samples);
     void updateDescription();
     QString slotCaption() const;
+    QString plotTitle() const;
     void refreshStatus();
     // A remark after the status, until the data shown changes.
     void setNote(const QString &note);
