@@ -277,17 +277,20 @@ TEST_F(TrendEndToEndTest, SimulatorRecordFileAndTrendAgreeGapsIncluded)
     ASSERT_EQ(int(load.samples.size()), fileLines);
     std::size_t j = 0;
     int recordBreaks = 0;
+    bool brokenAtPause = false;
     for (const TrendSample &r : load.samples) {
         while (j < h.size() && !(h[j].timeMs / 1000 == r.timeMs / 1000 && sameValues(h[j], r)))
             ++j;
         ASSERT_LT(j, h.size()) << "a record line that is not in the history";
-        ++j;
         if (r.breaksBefore()) {
+            // Only where the live line broke too (a busy machine may stall polling elsewhere).
             ++recordBreaks;
-            EXPECT_GE(r.timeMs, pausedAt - 1000);
+            EXPECT_TRUE(h[j].breaksBefore()) << "record break at " << r.timeMs;
+            brokenAtPause = brokenAtPause || h[j].timeMs >= resumedAt;
         }
+        ++j;
     }
-    EXPECT_GE(recordBreaks, 1);
+    EXPECT_TRUE(brokenAtPause);
     EXPECT_EQ(plot.pvGraph()->dataCount(), int(load.samples.size()) + recordBreaks);
     EXPECT_TRUE(plot.accessibleDescription().startsWith("Recorded trend of Kiln A (ID 1)"))
         << plot.accessibleDescription().toStdString();
