@@ -128,10 +128,6 @@ TEST(SlotHistory, KeepsTheNewestSamplesAndMarksItsGaps)
     EXPECT_EQ(h.controllerId(), 0);
     h.append(at(100000), 1000);
     EXPECT_FALSE(h.newest().breaksBefore());   // nothing before it to break from
-    EXPECT_EQ(SlotHistory().capacity(), SlotHistory::DefaultCapacity);
-    // A day of 16 slots at 19200 baud fits.
-    EXPECT_GE(SlotHistory::DefaultCapacity, std::size_t(24 * 3600 * 1000 / 1600));
-    EXPECT_LT(SlotHistory::DefaultCapacity * sizeof(TrendSample), std::size_t(5'000'000));
 }
 
 TEST(TrendHistories, TakesOnlyGoodLiveRepliesOfEachSlot)
