@@ -164,13 +164,17 @@ std::optional<TrendSample> parseRecordLine(QByteArrayView line, const QDate &day
     return parseLine(line, DayClock(day));
 }
 
-RecordFileLines parseRecordFile(QByteArrayView content, const QDate &day)
+RecordFileLines parseRecordFile(QByteArrayView content, const QDate &day, std::size_t maxSamples)
 {
     RecordFileLines out;
     const DayClock clock(day);
-    out.samples.reserve(std::size_t(content.size() / 120));
+    out.samples.reserve(std::min(std::size_t(content.size() / 120), maxSamples));
     qsizetype start = 0;
     while (start < content.size()) {
+        if (out.samples.size() >= maxSamples) {
+            out.cut = true;
+            break;
+        }
         const qsizetype end = content.indexOf('\n', start);
         if (end < 0) {
             // A last line without its line end is still being written, or was cut.
@@ -191,8 +195,8 @@ RecordFileLines parseRecordFile(QByteArrayView content, const QDate &day)
     return out;
 }
 
-RecordFileReader::RecordFileReader(QString programDir, int controllerId)
-    : programDir_(std::move(programDir)), controllerId_(controllerId)
+RecordFileReader::RecordFileReader(QString programDir, int controllerId, std::size_t maxSamples)
+    : programDir_(std::move(programDir)), controllerId_(controllerId), maxSamples_(maxSamples)
 {
 }
 
@@ -235,12 +239,9 @@ RecordLoad RecordFileReader::load(QDate first, QDate last, qint64 fallbackPeriod
             else
                 content = copy = file.readAll();
         }
-        RecordFileLines lines = parseRecordFile(content, day);
+        // A huge file stops at the limit instead of filling the memory first.
+        RecordFileLines lines = parseRecordFile(content, day, maxSamples_ - out.samples.size());
         file.close();
-        if (out.samples.size() + lines.samples.size() > MaxLoadedSamples) {
-            out.firstDayLeftOut = day;
-            break;
-        }
         out.filesRead << name;
         out.linesSkipped += lines.skipped;
         const qint64 period = estimateRecordPeriodMs(lines.samples, fallbackPeriodMs);
@@ -249,6 +250,11 @@ RecordLoad RecordFileReader::load(QDate first, QDate last, qint64 fallbackPeriod
             lines.samples.front().setBreaksBefore(
                 breaksRecordLine(out.samples.back().timeMs, lines.samples.front().timeMs, period));
         out.samples.insert(out.samples.end(), lines.samples.begin(), lines.samples.end());
+        if (out.samples.size() >= maxSamples_ && (lines.cut || day < last)) {
+            out.cutAfter = out.samples.empty() ? QDateTime(day, QTime(0, 0))
+                                               : QDateTime::fromMSecsSinceEpoch(out.samples.back().timeMs);
+            break;
+        }
     }
     return out;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -24,9 +25,12 @@ std::optional<TrendSample> parseRecordLine(QByteArrayView line, const QDate &day
 struct RecordFileLines {
     std::vector<TrendSample> samples;   // in file order
     int skipped = 0;                    // lines that did not parse
+    bool cut = false;                   // stopped at `maxSamples` with lines left
 };
-// Every line of one file's content; the header is neither a sample nor skipped.
-RecordFileLines parseRecordFile(QByteArrayView content, const QDate &day);
+// Every line of one file's content, or its first `maxSamples` samples; the
+// header is neither a sample nor skipped.
+RecordFileLines parseRecordFile(QByteArrayView content, const QDate &day,
+                                std::size_t maxSamples = std::size_t(-1));
 
 struct RecordLoad {
     std::vector<TrendSample> samples;   // all days, line breaks marked by the gap rule
@@ -34,9 +38,10 @@ struct RecordLoad {
     QStringList filesRead;
     QStringList filesMissing;
     QStringList filesFailed;            // "name: reason"
-    // When the range held more than MaxLoadedSamples lines: the first day
-    // left out (it and the days after it); invalid when everything was loaded.
-    QDate firstDayLeftOut;
+    // When the range held more than the reader's limit of lines: the time of
+    // the last line loaded (the lines after it are left out); invalid when
+    // everything was loaded.
+    QDateTime cutAfter;
 };
 
 class RecordFileReader {
@@ -45,7 +50,7 @@ public:
     // 16 slots and 19200 baud.
     static constexpr std::size_t MaxLoadedSamples = 2'000'000;
 
-    RecordFileReader(QString programDir, int controllerId);
+    RecordFileReader(QString programDir, int controllerId, std::size_t maxSamples = MaxLoadedSamples);
 
     // "240303 5.Csv", as the recorder names the file.
     static QString fileName(const QDate &day, int controllerId);
@@ -58,6 +63,7 @@ public:
 private:
     QString programDir_;
     int controllerId_;
+    std::size_t maxSamples_;
 };
 
 } // namespace orbalis

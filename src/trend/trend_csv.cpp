@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::int32_t NoDecimalsCode = 47;
 
-int errorNumberOf(QFileDevice::FileError e)
+} // namespace
+
+int fileErrorNumber(QFileDevice::FileError e)
 {
     switch (e) {
     case QFileDevice::PermissionsError: return PermissionDenied;
@@ -20,8 +22,6 @@ int errorNumberOf(QFileDevice::FileError e)
     default: return PathFileAccess;
     }
 }
-
-} // namespace
 
 QString trendCsvHeader()
 {
@@ -53,10 +53,10 @@ void saveTrendCsv(const QString &path, std::span<const TrendSample> samples)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw Error(errorNumberOf(file.error()), path + QStringLiteral(": ") + file.errorString());
+        throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
     const QByteArray bytes = trendCsv(samples);
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(errorNumberOf(file.error()), path + QStringLiteral(": ") + file.errorString());
+        throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
 }
 
 } // namespace orbalis

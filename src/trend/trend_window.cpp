@@ -14,9 +14,11 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -76,6 +78,8 @@ TrendWindow::TrendWindow(const Console &console, const TrendHistories &histories
     status_ = new QLabel(this);
     status_->setAccessibleName(QStringLiteral("Status"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A month of file names must not widen the window.
+    status_->setWordWrap(true);
     plot_ = new TrendPlot(this);
     plot_->setAccessibleName(QStringLiteral("Trend plot"));
     plot_->setMinimumSize(480, 280);
@@ -264,7 +268,12 @@ void TrendWindow::loadRecordFiles(const QDate &from, const QDate &to)
         followLive_->setChecked(false);
     }
     plot_->setFollowLive(false);
-    load_ = RecordFileReader(console_.programDir, id).load(first, last, pollPeriodMs(console_));
+    // A month of files takes a moment: say so by the pointer.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    ErrorTrap trap(reporter_, QStringLiteral("loadRecordFiles"));
+    if (!trap.step([&] { load_ = RecordFileReader(console_.programDir, id).load(first, last, pollPeriodMs(console_)); }))
+        load_ = {};
+    QGuiApplication::restoreOverrideCursor();
     showSamples(load_.samples);
     if (load_.samples.empty())
         plot_->showRange(keyOf(QDateTime(first, QTime(0, 0)).toMSecsSinceEpoch()),
@@ -307,9 +316,8 @@ void TrendWindow::refreshStatus()
             s += QStringLiteral("; no file: ") + load_.filesMissing.join(QStringLiteral(", "));
         if (!load_.filesFailed.isEmpty())
             s += QStringLiteral("; cannot read: ") + load_.filesFailed.join(QStringLiteral(", "));
-        if (load_.firstDayLeftOut.isValid())
-            s += QStringLiteral("; too many lines, left out from %1 on")
-                     .arg(load_.firstDayLeftOut.toString(QStringLiteral("yyyy-MM-dd")));
+        if (load_.cutAfter.isValid())
+            s += QStringLiteral("; too many lines, those after %1 left out").arg(load_.cutAfter.toString(TimeFormat));
     }
     if (!note_.isEmpty())
         s += QStringLiteral(" | ") + note_;
@@ -356,8 +364,17 @@ bool TrendWindow::savePng(const QString &path)
 {
     ErrorTrap trap(reporter_, QStringLiteral("savePng"));
     return trap.step([&] {
-        if (!plot_->savePng(path))
-            throw Error(PathFileAccess, path);
+        // Through a save file: a failed save leaves a file of that name as it was.
+        const QImage image = plot_->toPixmap().toImage();
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
+        if (!image.save(&file, "PNG")) {
+            file.cancelWriting();
+            throw Error(PathFileAccess, path + QStringLiteral(": ") + file.errorString());
+        }
+        if (!file.commit())
+            throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
     });
 }
 

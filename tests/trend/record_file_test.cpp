@@ -214,6 +214,36 @@ TEST(RecordFileReader, JoinsDaysAtMidnightAndNeverReadsAnotherController)
     }
 }
 
+TEST(RecordFileReader, StopsAtItsLimitOfLinesAndSaysWhere)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // 375 lines on 3 March from 23:50, 375 on 4 March.
+    const auto lines = pollTimes(QDateTime(Day, QTime(23, 50)), 1600, 750);
+    ASSERT_NO_FATAL_FAILURE(writeRecords(dir.path(), 5, lines));
+    struct Case {
+        std::size_t limit;
+        std::size_t loaded;
+        bool cut;
+    } cases[] = {
+        {100, 100, true},     // within the first day
+        {375, 375, true},     // the first day whole, the second left out
+        {400, 400, true},     // within the second day
+        {750, 750, false},    // exactly everything
+        {5000, 750, false},
+    };
+    for (const Case &c : cases) {
+        const RecordLoad load = RecordFileReader(dir.path(), 5, c.limit).load(Day, Day.addDays(1), 1600);
+        ASSERT_EQ(load.samples.size(), c.loaded) << c.limit;
+        EXPECT_EQ(load.cutAfter.isValid(), c.cut) << c.limit;
+        if (c.cut) {
+            EXPECT_EQ(load.cutAfter.toMSecsSinceEpoch() / 1000, lines[c.loaded - 1].at.toMSecsSinceEpoch() / 1000)
+                << c.limit;
+        }
+        EXPECT_EQ(load.samples.back().pv, lines[c.loaded - 1].pv) << c.limit;
+    }
+}
+
 TEST(RecordFileReader, NamesAFileItCannotReadAndGoesOn)
 {
     QTemporaryDir dir;

@@ -1,7 +1,8 @@
 // The trend against orbalis-sim over a real pseudo-terminal: the console
 // polls, records slot 0, and the slot's trend window is opened by a double
 // click on its digits. The simulator's traffic log, the record file and the
-// trend's series must tell the same story, gaps included.
+// trend's series must tell the same story, gaps included. Then saves that
+// cannot be written.
 
 #include "trend/record_file_reader.h"
 #include "trend/trend_histories.h"
@@ -18,6 +19,7 @@
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/qt_app.h"
+#include "support/replies.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -325,4 +327,64 @@ TEST_F(TrendEndToEndTest, SimulatorRecordFileAndTrendAgreeGapsIncluded)
     EXPECT_EQ(trend->fromDayEdit()->accessibleName(), "From");
     EXPECT_EQ(trend->toDayEdit()->accessibleName(), "to");
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'\n').toStdString();
+}
+
+// A save that cannot be written names the path and the reason through the
+// error trap and leaves whatever had that name as it was.
+TEST(TrendWindowSave, AFailedSaveSaysWhyAndLosesNothing)
+{
+    test::qtApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    test::FixedClock clock{QDateTime(QDate(2024, 3, 3), QTime(12, 0))};
+    Console console;
+    console.programDir = dir.path();
+    console.clock = &clock;
+    console.settings.serial.Baud = QStringLiteral("19200");
+    console.slots.SlotId[0] = 1;
+    TrendHistories histories(console);
+    for (int k = 0; k < 20; ++k) {
+        clock.set(clock.now().addMSecs(100));
+        histories.replyJudged(Exchange::Live, 0, 1, test::liveReply(1, {{4096, std::uint16_t(200 + k)}}),
+                              LineOutcome::Good);
+    }
+    test::FakeReporter reporter;
+    TrendWindow trend(console, histories, 0, reporter);
+    histories.onAppended([&](int) { trend.liveSampleAdded(); });
+    trend.resize(700, 400);
+    trend.plot().xAxis->setRange(clock.now().toMSecsSinceEpoch() / 1000.0 - 60, clock.now().toMSecsSinceEpoch() / 1000.0 + 1);
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.png")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.csv")));
+    const struct {
+        const char *name;
+        bool png;
+        bool saved;
+    } cases[] = {
+        {"no such folder/t.png", true, false},
+        {"no such folder/t.csv", false, false},
+        {"taken.png", true, false},   // a folder of that name
+        {"taken.csv", false, false},
+        {"t.png", true, true},
+        {"t.csv", false, true},
+    };
+    for (const auto &c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        reporter.messages.clear();
+        EXPECT_EQ(c.png ? trend.savePng(path) : trend.saveCsv(path), c.saved) << c.name;
+        EXPECT_EQ(QFileInfo(path).isFile(), c.saved) << c.name;
+        if (c.saved) {
+            EXPECT_TRUE(reporter.messages.isEmpty()) << c.name;
+            EXPECT_GT(QFileInfo(path).size(), 100) << c.name;
+        } else {
+            ASSERT_EQ(reporter.messages.size(), 1) << c.name;
+            EXPECT_TRUE(reporter.messages[0].contains(path)) << reporter.messages[0].toStdString();
+            EXPECT_TRUE(reporter.messages[0].contains(c.png ? "savePng" : "saveCsv")) << reporter.messages[0].toStdString();
+        }
+    }
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("taken.png"))).isDir());
+    const QImage saved(dir.filePath(QStringLiteral("t.png")));
+    EXPECT_EQ(saved.size(), trend.plot().size());
+    // Twenty replies in view, one CSV row each after the header.
+    EXPECT_EQ(test::readFile(dir.filePath(QStringLiteral("t.csv"))).count("\r\n"), 21);
 }
