@@ -172,7 +172,7 @@ void TrendPlot::mouseMoveEvent(QMouseEvent *event)
 void TrendPlot::chooseTimeFormat()
 {
     const double span = xAxis->range().size();
-    const QString format = span <= 600 ? QStringLiteral("HH:mm:ss")
+    const QString format = span <= 1200 ? QStringLiteral("HH:mm:ss")
         : span <= 36 * 3600           ? QStringLiteral("HH:mm")
                                       : QStringLiteral("MM-dd\nHH:mm");
     if (ticker_->dateTimeFormat() != format)

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -33,11 +34,12 @@ QString numberText(int n)
     return QLocale::c().toString(n);
 }
 
-QString sampleValues(const TrendSample &s)
+QString sampleValues(const TrendSample &s, const QString &unit)
 {
     const std::int32_t dpCode = 47 + s.decimals();
-    return QStringLiteral("PV %1, SV %2, output %3 %")
-        .arg(Scaled_Text(s.pv, dpCode), Scaled_Text(s.sv, dpCode), Tenths_Text(s.output));
+    const QString inUnit = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+    return QStringLiteral("PV %1%4, SV %2%4, output %3 %")
+        .arg(Scaled_Text(s.pv, dpCode), Scaled_Text(s.sv, dpCode), Tenths_Text(s.output), inUnit);
 }
 
 // Every control is named by its caption for screen readers.
@@ -120,13 +122,44 @@ TrendWindow::TrendWindow(const Console &console, const TrendHistories &histories
     connect(loadButton_, &QPushButton::clicked, this, [this] { loadRecordFiles(fromDay_->date(), toDay_->date()); });
     connect(png_, &QPushButton::clicked, this, [this] { askAndSave(true); });
     connect(csv_, &QPushButton::clicked, this, [this] { askAndSave(false); });
-    connect(plot_, &QCustomPlot::beforeReplot, this, [this] { plot_->setTitle(plotTitle()); });
+    connect(plot_, &QCustomPlot::beforeReplot, this, [this] {
+        plot_->setTitle(plotTitle());
+        const QString unit = unitText();
+        const QString label = unit.isEmpty() ? QStringLiteral("PV, SV") : QStringLiteral("PV, SV (%1)").arg(unit);
+        if (plot_->yAxis->label() != label)
+            plot_->yAxis->setLabel(label);
+    });
     connect(plot_, &QCustomPlot::afterReplot, this, [this] { updateDescription(); });
+
+    // While no good reply comes the live view still moves on with the clock,
+    // so the gap shows as it grows and not only once replies are back.
+    auto *clockTick = new QTimer(this);
+    clockTick->setInterval(1000);
+    connect(clockTick, &QTimer::timeout, this, [this] { followClock(); });
+    clockTick->start();
 
     showLive();
 }
 
 TrendWindow::~TrendWindow() = default;
+
+bool TrendWindow::liveStale(qint64 nowMs) const
+{
+    const SlotHistory &h = history();
+    return h.empty() || breaksLine(h.newest().timeMs, nowMs, pollPeriodMs(console_));
+}
+
+void TrendWindow::followClock()
+{
+    if (source_ != Source::Live || !plot_->followsLive() || !isVisible())
+        return;
+    const qint64 now = console_.clock->now().toMSecsSinceEpoch();
+    if (!liveStale(now))
+        return;
+    plot_->followNewest(keyOf(now));
+    refreshStatus();
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+}
 
 const SlotHistory &TrendWindow::history() const
 {
@@ -148,12 +181,25 @@ QString TrendWindow::slotCaption() const
         .arg(controllerId());
 }
 
+QString TrendWindow::unitText() const
+{
+    return histories_.unitText(slot_, controllerId());
+}
+
 QString TrendWindow::plotTitle() const
 {
-    // The time axis shows the time of day; the title says which day.
+    // The time axis shows the time of day; the title says which days the
+    // points in view are of (the room at the edges may reach into another).
     const QCPRange r = plot_->xAxis->range();
-    const QDate first = QDateTime::fromMSecsSinceEpoch(qint64(r.lower * 1000)).date();
-    const QDate last = QDateTime::fromMSecsSinceEpoch(qint64(r.upper * 1000)).date();
+    double from = r.lower, to = r.upper;
+    const auto data = plot_->pvGraph()->data();
+    const auto begin = data->findBegin(r.lower, false), end = data->findEnd(r.upper, false);
+    if (begin != end) {
+        from = begin->key;
+        to = (end - 1)->key;
+    }
+    const QDate first = QDateTime::fromMSecsSinceEpoch(qint64(from * 1000)).date();
+    const QDate last = QDateTime::fromMSecsSinceEpoch(qint64(to * 1000)).date();
     const QString day = first == last ? first.toString(Qt::ISODate)
                                       : first.toString(Qt::ISODate) + QStringLiteral(" to ") + last.toString(Qt::ISODate);
     return slotCaption() + QStringLiteral(", ") + day;
@@ -183,8 +229,9 @@ void TrendWindow::showLive()
         followLive_->setChecked(true);
     }
     if (builder_.empty()) {
+        // The first replies are about to come: a short span shows them as lines.
         const double now = keyOf(console_.clock->now().toMSecsSinceEpoch());
-        plot_->showRange(now - TrendPlot::DefaultSpanSeconds, now);
+        plot_->showRange(now - TrendPlot::ShortestOpeningSpan, now);
     } else {
         // An hour at most, ten minutes at least, the whole history if shorter.
         const double newest = keyOf(builder_.last().timeMs);
@@ -306,6 +353,9 @@ void TrendWindow::refreshStatus()
                       : QStringLiteral("Live: %1 replies since %2")
                             .arg(numberText(int(h.size())),
                                  QDateTime::fromMSecsSinceEpoch(h.oldest().timeMs).toString(TimeFormat));
+        if (!h.empty() && liveStale(console_.clock->now().toMSecsSinceEpoch()))
+            s += QStringLiteral("; no good reply since ")
+                + QDateTime::fromMSecsSinceEpoch(h.newest().timeMs).toString(TimeFormat);
     } else {
         s = QStringLiteral("Record files: %1 lines").arg(numberText(int(load_.samples.size())));
         if (load_.linesSkipped > 0)
@@ -334,7 +384,7 @@ void TrendWindow::updateDescription()
     if (builder_.empty())
         d += QStringLiteral("; no values");
     else
-        d += QStringLiteral("; last ") + sampleValues(builder_.last());
+        d += QStringLiteral("; last ") + sampleValues(builder_.last(), unitText());
     if (plot_->accessibleDescription() != d)
         plot_->setAccessibleDescription(d);
 }

@@ -74,10 +74,14 @@ private:
     const SlotHistory &history() const;
     void rebuildLive();
     void repaintLive();
+    // No good reply for longer than the gap rule allows (or none yet).
+    bool liveStale(qint64 nowMs) const;
+    void followClock();
     void showSamples(auto &&samples);
     void updateDescription();
     QString slotCaption() const;
     QString plotTitle() const;
+    QString unitText() const;
     void refreshStatus();
     // A remark after the status, until the data shown changes.
     void setNote(const QString &note);

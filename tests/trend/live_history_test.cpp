@@ -196,6 +196,28 @@ TEST(TrendHistories, TakesOnlyGoodLiveRepliesOfEachSlot)
     EXPECT_TRUE(histories.history(2).newest().breaksBefore());
     EXPECT_EQ(histories.history(2).size(), 3u);
 
+    // The unit comes from reads of the parameters, for the controller read.
+    const struct {
+        Exchange exchange;
+        QByteArray request;
+        QByteArray reply;
+        LineOutcome outcome;
+        int askedId;
+        const char *unit;
+    } units[] = {
+        {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 45}}), LineOutcome::Good, 5, "oF"},
+        {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 44}}), LineOutcome::CrcError, 5, "oF"},
+        {Exchange::ReadOne, test::readRequest(5, 45, 1), test::Read_Reply(5, 3, {46}), LineOutcome::Good, 5, "oF"},
+        {Exchange::ReadOne, test::readRequest(5, 44, 1), test::Read_Reply(5, 3, {46}), LineOutcome::Good, 5, "Eng"},
+        {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 44}}), LineOutcome::Good, 5, "oC"},
+        {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 44}}), LineOutcome::Good, 8, ""},
+    };
+    for (const auto &u : units) {
+        histories.requestSent(u.exchange, 2, 5, u.request);
+        histories.replyJudged(u.exchange, 2, 5, u.reply, u.outcome);
+        EXPECT_EQ(histories.unitText(2, u.askedId), QString::fromLatin1(u.unit)) << u.unit;
+    }
+
     // The slot bound to another controller: its history starts anew.
     console.slots.SlotId[2] = 8;
     histories.replyJudged(Exchange::Live, 2, 8, test::liveReply(8, {{4096, 7}}), LineOutcome::Good);

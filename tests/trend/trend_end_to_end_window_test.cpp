@@ -206,6 +206,9 @@ TEST_F(TrendEndToEndTest, SimulatorRecordFileAndTrendAgreeGapsIncluded)
     const qint64 pausedAt = clock.now().toMSecsSinceEpoch();
     QTest::qWait(3000);
     const qint64 resumedAt = clock.now().toMSecsSinceEpoch();
+    // Following live, the view went on with the clock and the status says since when nothing came.
+    EXPECT_GT(trend->plot().xAxis->range().upper, pausedAt / 1000.0 + 1.5);
+    EXPECT_TRUE(trend->statusText().contains("no good reply since")) << trend->statusText().toStdString();
     const std::size_t beforePause = history(0).size();
     window->Timer_Read().setEnabled(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return history(0).size() >= beforePause + 8; }, TimeoutMs));
