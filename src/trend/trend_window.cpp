@@ -229,9 +229,10 @@ void TrendWindow::showLive()
         followLive_->setChecked(true);
     }
     if (builder_.empty()) {
-        // The first replies are about to come: a short span shows them as lines.
+        // An hour: a shorter span would repaint on nearly every reply, for
+        // as long as the window stays open.
         const double now = keyOf(console_.clock->now().toMSecsSinceEpoch());
-        plot_->showRange(now - TrendPlot::ShortestOpeningSpan, now);
+        plot_->showRange(now - TrendPlot::DefaultSpanSeconds, now);
     } else {
         // An hour at most, ten minutes at least, the whole history if shorter.
         const double newest = keyOf(builder_.last().timeMs);
@@ -284,10 +285,12 @@ void TrendWindow::liveSampleAdded()
     plot_->followNewest(newest);
     updateDescription();   // a screen reader gets the newest values at once
     // A repaint shows something new once the newest point has moved a pixel
-    // on; the last values wait no longer than LiveRepaintDelay for it.
+    // on, and LiveRepaintSpacing after the last (a short span with fast
+    // replies would repaint on each); the last values wait no longer than
+    // LiveRepaintDelay for it.
     const double keysPerPixel = plot_->xAxis->range().size() / std::max(plot_->axisRect()->width(), 1);
     const double moved = newest - paintedNewest_;
-    if (moved >= keysPerPixel || moved >= LiveRepaintDelay || moved < 0)
+    if (moved >= std::max(keysPerPixel, LiveRepaintSpacing) || moved >= LiveRepaintDelay || moved < 0)
         repaintLive();
 }
 

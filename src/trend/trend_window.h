@@ -30,6 +30,8 @@ public:
     static constexpr int MaxDays = 31;
     // Seconds of new data a live view may hold back from the screen.
     static constexpr double LiveRepaintDelay = 5;
+    // Seconds of new data at least between two live repaints.
+    static constexpr double LiveRepaintSpacing = 2;
 
     TrendWindow(const Console &console, const TrendHistories &histories, int slot, Reporter &reporter,
                 QWidget *parent = nullptr);
