@@ -43,7 +43,7 @@ private:
 
 QByteArray liveRequest(int id)
 {
-    const auto frame = Build_Request(std::uint8_t(id), 4, 4096, 30);
+    const auto frame = buildRequest(std::uint8_t(id), 4, 4096, 30);
     return QByteArray(reinterpret_cast<const char *>(frame->data()), qsizetype(frame->size()));
 }
 
@@ -53,7 +53,7 @@ QByteArray liveReply(int id)
     r.append(char(id)).append(char(4)).append(char(60));
     for (int k = 0; k < 30; ++k)
         r.append(char(1)).append(char(17 * k));
-    return With_Crc(r);
+    return withCrc(r);
 }
 
 // One iteration is one frame, requests and replies taking turns over 16

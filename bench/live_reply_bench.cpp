@@ -26,11 +26,11 @@ public:
     {
         orbalis::Show_Slot_Values(picture, images, reply, dpCode);
     }
-    void Paint_Pen_Icon(int, bool recording) override
+    void paintPenIcon(int, bool recording) override
     {
-        orbalis::Paint_Pen_Icon(picture, images, recording);
+        orbalis::paintPenIcon(picture, images, recording);
     }
-    void Repaint_Frame_With_Name(int) override {}
+    void repaintFrameWithName(int) override {}
 
     ImageLists images;
     SlotPicture picture;
@@ -41,7 +41,7 @@ QByteArray sampleReply()
     QByteArray r("\x05\x04\x3c", 3);
     for (int k = 0; k < 30; ++k)
         r.append(char(0x01)).append(char(17 * k));
-    return With_Crc(r);
+    return withCrc(r);
 }
 
 // range(0): 1 paints the slot as the tick does, 0 decodes and records only.

@@ -22,10 +22,10 @@ namespace {
 
 void fillRing(orbalis::TrafficRing &ring)
 {
-    const auto request = orbalis::Build_Request(1, 4, 4096, 30);
+    const auto request = orbalis::buildRequest(1, 4, 4096, 30);
     QByteArray reply;
     reply.append(char(1)).append(char(4)).append(char(60)).append(QByteArray(60, '\x11'));
-    reply = orbalis::With_Crc(reply);
+    reply = orbalis::withCrc(reply);
     for (std::size_t i = 0; i < ring.capacity() / 2; ++i) {
         ring.requestSent(orbalis::Exchange::Live, 0, 1,
                          QByteArray(reinterpret_cast<const char *>(request->data()), qsizetype(request->size())));

@@ -51,7 +51,7 @@ void BM_LivePass(benchmark::State &state)
     StoringSink window, boxes;
     const DisplayTargets t{&window, &boxes, 3, 3};   // both windows: the costlier case
     for (auto _ : state)
-        Show_Live_Values(live, 49, t);
+        showLiveValues(live, 49, t);
 }
 BENCHMARK(BM_LivePass)->Unit(benchmark::kMicrosecond);
 

@@ -45,7 +45,7 @@ struct Setup {
 // Shows the window for slot 0 and returns once it is on screen and painted.
 void openAndWait(FM_Parameter &window)
 {
-    window.Open_For_Slot(0);
+    window.openForSlot(0);
     while (!window.windowHandle() || !window.windowHandle()->isExposed())
         QApplication::processEvents();
     QApplication::processEvents();
@@ -84,7 +84,7 @@ QByteArray readAllReply(int base)
     for (int a = 0; a < 109; ++a)
         registers[size_t(a)] = std::uint16_t(base + a);
     registers[45] = 48;
-    return test::Read_Reply(1, 3, registers);
+    return test::readReply(1, 3, registers);
 }
 
 void BM_FillFromReadAll(benchmark::State &state)

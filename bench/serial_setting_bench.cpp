@@ -39,7 +39,7 @@ void BM_OpenSerialSettingWindow(benchmark::State &state)
     console.programDir = dir.path();
     SettingsModel model;
     Fill_Default_Settings(model);
-    Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+    saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
     console.settings = model;
     QtSerialPort port{ComPortResolver(dir.path())};
     console.port = &port;

@@ -124,13 +124,13 @@ void offscreen()
 void BM_LoadRecordDay(benchmark::State &state)
 {
     QTemporaryDir dir;
-    QByteArray content = LiveValueRecorder::Record_Header().toLatin1() + "\r\n";
+    QByteArray content = LiveValueRecorder::recordHeader().toLatin1() + "\r\n";
     for (const TrendSample &s : day()) {
         test::RecordingSink boxes;
         DisplayTargets targets;
         targets.liveValues = &boxes;
-        Show_Live_Values(replyOf(s), 48, targets);
-        content += LiveValueRecorder::Record_Line(QDateTime::fromMSecsSinceEpoch(s.timeMs).time(), boxes).toLatin1()
+        showLiveValues(replyOf(s), 48, targets);
+        content += LiveValueRecorder::recordLine(QDateTime::fromMSecsSinceEpoch(s.timeMs).time(), boxes).toLatin1()
             + "\r\n";
     }
     QFile f(QDir(dir.path()).filePath(RecordFileReader::fileName(BenchDay, 1)));

@@ -9,7 +9,7 @@ namespace {
 
 // How far the process is into the alarm region: positive means in alarm.
 // Functions 7..12 are 1..6 with standby.
-double Alarm_Excess(int function, double pv, double sv, double sp)
+double alarmExcess(int function, double pv, double sv, double sp)
 {
     switch (function > 6 ? function - 6 : function) {
     case 1: return pv - sp;                       // high
@@ -47,7 +47,7 @@ void AlarmUnit::step(double pv, double sv, const Config &config, double dt)
         return;
     }
 
-    const double excess = Alarm_Excess(function, pv, sv, config.setPoint);
+    const double excess = alarmExcess(function, pv, sv, config.setPoint);
     if (excess > 0.0)
         condition_ = true;
     else if (excess < -std::max(config.hysteresis, 0.0))

@@ -4,7 +4,7 @@
 
 namespace orbalis::sim {
 
-HoldingRegisters Default_Holding_Registers(int id)
+HoldingRegisters defaultHoldingRegisters(int id)
 {
     HoldingRegisters r{};
     auto set = [&r](int address, int value) { r[std::size_t(address)] = std::uint16_t(value); };

@@ -7,6 +7,6 @@ namespace orbalis::sim {
 // Factory settings of a controller at bus address id: SV 100.0 with one
 // decimal, running ON at 19200 baud, PID tuned for the simulated load,
 // alarms off and a short three-segment program.
-HoldingRegisters Default_Holding_Registers(int id);
+HoldingRegisters defaultHoldingRegisters(int id);
 
 } // namespace orbalis::sim

@@ -16,7 +16,7 @@ namespace {
 constexpr double Powers[] = {1.0, 10.0, 100.0, 1000.0};
 
 // A register's 16 bits for a signed quantity, saturated at the register's range.
-std::uint16_t To_Register(double value)
+std::uint16_t toRegister(double value)
 {
     if (!std::isfinite(value))
         return 0;
@@ -24,14 +24,14 @@ std::uint16_t To_Register(double value)
     return std::uint16_t(std::int16_t(r));
 }
 
-std::array<std::uint16_t, 2> To_Time32(double tenths)
+std::array<std::uint16_t, 2> toTime32(double tenths)
 {
     const double t = std::clamp(std::nearbyint(tenths), 0.0, 4294967295.0);
     const auto v = std::uint32_t(t);
     return {std::uint16_t(v & 0xFFFF), std::uint16_t(v >> 16)};   // low half first
 }
 
-bool Is_Choice_Code(int address, int value)
+bool isChoiceCode(int address, int value)
 {
     const RegisterInfo *info = findRegister(address);
     if (!info || info->kind != ValueKind::Choice || !info->enumeration)
@@ -39,21 +39,21 @@ bool Is_Choice_Code(int address, int value)
     return value >= info->enumeration->firstCode && value <= info->enumeration->lastCode();
 }
 
-int Work_Mode(int runCode)
+int workMode(int runCode)
 {
     return runCode >= reg::RUN_OFF && runCode <= reg::RUN_HOLD ? runCode - reg::RUN_OFF : 0;
 }
 
 } // namespace
 
-int Baud_Of_Code(int code)
+int baudOfCode(int code)
 {
     return code >= reg::BAUD_2400 && code <= reg::BAUD_19200 ? 2400 << (code - reg::BAUD_2400) : 0;
 }
 
 ControllerModel::ControllerModel(int id, std::uint32_t seed, Plant::Params plant)
-    : holding_(Default_Holding_Registers(id)), answeringId_(id),
-      answeringBaud_(Baud_Of_Code(holding_[reg::BAUD])), plant_(plant, seed),
+    : holding_(defaultHoldingRegisters(id)), answeringId_(id),
+      answeringBaud_(baudOfCode(holding_[reg::BAUD])), plant_(plant, seed),
       runCode_(holding_[reg::RUN]), pv_(plant_.measured()), filteredPv_(plant_.measured()),
       rampedSv_(scaled(reg::SV)), workingSv_(rampedSv_)
 {
@@ -63,7 +63,7 @@ ControllerModel::ControllerModel(int id, std::uint32_t seed, Plant::Params plant
 void ControllerModel::applyLinkSettings()
 {
     answeringId_ = std::int16_t(holding_[reg::ID]);
-    answeringBaud_ = Baud_Of_Code(holding_[reg::BAUD]);
+    answeringBaud_ = baudOfCode(holding_[reg::BAUD]);
 }
 
 std::uint16_t ControllerModel::holding(int address) const
@@ -101,7 +101,7 @@ bool ControllerModel::rescaleForDecimals(int newCode)
         if (!info || info->kind != ValueKind::Scaled)
             continue;
         const double value = signedValue(a) * std::pow(10.0, shift);
-        const auto rounded = Round_Half_Even(value);
+        const auto rounded = roundHalfEven(value);
         // A value the new decimal point cannot show is refused rather than cut.
         if (!rounded || *rounded < -32768 || *rounded > 32767)
             return false;
@@ -115,7 +115,7 @@ bool ControllerModel::writeHolding(int address, std::uint16_t value)
 {
     if (address < 0 || address >= HoldingCount)
         return false;
-    if (!Is_Choice_Code(address, value))
+    if (!isChoiceCode(address, value))
         return false;
     if (address == reg::ID) {
         const int id = std::int16_t(value);
@@ -233,7 +233,7 @@ void ControllerModel::step(double dt)
 
 std::uint16_t ControllerModel::statusWord() const
 {
-    return std::uint16_t((errorCode_ & 0xF) << 12 | Work_Mode(runCode_) << 8
+    return std::uint16_t((errorCode_ & 0xF) << 12 | workMode(runCode_) << 8
                          | (alarm2_.lit() ? 2 : 0) | (alarm1_.lit() ? 1 : 0));
 }
 
@@ -243,9 +243,9 @@ InputRegisters ControllerModel::inputRegisters() const
     auto at = [&r](int address) -> std::uint16_t & { return r[std::size_t(address - InputBase)]; };
     const double scale = Powers[decimals()];
 
-    at(reg::PV_IN) = To_Register(pv_ * scale);
-    at(reg::SV_IN) = To_Register(workingSv_ * scale);
-    at(reg::OUT_IN) = To_Register(std::clamp(output_, 0.0, 100.0) * 10.0);
+    at(reg::PV_IN) = toRegister(pv_ * scale);
+    at(reg::SV_IN) = toRegister(workingSv_ * scale);
+    at(reg::OUT_IN) = toRegister(std::clamp(output_, 0.0, 100.0) * 10.0);
     at(reg::STATUS_IN) = statusWord();
 
     const double timeUnit = code(reg::PTME) == reg::PTME_HH_MM ? 60.0 : 1.0;
@@ -254,9 +254,9 @@ InputRegisters ControllerModel::inputRegisters() const
         rampTenths = program_.remaining(segments()) * 10.0;
     else if (std::abs(rampedSv_ - scaled(reg::SV)) > 1e-9 && scaled(reg::RAMP) > 0)
         rampTenths = std::abs(scaled(reg::SV) - rampedSv_) / scaled(reg::RAMP) * 60.0 / timeUnit * 10.0;
-    const auto ramp = To_Time32(rampTenths);
-    const auto alarm1 = To_Time32(alarm1_.litSeconds() * 10.0);
-    const auto alarm2 = To_Time32(alarm2_.litSeconds() * 10.0);
+    const auto ramp = toTime32(rampTenths);
+    const auto alarm1 = toTime32(alarm1_.litSeconds() * 10.0);
+    const auto alarm2 = toTime32(alarm2_.litSeconds() * 10.0);
     at(reg::RAMP_T) = ramp[0];
     at(reg::RAMP_T + 1) = ramp[1];
     at(reg::ALM1_T) = alarm1[0];
@@ -276,14 +276,14 @@ InputRegisters ControllerModel::inputRegisters() const
         std::max(t.antiReset - std::abs(k.iOut), 0.0) * 10,   // Arw: integral headroom
     };
     for (int i = 0; i < 17; ++i)
-        r[std::size_t(reg::PID_TERMS - InputBase + i)] = To_Register(pidTerms[i]);
+        r[std::size_t(reg::PID_TERMS - InputBase + i)] = toRegister(pidTerms[i]);
 
     // Level: the output as a bar of lit bits.
     const int bits = int(std::lround(std::clamp(output_, 0.0, 100.0) * 16.0 / 100.0));
     at(reg::LEVEL) = std::uint16_t(bits >= 16 ? 0xFFFF : (1u << bits) - 1u);
     // Converter counts: 20 per degree at the input, the cold junction in hundredths.
-    at(reg::AD0) = To_Register(plant_.measured() * 20.0 + 1000.0);
-    at(reg::AD1) = To_Register(plant_.ambient() * 100.0);
+    at(reg::AD0) = toRegister(plant_.measured() * 20.0 + 1000.0);
+    at(reg::AD1) = toRegister(plant_.ambient() * 100.0);
     return r;
 }
 

@@ -18,7 +18,7 @@ using HoldingRegisters = std::array<std::uint16_t, HoldingCount>;
 using InputRegisters = std::array<std::uint16_t, InputCount>;
 
 // The baud rate a "BAUD" choice code selects (61..64), 0 for any other code.
-int Baud_Of_Code(int code);
+int baudOfCode(int code);
 
 // One simulated controller module: its 109 settings registers, the load it
 // heats, its control loop, alarms and program, and the 30 live registers

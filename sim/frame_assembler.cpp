@@ -7,7 +7,7 @@ namespace {
 constexpr int FixedRequestLength = 8;
 constexpr int MaxFrameLength = 256;   // longest RTU frame
 
-bool Has_Fixed_Length(const QByteArray &bytes)
+bool hasFixedLength(const QByteArray &bytes)
 {
     if (bytes.size() < 2)
         return false;
@@ -25,7 +25,7 @@ std::vector<FrameAssembler::Frame> FrameAssembler::receive(const QByteArray &byt
         frames.push_back(*ended);
     for (char b : bytes) {
         pending_.append(b);
-        const bool complete = Has_Fixed_Length(pending_) ? pending_.size() == FixedRequestLength
+        const bool complete = hasFixedLength(pending_) ? pending_.size() == FixedRequestLength
                                                          : pending_.size() >= MaxFrameLength;
         if (complete) {
             frames.push_back({pending_, now});

@@ -18,13 +18,13 @@ LineEngine::LineEngine(ControllerBank &bank, LineConfig config, TrafficLog *log)
 
 void LineEngine::receive(const QByteArray &bytes, Micros now, int lineBaud)
 {
-    for (const auto &frame : assembler_.receive(bytes, now, Frame_Silence(lineBaud)))
+    for (const auto &frame : assembler_.receive(bytes, now, frameSilence(lineBaud)))
         handle(frame, lineBaud);
 }
 
 void LineEngine::advance(Micros now, int lineBaud)
 {
-    if (auto frame = assembler_.closeIfSilent(now, Frame_Silence(lineBaud)))
+    if (auto frame = assembler_.closeIfSilent(now, frameSilence(lineBaud)))
         handle(*frame, lineBaud);
     int steps = 0;
     while (plantTime_ + PlantStep <= now) {
@@ -38,11 +38,11 @@ void LineEngine::handle(const FrameAssembler::Frame &frame, int lineBaud)
 {
     if (log_)
         log_->record(Direction::FromConsole, frame.bytes);
-    auto answer = Answer_Request(bank_, frame.bytes, lineBaud);
+    auto answer = answerRequest(bank_, frame.bytes, lineBaud);
     if (!answer)
         return;
 
-    const Micros byte = Byte_Time(lineBaud);
+    const Micros byte = byteTime(lineBaud);
     Micros due = frame.end + byte * frame.bytes.size() + config_.turnaround + byte * answer->reply.size();
     QByteArray bytes = answer->reply;
     if (faults_.drop()) {
@@ -51,7 +51,7 @@ void LineEngine::handle(const FrameAssembler::Frame &frame, int lineBaud)
         if (faults_.badCrc())
             bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0x5A);
         if (faults_.late())
-            due += Longest_Reply_Wait(lineBaud) + Micros(100'000);
+            due += longestReplyWait(lineBaud) + Micros(100'000);
         if (faults_.garbage())
             bytes.prepend(faults_.noise());
     }
@@ -80,7 +80,7 @@ Micros LineEngine::nextDeadline(int lineBaud) const
     Micros next = plantTime_ + PlantStep;
     if (!pending_.empty())
         next = std::min(next, pending_.front().due);
-    if (auto silence = assembler_.silenceDeadline(Frame_Silence(lineBaud)))
+    if (auto silence = assembler_.silenceDeadline(frameSilence(lineBaud)))
         next = std::min(next, *silence);
     return next;
 }

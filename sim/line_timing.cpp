@@ -10,17 +10,17 @@ constexpr int SlowestBaud = 2400;   // unknown rates are timed as the slowest th
 int Usable(int baud) { return baud > 0 ? baud : SlowestBaud; }
 } // namespace
 
-Micros Byte_Time(int baud)
+Micros byteTime(int baud)
 {
     return Micros(BitsPerByte * 1'000'000LL / Usable(baud));
 }
 
-Micros Frame_Silence(int baud)
+Micros frameSilence(int baud)
 {
     return std::max(Micros(BitsPerByte * 3'500'000LL / Usable(baud)), Micros(2000));
 }
 
-Micros Longest_Reply_Wait(int baud)
+Micros longestReplyWait(int baud)
 {
     // 400 ms at 19200 baud, doubling with every halving of the rate.
     return Micros(400'000LL * 19200 / Usable(baud));

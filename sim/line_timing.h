@@ -7,11 +7,11 @@ namespace orbalis::sim {
 using Micros = std::chrono::microseconds;
 
 // Time one byte takes on the line: start bit, 8 data bits, 2 stop bits.
-Micros Byte_Time(int baud);
+Micros byteTime(int baud);
 // The silence that ends a frame: 3.5 characters, never under 2 ms.
-Micros Frame_Silence(int baud);
+Micros frameSilence(int baud);
 // Longest reply wait the console allows at this baud rate (the read of all
 // parameters); a reply later than this misses its exchange.
-Micros Longest_Reply_Wait(int baud);
+Micros longestReplyWait(int baud);
 
 } // namespace orbalis::sim

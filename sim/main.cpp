@@ -5,5 +5,5 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    return orbalis::sim::Run_Simulator(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
+    return orbalis::sim::runSimulator(QCoreApplication::arguments(), QCoreApplication::applicationDirPath());
 }

@@ -13,15 +13,15 @@ int Field(const QByteArray &frame, int offset)
     return std::uint8_t(frame[offset]) << 8 | std::uint8_t(frame[offset + 1]);
 }
 
-QByteArray Exception_Reply(std::uint8_t id, std::uint8_t function, std::uint8_t code)
+QByteArray exceptionReply(std::uint8_t id, std::uint8_t function, std::uint8_t code)
 {
     QByteArray r;
     r.append(char(id)).append(char(function | 0x80)).append(char(code));
-    return With_Crc(r);
+    return withCrc(r);
 }
 
 template <typename Registers>
-QByteArray Read_Reply(std::uint8_t id, std::uint8_t function, const Registers &registers, int first,
+QByteArray readReply(std::uint8_t id, std::uint8_t function, const Registers &registers, int first,
                       int count)
 {
     QByteArray r;
@@ -30,47 +30,47 @@ QByteArray Read_Reply(std::uint8_t id, std::uint8_t function, const Registers &r
         r.append(char(registers[std::size_t(i)] >> 8));
         r.append(char(registers[std::size_t(i)] & 0xFF));
     }
-    return With_Crc(r);
+    return withCrc(r);
 }
 
 } // namespace
 
-QByteArray Controller_Reply(ControllerModel &controller, const QByteArray &frame)
+QByteArray controllerReply(ControllerModel &controller, const QByteArray &frame)
 {
     const auto id = std::uint8_t(frame[0]);
     const auto function = std::uint8_t(frame[1]);
     if (function != 3 && function != 4 && function != 6)
-        return Exception_Reply(id, function, IllegalFunction);
+        return exceptionReply(id, function, IllegalFunction);
     if (frame.size() != 8)
-        return Exception_Reply(id, function, IllegalValue);
+        return exceptionReply(id, function, IllegalValue);
 
     const int address = Field(frame, 2);
     const int field = Field(frame, 4);
     if (function == 6) {
         if (address >= HoldingCount)
-            return Exception_Reply(id, function, IllegalAddress);
+            return exceptionReply(id, function, IllegalAddress);
         if (!controller.writeHolding(address, std::uint16_t(field)))
-            return Exception_Reply(id, function, IllegalValue);
+            return exceptionReply(id, function, IllegalValue);
         return frame;   // the echo
     }
 
     // Reads: the count is judged before the address, as the protocol orders it.
     const int count = field;
     if (count < 1 || count > MaxReadCount)
-        return Exception_Reply(id, function, IllegalValue);
+        return exceptionReply(id, function, IllegalValue);
     if (function == 3) {
         if (address + count > HoldingCount)
-            return Exception_Reply(id, function, IllegalAddress);
-        return Read_Reply(id, function, controller.holdingRegisters(), address, count);
+            return exceptionReply(id, function, IllegalAddress);
+        return readReply(id, function, controller.holdingRegisters(), address, count);
     }
     if (address < InputBase || address + count > InputBase + InputCount)
-        return Exception_Reply(id, function, IllegalAddress);
-    return Read_Reply(id, function, controller.inputRegisters(), address - InputBase, count);
+        return exceptionReply(id, function, IllegalAddress);
+    return readReply(id, function, controller.inputRegisters(), address - InputBase, count);
 }
 
-std::optional<SlaveAnswer> Answer_Request(ControllerBank &bank, const QByteArray &frame, int lineBaud)
+std::optional<SlaveAnswer> answerRequest(ControllerBank &bank, const QByteArray &frame, int lineBaud)
 {
-    if (frame.size() < 4 || !Has_Valid_Crc(frame))
+    if (frame.size() < 4 || !hasValidCrc(frame))
         return std::nullopt;
     const int id = std::uint8_t(frame[0]);
     if (id == 0)
@@ -78,7 +78,7 @@ std::optional<SlaveAnswer> Answer_Request(ControllerBank &bank, const QByteArray
     ControllerModel *controller = bank.answering(id, lineBaud);
     if (!controller)
         return std::nullopt;
-    return SlaveAnswer{Controller_Reply(*controller, frame), controller};
+    return SlaveAnswer{controllerReply(*controller, frame), controller};
 }
 
 } // namespace orbalis::sim

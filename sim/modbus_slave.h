@@ -19,9 +19,9 @@ struct SlaveAnswer {
 // registers 0..108, 4 on input registers 4096..4125, 6 on one holding
 // register (echoed). No answer to a frame with a bad CRC, to broadcast or to
 // an address no controller answers on at this baud rate.
-std::optional<SlaveAnswer> Answer_Request(ControllerBank &bank, const QByteArray &frame, int lineBaud);
+std::optional<SlaveAnswer> answerRequest(ControllerBank &bank, const QByteArray &frame, int lineBaud);
 
 // The reply a controller gives to a request addressed to it (CRC checked already).
-QByteArray Controller_Reply(ControllerModel &controller, const QByteArray &frame);
+QByteArray controllerReply(ControllerModel &controller, const QByteArray &frame);
 
 } // namespace orbalis::sim

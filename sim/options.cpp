@@ -8,7 +8,7 @@ namespace orbalis::sim {
 
 namespace {
 
-std::optional<int> Whole_Number(const QString &text, int low, int high)
+std::optional<int> wholeNumber(const QString &text, int low, int high)
 {
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
@@ -28,7 +28,7 @@ std::optional<double> Rate(const QString &text)
 
 } // namespace
 
-std::optional<std::vector<int>> Parse_Id_List(const QString &text)
+std::optional<std::vector<int>> parseIdList(const QString &text)
 {
     std::set<int> ids;
     const QStringList parts = text.split(u',');
@@ -36,8 +36,8 @@ std::optional<std::vector<int>> Parse_Id_List(const QString &text)
         const QStringList ends = part.split(u'-');
         if (ends.size() > 2)
             return std::nullopt;
-        const auto first = Whole_Number(ends[0], 1, 255);
-        const auto last = ends.size() == 2 ? Whole_Number(ends[1], 1, 255) : first;
+        const auto first = wholeNumber(ends[0], 1, 255);
+        const auto last = ends.size() == 2 ? wholeNumber(ends[1], 1, 255) : first;
         if (!first || !last || *first > *last)
             return std::nullopt;
         for (int id = *first; id <= *last; ++id)
@@ -46,7 +46,7 @@ std::optional<std::vector<int>> Parse_Id_List(const QString &text)
     return std::vector<int>(ids.begin(), ids.end());
 }
 
-QString Format_Id_List(const std::vector<int> &ids)
+QString formatIdList(const std::vector<int> &ids)
 {
     QStringList parts;
     for (std::size_t i = 0; i < ids.size();) {
@@ -60,7 +60,7 @@ QString Format_Id_List(const std::vector<int> &ids)
     return parts.join(u',');
 }
 
-QString Usage_Text()
+QString usageText()
 {
     return QStringLiteral(
         "Usage: orbalis-sim [--program-dir DIR] [--com N] [--ids LIST] [options]\n"
@@ -82,7 +82,7 @@ QString Usage_Text()
         "  -h, --help           show this text\n");
 }
 
-ParsedOptions Parse_Options(const QStringList &arguments, const QString &defaultProgramDir)
+ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultProgramDir)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -119,20 +119,20 @@ ParsedOptions Parse_Options(const QStringList &arguments, const QString &default
     if (o.programDir.isEmpty())
         return refuse(QStringLiteral("--program-dir needs a folder"));
     if (parser.isSet(com)) {
-        const auto n = Whole_Number(parser.value(com), 1, 32);
+        const auto n = wholeNumber(parser.value(com), 1, 32);
         if (!n)
             return refuse(QStringLiteral("--com takes a port number 1..32, not '%1'").arg(parser.value(com)));
         o.com = *n;
     }
     if (parser.isSet(ids)) {
-        const auto list = Parse_Id_List(parser.value(ids));
+        const auto list = parseIdList(parser.value(ids));
         if (!list)
             return refuse(QStringLiteral("--ids takes IDs 1..255 like 1-8, 1,3,5 or 1-4,9, not '%1'")
                               .arg(parser.value(ids)));
         o.ids = *list;
     }
     if (parser.isSet(turnaround)) {
-        const auto ms = Whole_Number(parser.value(turnaround), 0, 1000);
+        const auto ms = wholeNumber(parser.value(turnaround), 0, 1000);
         if (!ms)
             return refuse(QStringLiteral("--turnaround takes 0..1000 ms, not '%1'").arg(parser.value(turnaround)));
         o.turnaround = Micros(*ms * 1000LL);
@@ -151,8 +151,8 @@ ParsedOptions Parse_Options(const QStringList &arguments, const QString &default
     }
     for (const QString &e : parser.values(error)) {
         const QStringList parts = e.split(u':');
-        const auto id = parts.size() == 2 ? Whole_Number(parts[0], 1, 255) : std::nullopt;
-        const auto code = parts.size() == 2 ? Whole_Number(parts[1], 0, 15) : std::nullopt;
+        const auto id = parts.size() == 2 ? wholeNumber(parts[0], 1, 255) : std::nullopt;
+        const auto code = parts.size() == 2 ? wholeNumber(parts[1], 0, 15) : std::nullopt;
         if (!id || !code)
             return refuse(QStringLiteral("--error takes ID:CODE with CODE 0..15, not '%1'").arg(e));
         if (std::find(o.ids.begin(), o.ids.end(), *id) == o.ids.end())

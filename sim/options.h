@@ -31,13 +31,13 @@ struct ParsedOptions {
 
 // arguments[0] is the program name. defaultProgramDir stands in when
 // --program-dir is not given.
-ParsedOptions Parse_Options(const QStringList &arguments, const QString &defaultProgramDir);
+ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultProgramDir);
 
 // "1-8", "1,3,5", "1-4,9": ascending ids 1..255 without repeats; nullopt if malformed.
-std::optional<std::vector<int>> Parse_Id_List(const QString &text);
+std::optional<std::vector<int>> parseIdList(const QString &text);
 // The shortest such text for ascending ids.
-QString Format_Id_List(const std::vector<int> &ids);
+QString formatIdList(const std::vector<int> &ids);
 
-QString Usage_Text();
+QString usageText();
 
 } // namespace orbalis::sim

@@ -10,7 +10,7 @@
 
 namespace orbalis::sim {
 
-bool Write_Initial_Settings(const QString &programDir, const std::vector<int> &ids)
+bool writeInitialSettings(const QString &programDir, const std::vector<int> &ids)
 {
     QDir dir(programDir);
     const QString path = dir.filePath(QStringLiteral("User Setting.ini"));
@@ -29,7 +29,7 @@ bool Write_Initial_Settings(const QString &programDir, const std::vector<int> &i
         model.panel.NameText[slot] = QStringLiteral("Oven%1").arg(slot + 1);
     }
     Fill_Default_Settings(model);
-    Save_Settings_Records(path, {1, 2, 3, 4, 5, 6, 7}, model);
+    saveSettingsRecords(path, {1, 2, 3, 4, 5, 6, 7}, model);
     return true;
 }
 

@@ -9,6 +9,6 @@ namespace orbalis::sim {
 // 0, 1, ... bound to the given controllers (at most 16), named "Oven1",
 // "Oven2", ... in slot order. An existing file is never touched: returns
 // false then. Throws orbalis::Error when the file cannot be written.
-bool Write_Initial_Settings(const QString &programDir, const std::vector<int> &ids);
+bool writeInitialSettings(const QString &programDir, const std::vector<int> &ids);
 
 } // namespace orbalis::sim

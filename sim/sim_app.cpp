@@ -20,18 +20,18 @@ namespace orbalis::sim {
 
 namespace {
 
-std::atomic<bool> Stop_Requested{false};
+std::atomic<bool> stopRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void On_Stop_Signal(int)
+extern "C" void onStopSignal(int)
 {
-    Stop_Requested.store(true);
+    stopRequested.store(true);
 }
 
-void Install_Stop_Handlers()
+void installStopHandlers()
 {
     struct sigaction action {};
-    action.sa_handler = On_Stop_Signal;
+    action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;   // no restart: poll() returns at once
     sigaction(SIGINT, &action, nullptr);
@@ -45,7 +45,7 @@ void Say(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-std::unique_ptr<TrafficLog> Open_Log(const QString &path)
+std::unique_ptr<TrafficLog> openLog(const QString &path)
 {
     auto file = std::make_unique<QFile>();
     const bool ok = path == u"-" ? file->open(stdout, QIODevice::WriteOnly, QFile::DontCloseHandle)
@@ -61,43 +61,43 @@ int Serve(const SimOptions &o)
     ControllerBank bank(o.ids, o.seed);
     for (const auto &[id, code] : o.errors)
         bank.servedAs(id)->setErrorCode(code);
-    std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : Open_Log(o.logPath);
+    std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : openLog(o.logPath);
     LineEngine engine(bank, {o.turnaround, o.faults, o.seed}, log.get());
 
     // Handlers first: a stop that comes while the link is made still removes it.
-    Install_Stop_Handlers();
+    installStopHandlers();
     PseudoTerminal terminal;
     terminal.bindAs(o.programDir, o.com);
     Say(stdout, QStringLiteral("orbalis-sim: COM%1 -> %2, controllers %3")
                     .arg(o.com)
-                    .arg(terminal.slavePath(), Format_Id_List(o.ids)));
+                    .arg(terminal.slavePath(), formatIdList(o.ids)));
 
     LineServer server(terminal, engine);
-    server.run(Stop_Requested);
+    server.run(stopRequested);
     terminal.close();   // removes the ports/COMn link
     return 0;
 }
 
 } // namespace
 
-int Run_Simulator(const QStringList &arguments, const QString &defaultProgramDir)
+int runSimulator(const QStringList &arguments, const QString &defaultProgramDir)
 {
-    const ParsedOptions parsed = Parse_Options(arguments, defaultProgramDir);
+    const ParsedOptions parsed = parseOptions(arguments, defaultProgramDir);
     if (!parsed.options) {
         Say(stderr, QStringLiteral("orbalis-sim: %1\nTry 'orbalis-sim --help'.").arg(parsed.error));
         return 2;
     }
     const SimOptions &o = *parsed.options;
     if (o.help) {
-        std::fputs(qPrintable(Usage_Text()), stdout);
+        std::fputs(qPrintable(usageText()), stdout);
         return 0;
     }
     try {
         if (o.initSettings) {
             const QString path = QDir(o.programDir).filePath(QStringLiteral("User Setting.ini"));
-            if (Write_Initial_Settings(o.programDir, o.ids))
+            if (writeInitialSettings(o.programDir, o.ids))
                 Say(stdout, QStringLiteral("orbalis-sim: wrote %1 (slots bound to controllers %2)")
-                                .arg(path, Format_Id_List(o.ids)));
+                                .arg(path, formatIdList(o.ids)));
             else
                 Say(stdout, QStringLiteral("orbalis-sim: %1 exists, left as it is").arg(path));
             return 0;

@@ -5,7 +5,7 @@
 
 namespace orbalis::sim {
 
-QString Format_Traffic_Line(const QDateTime &when, Direction direction, const QByteArray &bytes)
+QString formatTrafficLine(const QDateTime &when, Direction direction, const QByteArray &bytes)
 {
     return when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
            + (direction == Direction::FromConsole ? QStringLiteral(" <- ") : QStringLiteral(" -> "))
@@ -23,7 +23,7 @@ void TrafficLog::record(Direction direction, const QByteArray &bytes)
 {
     if (!sink_ || bytes.isEmpty())
         return;
-    sink_->write((Format_Traffic_Line(clock_(), direction, bytes) + u'\n').toUtf8());
+    sink_->write((formatTrafficLine(clock_(), direction, bytes) + u'\n').toUtf8());
     if (auto *file = qobject_cast<QFile *>(sink_.get()))
         file->flush();
 }

@@ -14,7 +14,7 @@ enum class Direction { FromConsole, ToConsole };
 
 // "2024-05-01T12:00:00.123 <- 01 04 10 00 00 1E 74 C2": local time with
 // milliseconds, "<-" for a request, "->" for what the simulator sent.
-QString Format_Traffic_Line(const QDateTime &when, Direction direction, const QByteArray &bytes);
+QString formatTrafficLine(const QDateTime &when, Direction direction, const QByteArray &bytes);
 
 // Writes one line per frame to a device; each line is flushed as it is written.
 class TrafficLog {

@@ -62,7 +62,7 @@ std::string numberPrefix(QStringView text)
 
 } // namespace
 
-double Leading_Number(QStringView text)
+double leadingNumber(QStringView text)
 {
     const std::string prefix = numberPrefix(text);
     if (prefix.empty())
@@ -84,12 +84,12 @@ double Leading_Number(QStringView text)
     return value;
 }
 
-bool Has_Leading_Number(QStringView text)
+bool hasLeadingNumber(QStringView text)
 {
     return !numberPrefix(text).empty();
 }
 
-std::optional<std::int32_t> Round_Half_Even(double value)
+std::optional<std::int32_t> roundHalfEven(double value)
 {
     if (!std::isfinite(value))
         return std::nullopt;

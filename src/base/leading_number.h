@@ -11,13 +11,13 @@ namespace orbalis {
 // decimal point whatever the locale, an optional exponent; reading stops at
 // the first character that cannot continue the number. A text without a
 // number reads as 0.
-double Leading_Number(QStringView text);
+double leadingNumber(QStringView text);
 
 // Whether the text starts (after blanks) with a number at all.
-bool Has_Leading_Number(QStringView text);
+bool hasLeadingNumber(QStringView text);
 
 // Rounds to the nearest whole number, a half to the even neighbour.
 // nullopt when the result does not fit a signed 32-bit integer (or is not finite).
-std::optional<std::int32_t> Round_Half_Even(double value);
+std::optional<std::int32_t> roundHalfEven(double value);
 
 } // namespace orbalis

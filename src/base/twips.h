@@ -8,20 +8,20 @@ namespace orbalis {
 // 1/96 inch, so 15 twips make one pixel.
 constexpr int TwipsPerPixel = 15;
 
-constexpr int Twips_To_Pixels(int twips)
+constexpr int twipsToPixels(int twips)
 {
     return (twips >= 0 ? twips + TwipsPerPixel / 2 : twips - TwipsPerPixel / 2) / TwipsPerPixel;
 }
 
-constexpr int Pixels_To_Twips(int pixels)
+constexpr int pixelsToTwips(int pixels)
 {
     return pixels * TwipsPerPixel;
 }
 
-inline QRect Twips_Rect(int left, int top, int width, int height)
+inline QRect twipsRect(int left, int top, int width, int height)
 {
-    return QRect(Twips_To_Pixels(left), Twips_To_Pixels(top), Twips_To_Pixels(width),
-                 Twips_To_Pixels(height));
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
 }
 
 } // namespace orbalis

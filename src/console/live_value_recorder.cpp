@@ -26,19 +26,19 @@ LiveValueRecorder::LiveValueRecorder(Console &console, ParameterSink &liveValues
 {
 }
 
-QString LiveValueRecorder::Record_Header()
+QString LiveValueRecorder::recordHeader()
 {
     return QStringLiteral("Time,PvPvof,SvSvof,Outl,WkErNo,Ramp_T,Alm1_T,Alm2_T,Sv0,Pv0,Pv1,Pv2,"
                           "Et0,Et1,Et2,Px,Ix,Dx,Mrx,Arx,Pout,Iout,Dout,Pband,ArW,Level,A/D 0,A/D 1");
 }
 
-QString LiveValueRecorder::Record_File_Name(const QDate &date, int controllerId)
+QString LiveValueRecorder::recordFileName(const QDate &date, int controllerId)
 {
     return date.toString(QStringLiteral("yyMMdd")) + QLatin1Char(' ')
         + QString::number(controllerId) + QStringLiteral(".Csv");
 }
 
-QString LiveValueRecorder::Record_Line(const QTime &time, const ParameterSource &texts)
+QString LiveValueRecorder::recordLine(const QTime &time, const ParameterSource &texts)
 {
     QString line = time.toString(QStringLiteral("hh:mm:ss"));
     for (int address : liveValueAddresses())
@@ -57,10 +57,10 @@ void LiveValueRecorder::Store_Live_Values() noexcept
     try {
         const QDateTime now = console_.clock->now();
         const int id = console_.slots.SlotId[std::size_t(slot)];
-        path = console_.programDir + QLatin1Char('/') + Record_File_Name(now.date(), id);
+        path = console_.programDir + QLatin1Char('/') + recordFileName(now.date(), id);
         const QByteArray crlf("\r\n");
-        appendRecordLine(path, Encode_Cp950(Record_Header()) + crlf,
-                         Encode_Cp950(Record_Line(now.time(), liveTexts_)) + crlf);
+        appendRecordLine(path, encodeCp950(recordHeader()) + crlf,
+                         encodeCp950(recordLine(now.time(), liveTexts_)) + crlf);
     } catch (...) {
         interruptRecording(slot, path, currentExceptionAsError());
     }
@@ -78,7 +78,7 @@ bool LiveValueRecorder::decode() noexcept
         targets.liveValues = &liveValues_;
         targets.Poll_Slot = slot;
         targets.Para_Slot = console_.Para_Slot;
-        Show_Live_Values(console_.line.Reply_Buffer, console_.slots.Slot_DP_Code[std::size_t(slot)],
+        showLiveValues(console_.line.Reply_Buffer, console_.slots.Slot_DP_Code[std::size_t(slot)],
                          targets);
         return true;
     } catch (...) {
@@ -92,7 +92,7 @@ void LiveValueRecorder::interruptRecording(int slot, const QString &path, const 
     // "recording" while every line is lost would be worse than no recording.
     try {
         console_.slots.Record_Flag[std::size_t(slot)] = false;
-        painter_.Paint_Pen_Icon(slot, false);
+        painter_.paintPenIcon(slot, false);
         for (int i = 0; i < PenBeeps; ++i)
             reporter_.beep();
         const QString why = cause.number() == PermissionDenied

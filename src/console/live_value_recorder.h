@@ -29,11 +29,11 @@ public:
 
     void Store_Live_Values() noexcept override;
 
-    static QString Record_Header();
+    static QString recordHeader();
     // "240303 5.Csv"
-    static QString Record_File_Name(const QDate &date, int controllerId);
+    static QString recordFileName(const QDate &date, int controllerId);
     // The time of day, then ",text" per value column; no line end.
-    static QString Record_Line(const QTime &time, const ParameterSource &texts);
+    static QString recordLine(const QTime &time, const ParameterSource &texts);
 
 private:
     bool decode() noexcept;

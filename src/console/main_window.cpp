@@ -60,7 +60,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
         statusPanels_[i] = new QLabel(this);
         statusPanels_[i]->setAccessibleName(QStringLiteral("Status %1").arg(i + 1));
     }
-    statusPanels_[0]->setMinimumWidth(Twips_To_Pixels(2700));
+    statusPanels_[0]->setMinimumWidth(twipsToPixels(2700));
     statusBar()->addWidget(statusPanels_[0]);
     statusBar()->addWidget(statusPanels_[1], 1);
     statusBar()->setSizeGripEnabled(true);
@@ -74,10 +74,10 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     timerRead_->onTick([this] { Timer_Read_Timer(); });
     writeCycle_ = std::make_unique<WriteCycle>(console_, reporter_);
     timerWrite_->onTick([this] { writeCycle_->Timer_Write_Timer(); });
-    connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::Show_Parameter_Window);
+    connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
 
     // Design size of the client area: 8205 by 6570 twips.
-    resize(Twips_To_Pixels(8205), Twips_To_Pixels(6570) + menuBar()->sizeHint().height());
+    resize(twipsToPixels(8205), twipsToPixels(6570) + menuBar()->sizeHint().height());
 }
 
 FM_Orbalis::~FM_Orbalis()
@@ -128,7 +128,7 @@ void FM_Orbalis::Form_Load()
 {
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
-    Run_Settings_Startup(console_.settingsPath(), console_.settings, trap, *console_.clock);
+    runSettingsStartup(console_.settingsPath(), console_.settings, trap, *console_.clock);
     trap.step([&] {
         console_.Para_Slot = NoParameterSlot;
         console_.Poll_Slot = 0;
@@ -162,7 +162,7 @@ void FM_Orbalis::Form_Unload()
         if (port_.PortOpen())
             port_.setPortOpen(false);
     });
-    Run_Settings_Exit(console_.settingsPath(), console_.settings, console_.slots, trap);
+    runSettingsExit(console_.settingsPath(), console_.settings, console_.slots, trap);
 }
 
 void FM_Orbalis::closeEvent(QCloseEvent *event)
@@ -179,7 +179,7 @@ void FM_Orbalis::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     // Minimise and restore repaint the panel as a resize does.
     if (event->type() == QEvent::WindowStateChange && !isMinimized())
-        panel_->Layout_Slots();
+        panel_->layoutSlots();
 }
 
 void FM_Orbalis::File_Click(int index)
@@ -224,11 +224,11 @@ FM_SerialSetting &FM_Orbalis::loadSerialSetting()
     return *serialSetting_;
 }
 
-void FM_Orbalis::Show_Parameter_Window(int slot)
+void FM_Orbalis::showParameterWindow(int slot)
 {
     if (!parameter_)
         parameter_ = new FM_Parameter(console_, *writeCycle_, reporter_, this);
-    parameter_->Open_For_Slot(slot);
+    parameter_->openForSlot(slot);
 }
 
 void FM_Orbalis::Timer_Read_Timer()

@@ -61,7 +61,7 @@ public:
     FM_Parameter *parameterWindow() const { return parameter_; }
     WriteCycle &writeCycle() const { return *writeCycle_; }
     // A slot's menu button: the parameter window for that slot.
-    void Show_Parameter_Window(int slot);
+    void showParameterWindow(int slot);
     // The line's counters, traffic and panel marks; "Line Monitor".
     LineHealth &health() const { return *health_; }
     TrendWindows &trends() const { return *trends_; }

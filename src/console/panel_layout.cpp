@@ -5,34 +5,34 @@
 
 namespace orbalis {
 
-int Units_To_Pixels(int units, int unitsTotal, int totalPixels)
+int unitsToPixels(int units, int unitsTotal, int totalPixels)
 {
     if (unitsTotal <= 0)
         return 0;
     return int(std::lround(double(units) * totalPixels / unitsTotal));
 }
 
-QRect Slot_Rect(int slot, QSize panelPixels)
+QRect slotRect(int slot, QSize panelPixels)
 {
     const int column = slot % 4;
     const int row = slot / 4;
     const int x = SlotMarginUnits + SlotPitchUnits * column;
     const int y = SlotMarginUnits + SlotPitchUnits * row;
-    const int left = Units_To_Pixels(x, PanelUnits, panelPixels.width());
-    const int top = Units_To_Pixels(y, PanelUnits, panelPixels.height());
-    const int right = Units_To_Pixels(x + SlotUnits, PanelUnits, panelPixels.width());
-    const int bottom = Units_To_Pixels(y + SlotUnits, PanelUnits, panelPixels.height());
+    const int left = unitsToPixels(x, PanelUnits, panelPixels.width());
+    const int top = unitsToPixels(y, PanelUnits, panelPixels.height());
+    const int right = unitsToPixels(x + SlotUnits, PanelUnits, panelPixels.width());
+    const int bottom = unitsToPixels(y + SlotUnits, PanelUnits, panelPixels.height());
     return QRect(left, top, right - left, bottom - top);
 }
 
-int Font_Ratio(int screenWidthTwips, int innerWidthTwips)
+int fontRatio(int screenWidthTwips, int innerWidthTwips)
 {
     if (innerWidthTwips <= 0)
         return 0;
     return (screenWidthTwips * 10) / innerWidthTwips;
 }
 
-int Slot_Font_Size(int q)
+int slotFontSizeFor(int q)
 {
     if (q <= 11)
         return 22;
@@ -43,22 +43,22 @@ int Slot_Font_Size(int q)
     return 8;
 }
 
-int Point_Size_To_Pixels(int pointSize, double pixelsPerPoint)
+int pointSizeToPixels(int pointSize, double pixelsPerPoint)
 {
     return std::max(1, int(std::lround(pointSize * pixelsPerPoint)));
 }
 
-int Slot_Font_Size(const SlotFontRoom &room, const LineHeight &lineHeight)
+int slotFontSizeFor(const SlotFontRoom &room, const LineHeight &lineHeight)
 {
-    const int rowPixels = Units_To_Pixels(SlotNameRowBottom, SlotUnitsDown, room.slotPixelsHigh)
-                          - Units_To_Pixels(SlotNameRowTop, SlotUnitsDown, room.slotPixelsHigh);
-    for (int size = Slot_Font_Size(room.q); size >= 1; --size)
-        if (lineHeight(Point_Size_To_Pixels(size, room.pixelsPerPoint)) <= rowPixels)
+    const int rowPixels = unitsToPixels(SlotNameRowBottom, SlotUnitsDown, room.slotPixelsHigh)
+                          - unitsToPixels(SlotNameRowTop, SlotUnitsDown, room.slotPixelsHigh);
+    for (int size = slotFontSizeFor(room.q); size >= 1; --size)
+        if (lineHeight(pointSizeToPixels(size, room.pixelsPerPoint)) <= rowPixels)
             return size;
     return 0;
 }
 
-SlotClick Slot_Click_Action(bool hasController, Qt::MouseButton button, double x, double y)
+SlotClick slotClickAction(bool hasController, Qt::MouseButton button, double x, double y)
 {
     if (!hasController || button != Qt::LeftButton || !(y < 10))
         return SlotClick::Nothing;

@@ -28,18 +28,18 @@ constexpr int SlotNameRowBottom = 60;
 // The pixel position of a position in user units, when unitsTotal units span
 // totalPixels pixels. Each edge is rounded on its own, so rectangles that
 // touch in units touch in pixels.
-int Units_To_Pixels(int units, int unitsTotal, int totalPixels);
+int unitsToPixels(int units, int unitsTotal, int totalPixels);
 
 // Pixel rectangle of slot k (0..15) in a panel of the given pixel size.
-QRect Slot_Rect(int slot, QSize panelPixels);
+QRect slotRect(int slot, QSize panelPixels);
 
 // The ratio q = round(screen width * 10) div round(inner window width), both in twips.
-int Font_Ratio(int screenWidthTwips, int innerWidthTwips);
+int fontRatio(int screenWidthTwips, int innerWidthTwips);
 // Slot font size in points for q: up to 11 -> 22, 12..21 -> 16, 22..31 -> 10, else 8.
-int Slot_Font_Size(int q);
+int slotFontSizeFor(int q);
 
 // The pixel size a point size is printed at (at least 1 pixel).
-int Point_Size_To_Pixels(int pointSize, double pixelsPerPoint);
+int pointSizeToPixels(int pointSize, double pixelsPerPoint);
 
 // The slot font as the slots can show it. The ratio table assumes a screen
 // that is large in pixels; a window covering most of a small or high-density
@@ -49,18 +49,18 @@ int Point_Size_To_Pixels(int pointSize, double pixelsPerPoint);
 // plus descent) fits the name row, y 50 to 60 of the slot's 70 units, at the
 // slot's size in device pixels. 0 (no name printed) when not even 1 point fits.
 struct SlotFontRoom {
-    int q;                  // Font_Ratio of screen and window
+    int q;                  // fontRatio of screen and window
     int slotPixelsHigh;     // height of the lowest slot picture, in device pixels
     double pixelsPerPoint;  // device pixels per point: logical dpi / 72 * device pixel ratio
 };
 // Line height in pixels of the slot font at a pixel size.
 using LineHeight = std::function<int(int pixelSize)>;
-int Slot_Font_Size(const SlotFontRoom &room, const LineHeight &lineHeight);
+int slotFontSizeFor(const SlotFontRoom &room, const LineHeight &lineHeight);
 
 enum class SlotClick { Nothing, TogglePen, ToggleBrush, OpenParameters };
 
 // What a mouse press at (x, y) in slot units (60 by 70) does: only the left
 // button, on the top row (y < 10), of a slot with a controller does anything.
-SlotClick Slot_Click_Action(bool hasController, Qt::MouseButton button, double x, double y);
+SlotClick slotClickAction(bool hasController, Qt::MouseButton button, double x, double y);
 
 } // namespace orbalis

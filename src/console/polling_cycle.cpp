@@ -66,18 +66,18 @@ PollingCycle::PollingCycle(Console &console, SerialPort &port, CycleTimer &timer
 {
 }
 
-QString PollingCycle::Slot_Text(int slot, int id)
+QString PollingCycle::slotText(int slot, int id)
 {
     return QStringLiteral("No.") + QString::number(slot + 1) + QStringLiteral(" Slot ; ID = ")
         + QString::number(id);
 }
 
-QString PollingCycle::Port_Error_Text(int number)
+QString PollingCycle::portErrorText(int number)
 {
     return QStringLiteral("Serial port error ! ;error number = ") + QString::number(number);
 }
 
-QString PollingCycle::Trap_Text(const Error &e)
+QString PollingCycle::trapText(const Error &e)
 {
     return QStringLiteral("at Timer_Read_Timer() ;Wrong code: ") + QString::number(e.number())
         + QStringLiteral(" ;Wrong reasons: ") + e.description();
@@ -135,7 +135,7 @@ void PollingCycle::Timer_Read_Timer() noexcept
     run({[this] { advancePollSlot(); }, [this] { selectAndSend(); }});
 }
 
-bool PollingCycle::Foreign_Live_Reply(const QByteArray &reply, std::uint8_t id)
+bool PollingCycle::foreignLiveReply(const QByteArray &reply, std::uint8_t id)
 {
     if (reply.size() < 2 || std::uint8_t(reply[0]) != id)
         return true;
@@ -154,11 +154,11 @@ bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
     return run({[&] {
                     const std::uint8_t id = idOf(slot);
                     const QByteArray &reply = line().Reply_Buffer;
-                    mainStatus_.setText(1, Slot_Text(slot, id));
+                    mainStatus_.setText(1, slotText(slot, id));
                     // A late reply can pass its CRC check in a later exchange;
                     // taking it as this slot's values would paint and record
                     // another controller's data.
-                    const bool foreign = outcome == ReplyOutcome::Valid && Foreign_Live_Reply(reply, id);
+                    const bool foreign = outcome == ReplyOutcome::Valid && foreignLiveReply(reply, id);
                     // The controller's refusal is its answer, but holds no values.
                     const QString exception =
                         outcome == ReplyOutcome::Valid && !foreign ? exceptionReplyText(reply) : QString();
@@ -238,7 +238,7 @@ void PollingCycle::sendParameterRead(ReadState awaitState, const QString &please
              if (Send_Read_Request(port_, line(), id, address, count))
                  console_.lineObservers.requestSent(
                      awaitState == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne,
-                     console_.Para_Slot, id, Request_Bytes(line()));
+                     console_.Para_Slot, id, requestBytes(line()));
          },
          [&] { Set_Read_Interval(ms[0], ms[1], ms[2], ms[3]); }});
 }
@@ -261,7 +261,7 @@ void PollingCycle::selectAndSend()
     console_.Read_State = ReadState::AwaitLive;
     const std::uint8_t id = ids[std::size_t(console_.Poll_Slot)];
     if (Send_Read_Request(port_, line(), id, InputRegisterBase, InputRegisterCount))
-        console_.lineObservers.requestSent(Exchange::Live, console_.Poll_Slot, id, Request_Bytes(line()));
+        console_.lineObservers.requestSent(Exchange::Live, console_.Poll_Slot, id, requestBytes(line()));
     Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
 }
 
@@ -301,18 +301,18 @@ PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
         case PortNotOpen:
         case ReadError:
         case DeviceControlBlock:
-            mainStatus_.setText(2, Port_Error_Text(e.number()));
+            mainStatus_.setText(2, portErrorText(e.number()));
             Open_Serial_Port(port_, console_.settings.serial);
             mainStatus_.setText(2, portTroubleText(e.number()));
             return Trap::EndTick;
         case DeviceNotOpen:
-            mainStatus_.setText(2, Port_Error_Text(e.number()));
+            mainStatus_.setText(2, portErrorText(e.number()));
             if (port_.PortOpen())
                 port_.setPortOpen(false);
             mainStatus_.setText(2, portTroubleText(e.number()));
             return Trap::EndTick;
         default:
-            mainStatus_.setText(2, Trap_Text(e));
+            mainStatus_.setText(2, trapText(e));
             return Trap::Continue;
         }
     } catch (...) {
@@ -323,7 +323,7 @@ PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
 
 QString PollingCycle::portTroubleText(int number) const
 {
-    QString text = Port_Error_Text(number);
+    QString text = portErrorText(number);
     // Open again: the next reply tells how the line is.
     if (port_.PortOpen())
         return text;

@@ -32,19 +32,19 @@ public:
     void Set_Read_Interval(int ms2400, int ms4800, int ms9600, int ms19200);
 
     // Texts of the status bars.
-    static QString Slot_Text(int slot, int id);   // "No.3 Slot ; ID = 5"
-    static QString Port_Error_Text(int number);
-    // Port_Error_Text, and while the port stays closed, which device went
+    static QString slotText(int slot, int id);   // "No.3 Slot ; ID = 5"
+    static QString portErrorText(int number);
+    // portErrorText, and while the port stays closed, which device went
     // away or is waited for, and that the panel shows the last values.
     QString portTroubleText(int number) const;
-    static QString Trap_Text(const Error &e);
+    static QString trapText(const Error &e);
 
     // A reply with a good CRC that cannot be the answer to the live-value read
     // of controller `id`: another controller's, or another request's (a late
     // reply whose own exchange is over). Such a reply is never decoded. An
     // exception reply of the controller itself is its answer (and is not
     // decoded either: it holds no values).
-    static bool Foreign_Live_Reply(const QByteArray &reply, std::uint8_t id);
+    static bool foreignLiveReply(const QByteArray &reply, std::uint8_t id);
 
 private:
     enum class Trap { Continue, EndTick };

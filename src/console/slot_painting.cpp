@@ -34,7 +34,7 @@ int bigEndianAt(const QByteArray &reply, int at)
 void paintRow(SlotPicture &picture, const ImageLists &images, ImageLists::List list, int y,
               int value, int dpCode)
 {
-    const auto cells = Row_Cell_Indexes(value, dpCode);
+    const auto cells = rowCellIndexes(value, dpCode);
     for (size_t i = 0; i < cells.size(); ++i)
         picture.paintImage(images.image(list, cells[i]), int(i) * CellWidth, y, CellWidth,
                            CellHeight);
@@ -42,11 +42,11 @@ void paintRow(SlotPicture &picture, const ImageLists &images, ImageLists::List l
 
 } // namespace
 
-Live_Values Take_Live_Values(const QByteArray &reply)
+LiveValues takeLiveValues(const QByteArray &reply)
 {
     if (reply.size() < 11)
         throw Error(SubscriptOutOfRange);
-    Live_Values v;
+    LiveValues v;
     v.pv = std::int16_t(bigEndianAt(reply, 3));
     v.sv = std::int16_t(bigEndianAt(reply, 5));
     v.output = std::uint16_t(bigEndianAt(reply, 7));
@@ -54,7 +54,7 @@ Live_Values Take_Live_Values(const QByteArray &reply)
     return v;
 }
 
-Digit_Set Split_Digits(int value)
+Digit_Set splitDigits(int value)
 {
     Digit_Set set;
     set.negative = value < 0;
@@ -66,12 +66,12 @@ Digit_Set Split_Digits(int value)
     return set;
 }
 
-int Digit_Cell_Index(int digit, bool point)
+int digitCellIndex(int digit, bool point)
 {
     return (digit == 0 ? 10 : digit) + (point ? 10 : 0);
 }
 
-std::array<int, 6> Row_Cell_Indexes(int value, int dpCode)
+std::array<int, 6> rowCellIndexes(int value, int dpCode)
 {
     // Digit position (0 = ten thousands) that carries the point, and the last
     // position that may be blanked as a leading zero.
@@ -82,24 +82,24 @@ std::array<int, 6> Row_Cell_Indexes(int value, int dpCode)
     case 50: pointAt = 1; lastBlank = 0; break;
     default: break;
     }
-    const Digit_Set set = Split_Digits(value);
+    const Digit_Set set = splitDigits(value);
     std::array<int, 6> cells{};
     cells[0] = set.negative ? MinusCell : BlankCell;
     bool leading = true;
     for (int i = 0; i < 5; ++i) {
         const int d = set.digits[size_t(i)];
         leading = leading && d == 0 && i <= lastBlank;
-        cells[size_t(i + 1)] = leading ? BlankCell : Digit_Cell_Index(d, i == pointAt);
+        cells[size_t(i + 1)] = leading ? BlankCell : digitCellIndex(d, i == pointAt);
     }
     return cells;
 }
 
-int Output_Bar_Width(std::uint16_t output)
+int outputBarWidth(std::uint16_t output)
 {
     return std::min<int>(output, 1000) * BarWidth / 1000;
 }
 
-int State_Banner_Index(std::uint16_t status)
+int stateBannerIndex(std::uint16_t status)
 {
     const int error = (status >> 12) & 0xF;
     if (error >= 1 && error <= 6)
@@ -110,7 +110,7 @@ int State_Banner_Index(std::uint16_t status)
     return mode <= 6 ? 8 + mode : BlankButton;   // 8 Off .. 14 Hold
 }
 
-std::array<int, 2> Alarm_Lamp_Indexes(std::uint16_t status)
+std::array<int, 2> alarmLampIndexes(std::uint16_t status)
 {
     const int alarms = status & 0xF;
     return {alarms == 1 || alarms == 3 ? Lamp1Lit : Lamp1Dark,
@@ -126,8 +126,8 @@ void Paint_Slot_Frame(SlotPicture &picture, const ImageLists &images, bool recor
         picture.paintImage(blank, CellWidth * j, PvRowY, CellWidth, CellHeight);
         picture.paintImage(blank, CellWidth * j, SvRowY, CellWidth, CellHeight);
     }
-    Paint_Pen_Icon(picture, images, recording);
-    Paint_Brush_Icon(picture, images, marked);
+    paintPenIcon(picture, images, recording);
+    paintBrushIcon(picture, images, marked);
     picture.paintImage(images.image(ImageLists::ImageList_60x60,
                                     bound ? PaletteColour : PaletteGrey),
                        20, 0, IconSize, IconSize);
@@ -145,32 +145,32 @@ void Paint_Slot_Frame(SlotPicture &picture, const ImageLists &images, bool recor
 void Show_Slot_Values(SlotPicture &picture, const ImageLists &images, const QByteArray &reply,
                       int dpCode)
 {
-    const Live_Values v = Take_Live_Values(reply);
+    const LiveValues v = takeLiveValues(reply);
 
     picture.paintImage(images.image(ImageLists::ImageList_Outl, 1), 0, BarY, BarWidth, BarHeight);
-    const int w = Output_Bar_Width(v.output);
+    const int w = outputBarWidth(v.output);
     if (w > 0)
         picture.paintImage(images.image(ImageLists::ImageList_Outl, 2), 0, BarY, w, BarHeight);
 
     paintRow(picture, images, ImageLists::ImageList_GPV, SvRowY, v.sv, dpCode);
     paintRow(picture, images, ImageLists::ImageList_RPV, PvRowY, v.pv, dpCode);
 
-    picture.paintImage(images.image(ImageLists::ImageList_WkEr, State_Banner_Index(v.status)),
+    picture.paintImage(images.image(ImageLists::ImageList_WkEr, stateBannerIndex(v.status)),
                        BannerX, BannerY, BannerWidth, BannerHeight);
-    const auto lamps = Alarm_Lamp_Indexes(v.status);
+    const auto lamps = alarmLampIndexes(v.status);
     picture.paintImage(images.image(ImageLists::ImageList_60x60, lamps[0]), Lamp1X, LampY,
                        IconSize, IconSize);
     picture.paintImage(images.image(ImageLists::ImageList_60x60, lamps[1]), Lamp2X, LampY,
                        IconSize, IconSize);
 }
 
-void Paint_Pen_Icon(SlotPicture &picture, const ImageLists &images, bool on)
+void paintPenIcon(SlotPicture &picture, const ImageLists &images, bool on)
 {
     picture.paintImage(images.image(ImageLists::ImageList_60x60, on ? PenColour : PenGrey), 0, 0,
                        IconSize, IconSize);
 }
 
-void Paint_Brush_Icon(SlotPicture &picture, const ImageLists &images, bool on)
+void paintBrushIcon(SlotPicture &picture, const ImageLists &images, bool on)
 {
     picture.paintImage(images.image(ImageLists::ImageList_60x60, on ? BrushColour : BrushGrey),
                        10, 0, IconSize, IconSize);

@@ -36,7 +36,7 @@ int SlotPanel::currentFontSize() const
     const QWidget *win = window();
     const QScreen *scr = win->screen();
     const int screenWidth = scr ? scr->geometry().width() : win->width();
-    const int q = Font_Ratio(Pixels_To_Twips(screenWidth), Pixels_To_Twips(win->width()));
+    const int q = fontRatio(pixelsToTwips(screenWidth), pixelsToTwips(win->width()));
 
     // One size for all slots: the one the lowest slot can hold.
     const SlotPicture *lowest = *std::min_element(
@@ -45,12 +45,12 @@ int SlotPanel::currentFontSize() const
     return lowest->nameFontSize(q);
 }
 
-void SlotPanel::Layout_Slots()
+void SlotPanel::layoutSlots()
 {
     const QSize panel = size();
     for (int k = 0; k < SlotCount; ++k) {
         SlotPicture *picture = pictures_[size_t(k)];
-        const QRect r = Slot_Rect(k, panel);
+        const QRect r = slotRect(k, panel);
         if (r.width() > 0 && r.height() > 0)
             picture->setGeometry(r);
         paintFrame(k);
@@ -96,14 +96,14 @@ QString SlotPanel::shownValues(int slot) const
     if (!showsValues(slot))
         return {};
     const Shown &s = shown_[size_t(slot)];
-    const Live_Values v = Take_Live_Values(s.reply);
-    QString text = QStringLiteral("PV ") + Scaled_Text(v.pv, s.dpCode) + QStringLiteral(", SV ")
-        + Scaled_Text(v.sv, s.dpCode) + QStringLiteral(", output ")
+    const LiveValues v = takeLiveValues(s.reply);
+    QString text = QStringLiteral("PV ") + scaledText(v.pv, s.dpCode) + QStringLiteral(", SV ")
+        + scaledText(v.sv, s.dpCode) + QStringLiteral(", output ")
         + QString::number(v.output / 10.0, 'f', 1) + QStringLiteral(" %");
-    const QString state = State_Legend(State_Banner_Index(v.status));
+    const QString state = stateLegend(stateBannerIndex(v.status));
     if (!state.isEmpty())
         text += QStringLiteral(", state ") + state;
-    const auto lamps = Alarm_Lamp_Indexes(v.status);
+    const auto lamps = alarmLampIndexes(v.status);
     if (lamps[0] == 9)
         text += QStringLiteral(", alarm 1 on");
     if (lamps[1] == 11)
@@ -117,12 +117,12 @@ void SlotPanel::showHealth(int slot, const QColor &mark, const QString &oldValue
         pictures_[size_t(slot)]->setHealthOverlay(mark, oldValuesWord);
 }
 
-void SlotPanel::Paint_Pen_Icon(int slot, bool recording)
+void SlotPanel::paintPenIcon(int slot, bool recording)
 {
-    orbalis::Paint_Pen_Icon(*pictures_[size_t(slot)], images_, recording);
+    orbalis::paintPenIcon(*pictures_[size_t(slot)], images_, recording);
 }
 
-void SlotPanel::Repaint_Frame_With_Name(int slot)
+void SlotPanel::repaintFrameWithName(int slot)
 {
     paintFrame(slot);
     printName(slot);
@@ -131,14 +131,14 @@ void SlotPanel::Repaint_Frame_With_Name(int slot)
 void SlotPanel::Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x, double y)
 {
     const auto k = size_t(slot);
-    switch (Slot_Click_Action(console_.slots.SlotId[k] != 0, button, x, y)) {
+    switch (slotClickAction(console_.slots.SlotId[k] != 0, button, x, y)) {
     case SlotClick::TogglePen:
         console_.slots.Record_Flag[k] = !console_.slots.Record_Flag[k];
-        orbalis::Paint_Pen_Icon(*pictures_[k], images_, console_.slots.Record_Flag[k]);
+        orbalis::paintPenIcon(*pictures_[k], images_, console_.slots.Record_Flag[k]);
         break;
     case SlotClick::ToggleBrush:
         console_.slots.Mark_Flag[k] = !console_.slots.Mark_Flag[k];
-        Paint_Brush_Icon(*pictures_[k], images_, console_.slots.Mark_Flag[k]);
+        paintBrushIcon(*pictures_[k], images_, console_.slots.Mark_Flag[k]);
         break;
     case SlotClick::OpenParameters:
         console_.Para_Slot = std::int16_t(slot);
@@ -152,7 +152,7 @@ void SlotPanel::Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x
 void SlotPanel::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    Layout_Slots();
+    layoutSlots();
 }
 
 bool SlotPanel::eventFilter(QObject *watched, QEvent *event)

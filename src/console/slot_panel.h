@@ -25,12 +25,12 @@ public:
     SlotPicture *Pic_Control(int slot) const { return pictures_[size_t(slot)]; }
 
     // The layout: place every slot, repaint its frame, set its font, print the names.
-    void Layout_Slots();
+    void layoutSlots();
     int slotFontSize() const { return fontSize_; }
 
     void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode) override;
-    void Paint_Pen_Icon(int slot, bool recording) override;
-    void Repaint_Frame_With_Name(int slot) override;
+    void paintPenIcon(int slot, bool recording) override;
+    void repaintFrameWithName(int slot) override;
 
     QWidget *slotWidget(int slot) const override;
     bool showsValues(int slot) const override;

@@ -50,12 +50,12 @@ QSize SlotPicture::pixelSize() const
 
 int SlotPicture::pixelX(int units) const
 {
-    return Units_To_Pixels(units, UnitsAcross, pixelSize().width());
+    return unitsToPixels(units, UnitsAcross, pixelSize().width());
 }
 
 int SlotPicture::pixelY(int units) const
 {
-    return Units_To_Pixels(units, UnitsDown, pixelSize().height());
+    return unitsToPixels(units, UnitsDown, pixelSize().height());
 }
 
 QRect SlotPicture::pixelRect(int x, int y, int w, int h) const
@@ -139,7 +139,7 @@ int SlotPicture::nameFontSize(int q) const
     const auto lineHeight = [](int pixelSize) {
         return textExtent(QFontMetrics(textFont(pixelSize)), tallestAndDeepest).height;
     };
-    return Slot_Font_Size({q, pixelsHigh(), pixelsPerPoint()}, lineHeight);
+    return slotFontSizeFor({q, pixelsHigh(), pixelsPerPoint()}, lineHeight);
 }
 
 void SlotPicture::printText(int x, int y, const QString &text, int pointSize)
@@ -147,7 +147,7 @@ void SlotPicture::printText(int x, int y, const QString &text, int pointSize)
     if (!matchWidgetSize() || text.isEmpty() || pointSize <= 0)
         return;
     // Points at the screen's resolution, in the image's physical pixels.
-    const QFont font = textFont(Point_Size_To_Pixels(pointSize, pixelsPerPoint()));
+    const QFont font = textFont(pointSizeToPixels(pointSize, pixelsPerPoint()));
     const QFontMetrics metrics(font);
     const QPoint topLeft(pixelX(x), pixelY(y));
 

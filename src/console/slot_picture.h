@@ -35,7 +35,7 @@ public:
     void printText(int x, int y, const QString &text, int pointSize);
     // The slot font size for the screen-to-window ratio q at which a name,
     // printed by printText, stays inside the name row of this picture at its
-    // present size (see Slot_Font_Size).
+    // present size (see slotFontSizeFor).
     int nameFontSize(int q) const;
     // Height of the retained image in device pixels.
     int pixelsHigh() const { return pixelSize().height(); }

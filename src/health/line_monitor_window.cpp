@@ -69,9 +69,9 @@ QTableView *tableView(QAbstractItemModel *model, const QString &name, const int 
     view->verticalHeader()->hide();
     // Fixed heights and widths: nothing is measured per row as frames come.
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(Twips_To_Pixels(RowHeight));
+    view->verticalHeader()->setDefaultSectionSize(twipsToPixels(RowHeight));
     for (int c = 0; c < columns; ++c)
-        view->setColumnWidth(c, Twips_To_Pixels(widths[c]));
+        view->setColumnWidth(c, twipsToPixels(widths[c]));
     view->horizontalHeader()->setStretchLastSection(true);
     view->setItemDelegate(new PlainTextDelegate(view));
     return view;
@@ -99,7 +99,7 @@ LineMonitorWindow::LineMonitorWindow(const Console &console, LineCounters &count
     setWindowTitle(caption());
     setAccessibleName(caption());
     build();
-    resize(Twips_To_Pixels(WindowWidth), Twips_To_Pixels(WindowHeight));
+    resize(twipsToPixels(WindowWidth), twipsToPixels(WindowHeight));
     timer_.setInterval(RefreshMs);
     connect(&timer_, &QTimer::timeout, this, &LineMonitorWindow::refresh);
 }

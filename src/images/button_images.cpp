@@ -47,7 +47,7 @@ void drawBevel(QPainter &p, const QColor &face)
 
 } // namespace
 
-QImage Draw_Bevelled_Button(const QColor &face, const QString &legend,
+QImage drawBevelledButton(const QColor &face, const QString &legend,
                             const QColor &legendColour, int legendPixels)
 {
     QImage img(ButtonWidth, ButtonHeight, QImage::Format_RGB32);
@@ -67,7 +67,7 @@ QImage Draw_Bevelled_Button(const QColor &face, const QString &legend,
     return img;
 }
 
-QString State_Legend(int index)
+QString stateLegend(int index)
 {
     static const char *const Legends[] = {"",     "Input Open", "A/D Error", "EEPRom Error", "AutoTune Error",
                                           "High Error", "Low Error", "Off", "At1 SV", "At2 90% SV", "Hand",
@@ -77,19 +77,19 @@ QString State_Legend(int index)
     return QString::fromLatin1(Legends[index - 1]);
 }
 
-std::vector<QImage> Draw_State_Buttons()
+std::vector<QImage> drawStateButtons()
 {
     std::vector<QImage> images;
-    images.push_back(Draw_Bevelled_Button(Qt::white));
+    images.push_back(drawBevelledButton(Qt::white));
     for (int index = 2; index <= 14; ++index)
-        images.push_back(Draw_Bevelled_Button(ButtonFaceBlue, State_Legend(index)));
-    images.push_back(Draw_Bevelled_Button(ButtonFaceBlue, State_Legend(15), MenuYellow, 62));
+        images.push_back(drawBevelledButton(ButtonFaceBlue, stateLegend(index)));
+    images.push_back(drawBevelledButton(ButtonFaceBlue, stateLegend(15), MenuYellow, 62));
     return images;
 }
 
-std::vector<QImage> Draw_Output_Bars()
+std::vector<QImage> drawOutputBars()
 {
-    return {Draw_Bevelled_Button(BarGrey), Draw_Bevelled_Button(BarRed)};
+    return {drawBevelledButton(BarGrey), drawBevelledButton(BarRed)};
 }
 
 } // namespace orbalis

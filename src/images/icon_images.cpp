@@ -125,7 +125,7 @@ QImage lamp(const QString &legend, bool lit)
 
 } // namespace
 
-QImage Grey_Out(const QImage &colour)
+QImage greyOut(const QImage &colour)
 {
     QImage grey = colour.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < grey.height(); ++y) {
@@ -139,14 +139,14 @@ QImage Grey_Out(const QImage &colour)
     return grey;
 }
 
-std::vector<QImage> Draw_Icons()
+std::vector<QImage> drawIcons()
 {
     const QImage pen = penInHand(), brush = paintBrush(), colours = palette();
     return {
         blankIcon(),
-        Grey_Out(pen), pen,
-        Grey_Out(brush), brush,
-        Grey_Out(colours), colours,
+        greyOut(pen), pen,
+        greyOut(brush), brush,
+        greyOut(colours), colours,
         lamp(QStringLiteral("A1"), false), lamp(QStringLiteral("A1"), true),
         lamp(QStringLiteral("A2"), false), lamp(QStringLiteral("A2"), true),
     };

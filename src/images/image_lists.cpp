@@ -13,11 +13,11 @@ namespace {
 std::array<std::vector<QImage>, ImageLists::ListCount> drawAllLists()
 {
     std::array<std::vector<QImage>, ImageLists::ListCount> lists;
-    lists[ImageLists::ImageList_RPV] = Draw_Seven_Segment_List(SevenSegmentRed);
-    lists[ImageLists::ImageList_GPV] = Draw_Seven_Segment_List(SevenSegmentGreen);
-    lists[ImageLists::ImageList_WkEr] = Draw_State_Buttons();
-    lists[ImageLists::ImageList_Outl] = Draw_Output_Bars();
-    lists[ImageLists::ImageList_60x60] = Draw_Icons();
+    lists[ImageLists::ImageList_RPV] = drawSevenSegmentList(SevenSegmentRed);
+    lists[ImageLists::ImageList_GPV] = drawSevenSegmentList(SevenSegmentGreen);
+    lists[ImageLists::ImageList_WkEr] = drawStateButtons();
+    lists[ImageLists::ImageList_Outl] = drawOutputBars();
+    lists[ImageLists::ImageList_60x60] = drawIcons();
     return lists;
 }
 

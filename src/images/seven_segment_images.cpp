@@ -93,7 +93,7 @@ QImage drawCell(unsigned lit, bool point, const QColor &litColour)
 
 } // namespace
 
-std::vector<QImage> Draw_Seven_Segment_List(const QColor &lit)
+std::vector<QImage> drawSevenSegmentList(const QColor &lit)
 {
     std::vector<QImage> cells;
     cells.reserve(23);

@@ -16,6 +16,6 @@ constexpr int SevenSegmentHeight = 80;
 // The 23 cells of a seven-segment list, lit parts in `lit`:
 // 1..9 digit, 10 digit 0, 11..20 the same with the decimal point,
 // 21 and 23 nothing lit, 22 minus. Element 0 is image 1.
-std::vector<QImage> Draw_Seven_Segment_List(const QColor &lit);
+std::vector<QImage> drawSevenSegmentList(const QColor &lit);
 
 } // namespace orbalis

@@ -20,7 +20,7 @@ struct UsbRank {
     int number = 0;
 };
 
-UsbRank Rank_Of(const QString &portName)
+UsbRank rankOf(const QString &portName)
 {
     static const QRegularExpression usb(QStringLiteral("^tty(USB|ACM)(\\d+)$"));
     const auto m = usb.match(portName);
@@ -30,7 +30,7 @@ UsbRank Rank_Of(const QString &portName)
 }
 
 // The device a path finally names; the path itself when it leads nowhere.
-QString Device_Identity(const QString &path)
+QString deviceIdentity(const QString &path)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical;
@@ -51,7 +51,7 @@ QList<ListedPort> ComPortResolver::systemPorts()
     const QDir byIdDir(QStringLiteral("/dev/serial/by-id"));
     const auto links = byIdDir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
     for (const QFileInfo &link : links)
-        byId.insert(Device_Identity(link.absoluteFilePath()), link.absoluteFilePath());
+        byId.insert(deviceIdentity(link.absoluteFilePath()), link.absoluteFilePath());
 
     QList<ListedPort> out;
     const auto infos = QSerialPortInfo::availablePorts();
@@ -66,7 +66,7 @@ QList<ListedPort> ComPortResolver::systemPorts()
             p.vendorId = info.vendorIdentifier();
         if (info.hasProductIdentifier())
             p.productId = info.productIdentifier();
-        p.byIdPath = byId.value(Device_Identity(p.systemLocation));
+        p.byIdPath = byId.value(deviceIdentity(p.systemLocation));
         out.append(p);
     }
     return out;
@@ -100,7 +100,7 @@ DeviceIdentity ComPortResolver::identityOf(const ComPortEntry &entry)
     id.vendorId = p.vendorId;
     id.productId = p.productId;
     id.serialNumber = p.serialNumber;
-    id.path = Device_Identity(entry.device);
+    id.path = deviceIdentity(entry.device);
     id.description = entry.description;
     return id;
 }
@@ -123,7 +123,7 @@ std::optional<ComPortEntry> ComPortResolver::find(const DeviceIdentity &identity
         // A device some link names is that link's, not ours.
         if (e.bound || !identity.matches(e.listed))
             continue;
-        if (Device_Identity(e.device) == identity.path)
+        if (deviceIdentity(e.device) == identity.path)
             return e;
         if (!found)
             found = e;
@@ -140,7 +140,7 @@ bool DeviceIdentity::matches(const ListedPort &p) const
         // only; find() prefers the one at the old path.
         return p.vendorId == vendorId && p.productId == productId && p.serialNumber == serialNumber;
     }
-    return p.vendorId < 0 && Device_Identity(p.systemLocation) == path;
+    return p.vendorId < 0 && deviceIdentity(p.systemLocation) == path;
 }
 
 QString DeviceIdentity::text() const
@@ -166,7 +166,7 @@ QList<ComPortEntry> ComPortResolver::entries() const
 {
     QList<ListedPort> listed = lister_();
     std::stable_sort(listed.begin(), listed.end(), [](const ListedPort &a, const ListedPort &b) {
-        const UsbRank ra = Rank_Of(a.portName), rb = Rank_Of(b.portName);
+        const UsbRank ra = rankOf(a.portName), rb = rankOf(b.portName);
         if (ra.group != rb.group)
             return ra.group < rb.group;
         return ra.group < 2 && ra.number < rb.number;
@@ -189,9 +189,9 @@ QList<ComPortEntry> ComPortResolver::entries() const
         e.number = m.captured(1).toInt();
         e.device = ports.filePath(name);
         e.bound = true;
-        const QString identity = Device_Identity(e.device);
+        const QString identity = deviceIdentity(e.device);
         for (const ListedPort &p : std::as_const(listed)) {
-            if (Device_Identity(p.systemLocation) == identity) {
+            if (deviceIdentity(p.systemLocation) == identity) {
                 e.description = p.description;
                 e.listed = p;
             }
@@ -203,7 +203,7 @@ QList<ComPortEntry> ComPortResolver::entries() const
 
     int next = 1;
     for (const ListedPort &p : std::as_const(listed)) {
-        if (linkedDevices.contains(Device_Identity(p.systemLocation)))
+        if (linkedDevices.contains(deviceIdentity(p.systemLocation)))
             continue;
         while (taken.contains(next))
             ++next;

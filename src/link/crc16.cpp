@@ -18,7 +18,7 @@ std::uint16_t Crc16(const QByteArray &bytes)
     return Crc16(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
 }
 
-bool Has_Valid_Crc(const QByteArray &frame)
+bool hasValidCrc(const QByteArray &frame)
 {
     const qsizetype n = frame.size();
     if (n < 2)
@@ -28,7 +28,7 @@ bool Has_Valid_Crc(const QByteArray &frame)
     return std::uint8_t(frame[n - 2]) == (crc & 0xFF) && std::uint8_t(frame[n - 1]) == (crc >> 8);
 }
 
-QByteArray With_Crc(QByteArray frame)
+QByteArray withCrc(QByteArray frame)
 {
     const std::uint16_t crc = Crc16(frame);
     frame.append(char(crc & 0xFF));

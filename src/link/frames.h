@@ -15,13 +15,13 @@ namespace orbalis {
 std::uint16_t Crc16(const std::uint8_t *data, std::size_t size);
 std::uint16_t Crc16(const QByteArray &bytes);
 // Whether the last two bytes are the CRC (low byte first) of the bytes before them.
-bool Has_Valid_Crc(const QByteArray &frame);
+bool hasValidCrc(const QByteArray &frame);
 // Appends the CRC of the bytes, low byte first.
-QByteArray With_Crc(QByteArray frame);
+QByteArray withCrc(QByteArray frame);
 
 // The 8-byte request: id, function, two 16-bit fields high byte first, CRC.
 // nullopt when a field lies outside 0..65535.
-std::optional<std::array<std::uint8_t, 8>> Build_Request(std::uint8_t id, std::uint8_t function,
+std::optional<std::array<std::uint8_t, 8>> buildRequest(std::uint8_t id, std::uint8_t function,
                                                         std::int32_t field1, std::int32_t field2);
 
 // Both flush the line (take and drop what arrived, empty Reply_Buffer), build
@@ -35,12 +35,12 @@ bool Send_Read_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std
 bool Send_Write_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
                         std::int32_t value) noexcept;
 // Request_Frame as bytes.
-QByteArray Request_Bytes(const LineBuffers &line);
+QByteArray requestBytes(const LineBuffers &line);
 
 enum class ReplyOutcome { Valid, CrcError, NoReply };
 
 // Judges bytes on their CRC alone: fewer than 2 is no reply.
-ReplyOutcome Judge_Reply(const QByteArray &reply);
+ReplyOutcome judgeReply(const QByteArray &reply);
 // Takes all received bytes into Reply_Buffer and judges them. Port errors
 // (8018 on a closed port, ...) propagate to the caller's trap.
 ReplyOutcome Check_Reply(SerialPort &port, LineBuffers &line);

@@ -4,7 +4,7 @@
 
 namespace orbalis {
 
-std::optional<LineSettings> Parse_Line_Settings(const QString &text)
+std::optional<LineSettings> parseLineSettings(const QString &text)
 {
     const QStringList f = text.split(QLatin1Char(','));
     if (f.size() != 4)

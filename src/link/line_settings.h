@@ -16,6 +16,6 @@ struct LineSettings {
 
 // nullopt when the text is not four fields of a positive baud rate, a parity
 // letter N, E, O, M or S, data bits 5 to 8 and stop bits 1, 1.5 or 2.
-std::optional<LineSettings> Parse_Line_Settings(const QString &text);
+std::optional<LineSettings> parseLineSettings(const QString &text);
 
 } // namespace orbalis

@@ -21,7 +21,7 @@ constexpr int MaxPullRounds = 8;
 
 // The device itself rather than the link that names it, so that two names
 // of one device share Qt's lock.
-QString Device_Path(const QString &device)
+QString devicePathOf(const QString &device)
 {
     const QFileInfo info(device);
     const QString canonical = info.canonicalFilePath();
@@ -55,7 +55,7 @@ OpenRefusal examineRefusal(const QString &device, QSerialPort::SerialPortError e
 
 } // namespace
 
-std::chrono::microseconds Wire_Time(qsizetype bytes, const LineSettings &line)
+std::chrono::microseconds wireTime(qsizetype bytes, const LineSettings &line)
 {
     if (line.baud <= 0)
         return std::chrono::microseconds(0);
@@ -124,11 +124,11 @@ void QtSerialPort::open()
 {
     if (port_.isOpen())
         throw Error(InvalidPortNumber, QStringLiteral("the port is already open"));
-    const auto line = Parse_Line_Settings(settings_);
+    const auto line = parseLineSettings(settings_);
     if (!line)
         throw Error(DeviceControlBlock, settings_);
     const ComPortEntry entry = target();
-    const QString device = Device_Path(entry.device);
+    const QString device = devicePathOf(entry.device);
 
     port_.clearError();
     port_.setPortName(device);
@@ -160,7 +160,7 @@ void QtSerialPort::open()
     } else {
         // Where it was seen last: a second match is looked for there first,
         // and the texts name the link's latest target.
-        bound->path = Device_Path(entry.device);
+        bound->path = devicePathOf(entry.device);
         if (!bound->link.isEmpty())
             bound->linkTarget = QFileInfo(entry.device).symLinkTarget();
     }
@@ -219,7 +219,7 @@ void QtSerialPort::setSettings(const QString &settings)
     settings_ = settings;
     if (!port_.isOpen())
         return;   // checked and applied by the next open
-    const auto line = Parse_Line_Settings(settings_);
+    const auto line = parseLineSettings(settings_);
     if (!line)
         throw Error(DeviceControlBlock, settings_);
     if (!apply(*line)) {
@@ -241,7 +241,7 @@ void QtSerialPort::Output(const QByteArray &bytes)
         // The line is idle when a request goes (one master, one request at
         // a time), so its last byte leaves one transmission time from now.
         const LineSettings line{port_.baudRate(), port_.parity(), port_.dataBits(), port_.stopBits()};
-        times_.requestEnd = std::chrono::steady_clock::now() + Wire_Time(bytes.size(), line);
+        times_.requestEnd = std::chrono::steady_clock::now() + wireTime(bytes.size(), line);
         times_.lastByte.reset();
     }
     raisePortError(ReadError);

@@ -11,7 +11,7 @@ namespace orbalis {
 
 // How long the line takes to carry this many bytes: start bit, data bits,
 // parity bit and stop bits each, at the baud rate.
-std::chrono::microseconds Wire_Time(qsizetype bytes, const LineSettings &line);
+std::chrono::microseconds wireTime(qsizetype bytes, const LineSettings &line);
 
 // What is known of an open the device refused.
 struct OpenRefusal {

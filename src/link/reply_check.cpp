@@ -2,17 +2,17 @@
 
 namespace orbalis {
 
-ReplyOutcome Judge_Reply(const QByteArray &reply)
+ReplyOutcome judgeReply(const QByteArray &reply)
 {
     if (reply.size() < 2)
         return ReplyOutcome::NoReply;
-    return Has_Valid_Crc(reply) ? ReplyOutcome::Valid : ReplyOutcome::CrcError;
+    return hasValidCrc(reply) ? ReplyOutcome::Valid : ReplyOutcome::CrcError;
 }
 
 ReplyOutcome Check_Reply(SerialPort &port, LineBuffers &line)
 {
     line.Reply_Buffer = port.Input();
-    return Judge_Reply(line.Reply_Buffer);
+    return judgeReply(line.Reply_Buffer);
 }
 
 } // namespace orbalis

@@ -16,7 +16,7 @@ bool Fits16(std::int32_t v)
 }
 
 // The common body of both requests: flush, build, send. Nothing escapes.
-bool Send_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint8_t function,
+bool sendRequest(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint8_t function,
                   std::int32_t field1, std::int32_t field2) noexcept
 {
     try {
@@ -25,11 +25,11 @@ bool Send_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uin
         line.Reply_Buffer.clear();
         // A late reply to an earlier request must never pass for this one's.
         (void)port.Input();
-        const auto frame = Build_Request(id, function, field1, field2);
+        const auto frame = buildRequest(id, function, field1, field2);
         if (!frame)
             return false;
         line.Request_Frame = *frame;
-        port.Output(Request_Bytes(line));
+        port.Output(requestBytes(line));
         return true;
     } catch (...) {
         // Dropped: the caller's next reply check finds no reply.
@@ -39,7 +39,7 @@ bool Send_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uin
 
 } // namespace
 
-std::optional<std::array<std::uint8_t, 8>> Build_Request(std::uint8_t id, std::uint8_t function,
+std::optional<std::array<std::uint8_t, 8>> buildRequest(std::uint8_t id, std::uint8_t function,
                                                         std::int32_t field1, std::int32_t field2)
 {
     if (!Fits16(field1) || !Fits16(field2))
@@ -64,16 +64,16 @@ bool Send_Read_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std
                        std::int32_t count) noexcept
 {
     const std::uint8_t function = address < FirstInputRegister ? ReadHoldingRegisters : ReadInputRegisters;
-    return Send_Request(port, line, id, function, address, count);
+    return sendRequest(port, line, id, function, address, count);
 }
 
 bool Send_Write_Request(SerialPort &port, LineBuffers &line, std::uint8_t id, std::int16_t address,
                         std::int32_t value) noexcept
 {
-    return Send_Request(port, line, id, WriteSingleRegister, address, value);
+    return sendRequest(port, line, id, WriteSingleRegister, address, value);
 }
 
-QByteArray Request_Bytes(const LineBuffers &line)
+QByteArray requestBytes(const LineBuffers &line)
 {
     return QByteArray(reinterpret_cast<const char *>(line.Request_Frame.data()),
                       qsizetype(line.Request_Frame.size()));

@@ -9,12 +9,12 @@ namespace {
 
 std::uint16_t unsignedAt(const QByteArray &reply, int hi, int lo)
 {
-    return Reply_Register(reply, hi, lo);
+    return replyRegister(reply, hi, lo);
 }
 
 std::int16_t signedAt(const QByteArray &reply, int hi, int lo)
 {
-    return std::int16_t(Reply_Register(reply, hi, lo));
+    return std::int16_t(replyRegister(reply, hi, lo));
 }
 
 // Holding registers go to the parameter window only; live values go to the
@@ -42,23 +42,23 @@ void deliverText(int address, const QString &text, const DisplayTargets &t)
 
 void Show_Unsigned_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t)
 {
-    deliverText(address, Unsigned_Text(unsignedAt(reply, hi, lo)), t);
+    deliverText(address, unsignedText(unsignedAt(reply, hi, lo)), t);
 }
 
 void Show_Signed_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t)
 {
-    deliverText(address, Signed_Text(signedAt(reply, hi, lo)), t);
+    deliverText(address, signedText(signedAt(reply, hi, lo)), t);
 }
 
 void Show_Tenths_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t)
 {
-    deliverText(address, Tenths_Text(signedAt(reply, hi, lo)), t);
+    deliverText(address, tenthsText(signedAt(reply, hi, lo)), t);
 }
 
 void Show_Scaled_Value(const QByteArray &reply, int hi, int lo, int address, int dpCode,
                        const DisplayTargets &t)
 {
-    deliverText(address, Scaled_Text(signedAt(reply, hi, lo), dpCode), t);
+    deliverText(address, scaledText(signedAt(reply, hi, lo), dpCode), t);
 }
 
 void Show_Time_Value(const QByteArray &reply, int p, int address, const DisplayTargets &t)
@@ -67,19 +67,19 @@ void Show_Time_Value(const QByteArray &reply, int p, int address, const DisplayT
     // 32-bit throughout, so counts of 2^31 and more show as they are.
     const std::uint32_t lowHalf = unsignedAt(reply, p, p + 1);
     const std::uint32_t highHalf = unsignedAt(reply, p + 2, p + 3);
-    deliverText(address, Time_Text(highHalf << 16 | lowHalf), t);
+    deliverText(address, timeText(highHalf << 16 | lowHalf), t);
 }
 
 void Show_Choice_Value(const QByteArray &reply, int hi, int lo, int highestCode, int lowestCode,
                        int address, const DisplayTargets &t)
 {
-    const int index = Choice_Index(unsignedAt(reply, hi, lo), lowestCode, highestCode);
+    const int index = choiceIndex(unsignedAt(reply, hi, lo), lowestCode, highestCode);
     deliver(address, t, [&](ParameterSink &sink) { sink.selectItem(address, index); });
 }
 
 void Show_Hex_Value(const QByteArray &reply, int hi, int lo, int address, const DisplayTargets &t)
 {
-    deliverText(address, Hex_Text(unsignedAt(reply, hi, lo)), t);
+    deliverText(address, hexText(unsignedAt(reply, hi, lo)), t);
 }
 
 } // namespace orbalis

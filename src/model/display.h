@@ -9,16 +9,16 @@
 namespace orbalis {
 
 // Texts of the value kinds ("." as decimal point, "-" for negatives).
-QString Unsigned_Text(std::uint16_t u);
-QString Signed_Text(std::int16_t s);
-QString Tenths_Text(std::int16_t s);                 // "#0.0"
-QString Scaled_Text(std::int16_t s, int dpCode);     // 48..50 give 1..3 decimals, else none
-QString Time_Text(std::uint32_t v);                  // tenths -> "MM:SS" base 60
-QString Hex_Text(std::uint16_t u);                   // "0A1F"
+QString unsignedText(std::uint16_t u);
+QString signedText(std::int16_t s);
+QString tenthsText(std::int16_t s);                 // "#0.0"
+QString scaledText(std::int16_t s, int dpCode);     // 48..50 give 1..3 decimals, else none
+QString timeText(std::uint32_t v);                  // tenths -> "MM:SS" base 60
+QString hexText(std::uint16_t u);                   // "0A1F"
 // Trims; a single hex digit gets a leading "0".
 void Pad_Hex_Digit(QString &text);
 // Item index a Choice register value selects: out of range selects item 0.
-int Choice_Index(std::uint16_t u, int lowestCode, int highestCode);
+int choiceIndex(std::uint16_t u, int lowestCode, int highestCode);
 
 // The display routines: read the register at the given byte positions of the
 // reply and write the text (or selection) to the targets by the target rule.
@@ -54,6 +54,6 @@ QString Show_Read_Back(const QByteArray &reply, int address, std::int32_t dpCode
                        const DisplayTargets &t);
 
 // Live pass (30 input registers from 4096) for Store_Live_Values.
-void Show_Live_Values(const QByteArray &reply, std::int32_t dpCode, const DisplayTargets &t);
+void showLiveValues(const QByteArray &reply, std::int32_t dpCode, const DisplayTargets &t);
 
 } // namespace orbalis

@@ -94,11 +94,11 @@ QString exceptionReplyText(const QByteArray &reply)
 
 void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const DisplayTargets &t)
 {
-    const int dpAt = Register_Position(DecimalPointAddress, 0);
-    const int code = Reply_Register(reply, dpAt, dpAt + 1);
+    const int dpAt = registerPosition(DecimalPointAddress, 0);
+    const int code = replyRegister(reply, dpAt, dpAt + 1);
     dpCode = (code < 47 || code > 50) ? 47 : code;
     for (const RegisterInfo &r : holdingRegisters())
-        showRegister(reply, r, Register_Position(r.address, 0), dpCode, SignedJumps::AsSigned, t);
+        showRegister(reply, r, registerPosition(r.address, 0), dpCode, SignedJumps::AsSigned, t);
 }
 
 QString Show_Read_Back(const QByteArray &reply, int address, std::int32_t dpCode,
@@ -109,15 +109,15 @@ QString Show_Read_Back(const QByteArray &reply, int address, std::int32_t dpCode
     const QString problem = readBackProblem(reply);
     if (!problem.isEmpty())
         return problem;
-    showRegister(reply, *findRegister(address), Register_Position(0, 0), dpCode,
+    showRegister(reply, *findRegister(address), registerPosition(0, 0), dpCode,
                  SignedJumps::AsUnsigned, t);
     return {};
 }
 
-void Show_Live_Values(const QByteArray &reply, std::int32_t dpCode, const DisplayTargets &t)
+void showLiveValues(const QByteArray &reply, std::int32_t dpCode, const DisplayTargets &t)
 {
     for (const RegisterInfo &r : inputRegisters())
-        showRegister(reply, r, Register_Position(r.address, InputRegisterBase), dpCode,
+        showRegister(reply, r, registerPosition(r.address, InputRegisterBase), dpCode,
                      SignedJumps::AsSigned, t);
 }
 

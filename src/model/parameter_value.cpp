@@ -45,8 +45,8 @@ ParameterValue fromChoice(const RegisterInfo &r, const ParameterSource &controls
 
 ParameterValue fromText(const RegisterInfo &r, const ParameterSource &controls, std::int32_t dpCode)
 {
-    const double number = Leading_Number(controls.text(r.address));
-    const std::optional<std::int32_t> rounded = Round_Half_Even(number * scaleFor(r.kind, dpCode));
+    const double number = leadingNumber(controls.text(r.address));
+    const std::optional<std::int32_t> rounded = roundHalfEven(number * scaleFor(r.kind, dpCode));
     if (!rounded)
         return failed(ParameterValue::OutOfRange, 0, "Value out of range !");
     std::int32_t value = *rounded;

@@ -30,22 +30,22 @@ QString hexByte(int byte)
 
 } // namespace
 
-QString Unsigned_Text(std::uint16_t u)
+QString unsignedText(std::uint16_t u)
 {
     return QString::number(u);
 }
 
-QString Signed_Text(std::int16_t s)
+QString signedText(std::int16_t s)
 {
     return QString::number(s);
 }
 
-QString Tenths_Text(std::int16_t s)
+QString tenthsText(std::int16_t s)
 {
     return fixedPoint(s, 1);
 }
 
-QString Scaled_Text(std::int16_t s, int dpCode)
+QString scaledText(std::int16_t s, int dpCode)
 {
     switch (dpCode) {
     case 48: return fixedPoint(s, 1);
@@ -55,7 +55,7 @@ QString Scaled_Text(std::int16_t s, int dpCode)
     }
 }
 
-QString Time_Text(std::uint32_t v)
+QString timeText(std::uint32_t v)
 {
     const std::uint32_t t = v / 10;
     return QStringLiteral("%1:%2")
@@ -63,7 +63,7 @@ QString Time_Text(std::uint32_t v)
         .arg(t % 60, 2, 10, QLatin1Char('0'));
 }
 
-QString Hex_Text(std::uint16_t u)
+QString hexText(std::uint16_t u)
 {
     return hexByte(u >> 8) + hexByte(u & 0xFF);
 }
@@ -78,7 +78,7 @@ void Pad_Hex_Digit(QString &text)
         text.prepend(QLatin1Char('0'));
 }
 
-int Choice_Index(std::uint16_t u, int lowestCode, int highestCode)
+int choiceIndex(std::uint16_t u, int lowestCode, int highestCode)
 {
     if (u < lowestCode || u > highestCode)
         return 0;

@@ -20,7 +20,7 @@ QString bytesText(int n)
 bool outOfIdRange(const QString &id)
 {
     try {
-        Slot_Id_From_Text(id);
+        slotIdFromText(id);
         return false;
     } catch (const Error &e) {
         return e.number() == Overflow;
@@ -32,7 +32,7 @@ bool checkCodePage(const SlotTexts &texts, const QString &what, QStringList &pro
 {
     bool allFit = true;
     for (int k = 0; k < SlotCount; ++k) {
-        const QString bad = First_Character_Outside_Cp950(texts[k]);
+        const QString bad = firstCharacterOutsideCp950(texts[k]);
         if (bad.isEmpty())
             continue;
         allFit = false;
@@ -45,7 +45,7 @@ bool checkCodePage(const SlotTexts &texts, const QString &what, QStringList &pro
 
 void checkRecordLength(const SlotTexts &texts, const QString &what, QStringList &problems)
 {
-    const int excess = Record_Excess_Bytes(QStringList(texts.begin(), texts.end()));
+    const int excess = recordExcessBytes(QStringList(texts.begin(), texts.end()));
     if (excess > 0)
         problems.append(QStringLiteral("The 16 %1 are too long for the settings file: together they "
                                        "may take %2 in code page 950 (a Chinese character takes 2). "
@@ -55,10 +55,10 @@ void checkRecordLength(const SlotTexts &texts, const QString &what, QStringList 
 
 } // namespace
 
-QString First_Character_Outside_Cp950(const QString &text)
+QString firstCharacterOutsideCp950(const QString &text)
 {
     try {
-        Encode_Cp950(text);
+        encodeCp950(text);
         return {};
     } catch (const Error &) {
     }
@@ -68,7 +68,7 @@ QString First_Character_Outside_Cp950(const QString &text)
                              && text[i + 1].isLowSurrogate()) ? 2 : 1;
         const QString c = text.mid(i, n);
         try {
-            Encode_Cp950(c);
+            encodeCp950(c);
         } catch (const Error &) {
             return c;
         }
@@ -78,7 +78,7 @@ QString First_Character_Outside_Cp950(const QString &text)
     return text;
 }
 
-QStringList Panel_Entry_Problems(const SlotTexts &ids, const SlotTexts &names)
+QStringList panelEntryProblems(const SlotTexts &ids, const SlotTexts &names)
 {
     QStringList problems;
     for (int k = 0; k < SlotCount; ++k) {

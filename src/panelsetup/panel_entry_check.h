@@ -14,10 +14,10 @@ namespace orbalis {
 // - an ID whose leading number is negative or above 255 (it has no SlotId),
 // - a character code page 950 cannot hold (the settings file could not keep it),
 // - IDs or names that together exceed the 96 bytes of text of their record.
-QStringList Panel_Entry_Problems(const SlotTexts &ids, const SlotTexts &names);
+QStringList panelEntryProblems(const SlotTexts &ids, const SlotTexts &names);
 
 // The first character of the text that code page 950 cannot hold; empty when
 // every character fits.
-QString First_Character_Outside_Cp950(const QString &text);
+QString firstCharacterOutsideCp950(const QString &text);
 
 } // namespace orbalis

@@ -35,7 +35,7 @@ constexpr int Columns = 4;
 
 const QColor CaptionColour(33, 132, 169);
 
-QStringList Id_Items()
+QStringList idItems()
 {
     QStringList items{QStringLiteral("---")};
     for (int id = 1; id <= 255; ++id)
@@ -43,7 +43,7 @@ QStringList Id_Items()
     return items;
 }
 
-QLabel *Centred_Label(const QString &text, QWidget *parent, const QRect &twips)
+QLabel *centredLabel(const QString &text, QWidget *parent, const QRect &twips)
 {
     auto *label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignCenter);
@@ -64,7 +64,7 @@ FM_TableSetting::FM_TableSetting(Console &console, SlotPainter &painter, Reporte
     // (a high scale factor on a small screen) the page scrolls rather than
     // losing its right-hand meters past the screen's edge.
     auto *page = new QWidget;
-    page->setFixedSize(Twips_Rect(0, 0, ClientWidth, ClientHeight).size());
+    page->setFixedSize(twipsRect(0, 0, ClientWidth, ClientHeight).size());
     buildControls(page);
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
@@ -102,18 +102,18 @@ void FM_TableSetting::fitToScreen()
 
 void FM_TableSetting::buildControls(QWidget *page)
 {
-    const QStringList items = Id_Items();
+    const QStringList items = idItems();
     QPalette captions = palette();
     captions.setColor(QPalette::WindowText, CaptionColour);
 
     for (int k = 0; k < SlotCount; ++k) {
         auto *frame = new QGroupBox(QStringLiteral("Meter %1").arg(k + 1), page);
-        frame->setGeometry(Twips_Rect(FrameLeft + FrameStepX * (k % Columns),
+        frame->setGeometry(twipsRect(FrameLeft + FrameStepX * (k % Columns),
                                       FrameTop + FrameStepY * (k / Columns), FrameWidth, FrameHeight));
         frame->setPalette(captions);
         frames_[k] = frame;
 
-        idLabels_[k] = Centred_Label(QStringLiteral("ID"), frame, Twips_Rect(105, 315, 855, 300));
+        idLabels_[k] = centredLabel(QStringLiteral("ID"), frame, twipsRect(105, 315, 855, 300));
 
         auto *combo = new QComboBox(frame);
         combo->setEditable(true);
@@ -123,13 +123,13 @@ void FM_TableSetting::buildControls(QWidget *page)
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->addItems(items);
         combo->setEditText(QStringLiteral("---"));
-        combo->setGeometry(Twips_Rect(1050, 315, 1485, 300));
+        combo->setGeometry(twipsRect(1050, 315, 1485, 300));
         idCombos_[k] = combo;
 
-        nameLabels_[k] = Centred_Label(QStringLiteral("Describe"), frame, Twips_Rect(105, 630, 960, 300));
+        nameLabels_[k] = centredLabel(QStringLiteral("Describe"), frame, twipsRect(105, 630, 960, 300));
 
         auto *name = new QLineEdit(QStringLiteral("---"), frame);
-        name->setGeometry(Twips_Rect(1050, 630, 1485, 300));
+        name->setGeometry(twipsRect(1050, 630, 1485, 300));
         nameEdits_[k] = name;
 
         // Screen readers name each field by its meter and label; where the
@@ -164,7 +164,7 @@ bool FM_TableSetting::FM_TableSetting_Unload()
 
     // Judged before anything changes: a refusal must leave the model, the
     // panel and the file exactly as they were.
-    const QStringList problems = Panel_Entry_Problems(ids, names);
+    const QStringList problems = panelEntryProblems(ids, names);
     if (!problems.isEmpty()) {
         reporter_.warn(caption(), problems.join(QLatin1Char('\n'))
                                       + QStringLiteral("\n\nThe window stays open; nothing has been saved."));
@@ -177,13 +177,13 @@ bool FM_TableSetting::FM_TableSetting_Unload()
     panel.NameText = names;
     for (int k = 0; k < SlotCount; ++k) {
         console_.slots.SlotId[k] = 0;
-        trap.step([&] { console_.slots.SlotId[k] = Slot_Id_From_Text(panel.IdText[k]); });
+        trap.step([&] { console_.slots.SlotId[k] = slotIdFromText(panel.IdText[k]); });
     }
     for (int k = 0; k < SlotCount; ++k)
-        trap.step([&] { painter_.Repaint_Frame_With_Name(k); });
+        trap.step([&] { painter_.repaintFrameWithName(k); });
     // A file that cannot be written is reported; the model keeps the new
     // texts until exit and the window closes all the same.
-    trap.step([&] { Save_Settings_Records(console_.settingsPath(), {2, 3}, console_.settings); });
+    trap.step([&] { saveSettingsRecords(console_.settingsPath(), {2, 3}, console_.settings); });
     return true;
 }
 

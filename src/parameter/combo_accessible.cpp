@@ -85,7 +85,7 @@ QAccessibleInterface *namedComboFactory(const QString &className, QObject *objec
 
 } // namespace
 
-void Install_Named_Combo_Accessibility()
+void installNamedComboAccessibility()
 {
     static const bool installed = [] {
         QAccessible::installFactory(namedComboFactory);
@@ -94,7 +94,7 @@ void Install_Named_Combo_Accessibility()
     (void)installed;
 }
 
-void Mark_Named_Combo(QComboBox *combo)
+void markNamedCombo(QComboBox *combo)
 {
     combo->setProperty(NamedProperty, true);
 }

@@ -5,7 +5,7 @@
 
 namespace orbalis {
 
-QString Qt_File_Filter(const QString &filter)
+QString qtFileFilter(const QString &filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList qtFilters;
@@ -22,7 +22,7 @@ QString Qt_File_Filter(const QString &filter)
 
 std::optional<QString> QtFileDialogs::openFileName(const QString &title, const QString &filter)
 {
-    const QString name = QFileDialog::getOpenFileName(parent_, title, QString(), Qt_File_Filter(filter));
+    const QString name = QFileDialog::getOpenFileName(parent_, title, QString(), qtFileFilter(filter));
     if (name.isEmpty())
         return std::nullopt;
     return name;
@@ -31,7 +31,7 @@ std::optional<QString> QtFileDialogs::openFileName(const QString &title, const Q
 std::optional<QString> QtFileDialogs::saveFileName(const QString &title, const QString &filter)
 {
     // The window asks its own overwrite question.
-    const QString name = QFileDialog::getSaveFileName(parent_, title, QString(), Qt_File_Filter(filter),
+    const QString name = QFileDialog::getSaveFileName(parent_, title, QString(), qtFileFilter(filter),
                                                       nullptr, QFileDialog::DontConfirmOverwrite);
     if (name.isEmpty())
         return std::nullopt;

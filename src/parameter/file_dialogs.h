@@ -22,7 +22,7 @@ public:
 // "(*.par)|*.par" as Qt writes filters: "*.par". A pair whose description is
 // just its pattern in brackets shows the pattern; others show
 // "description (pattern)". Pairs are joined by ";;".
-QString Qt_File_Filter(const QString &filter);
+QString qtFileFilter(const QString &filter);
 
 // QFileDialog.
 class QtFileDialogs : public FileDialogs {

@@ -55,11 +55,11 @@ ParameterControls::ParameterControls(QWidget *window, const std::array<QWidget *
 
 void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &pages)
 {
-    Install_Named_Combo_Accessibility();
+    installNamedComboAccessibility();
     const QFontMetrics metrics(window->font());
-    for (const FrameLayout &f : Parameter_Frames()) {
+    for (const FrameLayout &f : parameterFrames()) {
         const bool onPage = f.page != Page::LeftColumn;
-        QWidget *parent = onPage ? pages[size_t(Tab_Of_Page(f.page))] : window;
+        QWidget *parent = onPage ? pages[size_t(tabOfPage(f.page))] : window;
         auto *box = new QGroupBox(latin1(f.caption), parent);
         frames_.push_back({box, onPage, f.rect});
 
@@ -69,16 +69,16 @@ void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &p
             labelWidth = std::max(labelWidth,
                                   metrics.horizontalAdvance(latin1(findRegister(row.address)->mnemonic)));
         labelWidth += LabelPadding;
-        const int inset = Twips_To_Pixels(FrameInset);
+        const int inset = twipsToPixels(FrameInset);
         const int controlLeft = inset + labelWidth;
-        const int controlWidth = Twips_To_Pixels(f.rect.width()) - inset / 2 - controlLeft;
+        const int controlWidth = twipsToPixels(f.rect.width()) - inset / 2 - controlLeft;
 
         for (const RowLayout &row : f.rows) {
             const RegisterInfo &r = *findRegister(row.address);
             const QString mnemonic = latin1(r.mnemonic);
             Entry &e = *entryOf(row.address);
-            const int top = Twips_To_Pixels(row.top);
-            const int height = Twips_To_Pixels(RowHeight);
+            const int top = twipsToPixels(row.top);
+            const int height = twipsToPixels(RowHeight);
 
             e.label = new QLabel(mnemonic, box);
             e.label->setGeometry(inset, top, labelWidth, height);
@@ -90,7 +90,7 @@ void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &p
                 control = e.text;
             } else {
                 e.combo = new QComboBox(box);
-                Mark_Named_Combo(e.combo);
+                markNamedCombo(e.combo);
                 if (!r.listOnly) {
                     e.combo->setEditable(true);
                     // What is typed stays as typed until Enter sends it.
@@ -118,11 +118,11 @@ void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &p
 void ParameterControls::placeFrames(QPoint pageOrigin)
 {
     for (const PlacedFrame &f : frames_) {
-        QRect pixels = Twips_Rect(f.twips.x(), f.twips.y(), f.twips.width(), f.twips.height());
+        QRect pixels = twipsRect(f.twips.x(), f.twips.y(), f.twips.width(), f.twips.height());
         if (f.onPage)
             pixels.translate(-pageOrigin);
         else
-            pixels.translate(Twips_To_Pixels(SSTabLeft), Twips_To_Pixels(SSTabTop));
+            pixels.translate(twipsToPixels(SSTabLeft), twipsToPixels(SSTabTop));
         f.box->setGeometry(pixels);
     }
 }
@@ -175,15 +175,15 @@ QGroupBox *ParameterControls::frame(const QString &caption) const
     return nullptr;
 }
 
-void ParameterControls::Reset_To_Initial_Texts()
+void ParameterControls::resetToInitialTexts()
 {
-    for (int address : Addresses_With_Controls()) {
+    for (int address : addressesWithControls()) {
         const Entry &e = *entryOf(address);
         showInitialText(*findRegister(address), e.text, e.combo);
     }
 }
 
-QStringList ParameterControls::Parameter_Texts() const
+QStringList ParameterControls::parameterTexts() const
 {
     QStringList texts;
     for (int a = 0; a < HoldingRegisterCount; ++a)
@@ -191,7 +191,7 @@ QStringList ParameterControls::Parameter_Texts() const
     return texts;
 }
 
-void ParameterControls::Load_Texts(const QStringList &texts)
+void ParameterControls::loadTexts(const QStringList &texts)
 {
     for (int a = 0; a < HoldingRegisterCount && a < texts.size(); ++a) {
         const Entry &e = holding_[size_t(a)];
@@ -199,7 +199,7 @@ void ParameterControls::Load_Texts(const QStringList &texts)
         if (e.text) {
             e.text->setText(texts[a]);
         } else if (r.listOnly) {
-            e.combo->setCurrentIndex(Matching_Item(*r.enumeration, texts[a]));
+            e.combo->setCurrentIndex(matchingItem(*r.enumeration, texts[a]));
         } else {
             const int item = e.combo->findText(texts[a]);
             if (item >= 0)

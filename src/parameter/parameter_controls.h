@@ -40,14 +40,14 @@ public:
     void placeFrames(QPoint pageOrigin);
 
     // Every control back to the text it shows before the first read.
-    void Reset_To_Initial_Texts();
+    void resetToInitialTexts();
     // The 109 parameter texts (address order) as a file stores them: trimmed.
-    QStringList Parameter_Texts() const;
+    QStringList parameterTexts() const;
     // Shows the 109 texts of a checked parameter file: a text box takes the
     // text, an editable combo box too (selecting the item of that text when
     // there is one), a list-only combo box selects the item whose trimmed
     // text equals it.
-    void Load_Texts(const QStringList &texts);
+    void loadTexts(const QStringList &texts);
 
     // Called with the address when Enter is pressed in a value control.
     std::function<void(int address)> onEnter;

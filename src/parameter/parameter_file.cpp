@@ -43,12 +43,12 @@ QString itemList(const Enumeration &list)
 
 } // namespace
 
-QString Record_Name(int address)
+QString recordName(int address)
 {
     return QStringLiteral("record %1 (%2)").arg(address + 1).arg(mnemonicOf(address));
 }
 
-int Matching_Item(const Enumeration &list, const QString &text)
+int matchingItem(const Enumeration &list, const QString &text)
 {
     const QString wanted = text.trimmed();
     for (size_t i = 0; i < list.items.size(); ++i) {
@@ -59,7 +59,7 @@ int Matching_Item(const Enumeration &list, const QString &text)
     return -1;
 }
 
-QByteArray Build_Parameter_File(const QStringList &texts)
+QByteArray buildParameterFile(const QStringList &texts)
 {
     if (texts.size() != HoldingRegisterCount)
         throw Error(SubscriptOutOfRange,
@@ -68,7 +68,7 @@ QByteArray Build_Parameter_File(const QStringList &texts)
     file.reserve(ParameterFileSize);
     for (int a = 0; a < HoldingRegisterCount; ++a) {
         try {
-            file.append(Build_Record({texts[a].trimmed()}));
+            file.append(buildRecord({texts[a].trimmed()}));
         } catch (const Error &e) {
             const QString cause = e.number() == BadRecordLength
                 ? QStringLiteral("the text \"%1\" needs more than the %2 bytes a record holds")
@@ -76,13 +76,13 @@ QByteArray Build_Parameter_File(const QStringList &texts)
                       .arg(ParameterRecordSize - 2)
                 : QStringLiteral("the text \"%1\" holds a character code page 950 cannot hold")
                       .arg(texts[a].trimmed());
-            throw Error(e.number(), Record_Name(a) + QStringLiteral(": ") + cause);
+            throw Error(e.number(), recordName(a) + QStringLiteral(": ") + cause);
         }
     }
     return file;
 }
 
-QStringList Parse_Parameter_File(const QByteArray &bytes)
+QStringList parseParameterFile(const QByteArray &bytes)
 {
     if (bytes.size() < ParameterFileSize)
         throw Error(InputPastEndOfFile,
@@ -95,24 +95,24 @@ QStringList Parse_Parameter_File(const QByteArray &bytes)
     QStringList texts;
     for (int a = 0; a < HoldingRegisterCount; ++a) {
         const ParsedRecord parsed =
-            Parse_Record(bytes.mid(qsizetype(a) * ParameterRecordSize, ParameterRecordSize), 1);
+            parseRecord(bytes.mid(qsizetype(a) * ParameterRecordSize, ParameterRecordSize), 1);
         if (parsed.fault) {
             const QString cause = parsed.fault->number() == BadRecordLength
                 ? QStringLiteral("its length prefix runs past the end of the record")
                 : QStringLiteral("its text is not code page 950");
-            throw Error(parsed.fault->number(), Record_Name(a) + QStringLiteral(": ") + cause);
+            throw Error(parsed.fault->number(), recordName(a) + QStringLiteral(": ") + cause);
         }
         const QString text = parsed.texts.front().value_or(QString()).trimmed();
         const RegisterInfo &r = *findRegister(a);
-        if (r.listOnly && Matching_Item(*r.enumeration, text) < 0)
-            throw Error(InvalidArgument, Record_Name(a) + QStringLiteral(": \"%1\" is none of the items %2")
+        if (r.listOnly && matchingItem(*r.enumeration, text) < 0)
+            throw Error(InvalidArgument, recordName(a) + QStringLiteral(": \"%1\" is none of the items %2")
                                                            .arg(text, itemList(*r.enumeration)));
         texts << text;
     }
     return texts;
 }
 
-QByteArray Read_Parameter_File(const QString &path)
+QByteArray readParameterFile(const QString &path)
 {
     QFile file(path);
     errno = 0;
@@ -128,7 +128,7 @@ QByteArray Read_Parameter_File(const QString &path)
     return bytes;
 }
 
-void Write_Parameter_File(const QString &path, const QByteArray &bytes)
+void writeParameterFile(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     errno = 0;

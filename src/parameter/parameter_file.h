@@ -16,13 +16,13 @@ constexpr int ParameterFileSize = HoldingRegisterCount * ParameterRecordSize;
 
 // The item of a list whose text equals `text` when both are trimmed; -1 when
 // none does. A file stores "AT2 " as AT2, and must load back.
-int Matching_Item(const Enumeration &list, const QString &text);
+int matchingItem(const Enumeration &list, const QString &text);
 
 // The file's bytes for the 109 texts (address order), each trimmed. Every text
 // is checked before anything is built: one that code page 950 cannot hold
 // (Error 5) or that needs more than 126 bytes (Error 59) is refused with a
 // detail naming the record and the parameter.
-QByteArray Build_Parameter_File(const QStringList &texts);
+QByteArray buildParameterFile(const QStringList &texts);
 
 // The 109 trimmed texts of a file's bytes, every record checked before any
 // text is returned: a file shorter than 13952 bytes (Error 62), a length
@@ -30,17 +30,17 @@ QByteArray Build_Parameter_File(const QStringList &texts);
 // (Error 5), or a text that no item of a list-only combo box equals (Error 5)
 // are refused with a detail naming the record and the parameter. Bytes after
 // the 109th record are ignored.
-QStringList Parse_Parameter_File(const QByteArray &bytes);
+QStringList parseParameterFile(const QByteArray &bytes);
 
 // The file's first 13952 bytes (all of a shorter file); Error 53, 70, 75 ...
 // with the system's reason on failure.
-QByteArray Read_Parameter_File(const QString &path);
+QByteArray readParameterFile(const QString &path);
 // Writes through a temporary file that replaces the target only once all of
 // it is on disk: on failure (disk full, no permission ...) the target keeps
 // its previous bytes. Throws Error with the system's reason.
-void Write_Parameter_File(const QString &path, const QByteArray &bytes);
+void writeParameterFile(const QString &path, const QByteArray &bytes);
 
 // "record 16 (RUN)": how the messages name a record.
-QString Record_Name(int address);
+QString recordName(int address);
 
 } // namespace orbalis

@@ -143,7 +143,7 @@ const Layout &layout()
 
 } // namespace
 
-int Tab_Of_Page(Page page)
+int tabOfPage(Page page)
 {
     switch (page) {
     case Page::User: return 0;
@@ -157,22 +157,22 @@ int Tab_Of_Page(Page page)
     return -1;
 }
 
-QRect Button_Twips(int index)
+QRect buttonTwips(int index)
 {
     return QRect(210, 3465 + 420 * index, 2115, 330);
 }
 
-QRect Progress_Bar_Twips()
+QRect progressBarTwips()
 {
     return QRect(105, 4935, 9465, 345);
 }
 
-std::span<const FrameLayout> Parameter_Frames()
+std::span<const FrameLayout> parameterFrames()
 {
     return layout().frames;
 }
 
-const FrameLayout *Frame_Of(int address)
+const FrameLayout *frameOf(int address)
 {
     for (const FrameLayout &f : layout().frames)
         for (const RowLayout &r : f.rows)
@@ -181,7 +181,7 @@ const FrameLayout *Frame_Of(int address)
     return nullptr;
 }
 
-const RowLayout *Row_Of(int address)
+const RowLayout *rowOf(int address)
 {
     for (const FrameLayout &f : layout().frames)
         for (const RowLayout &r : f.rows)
@@ -190,7 +190,7 @@ const RowLayout *Row_Of(int address)
     return nullptr;
 }
 
-std::span<const int> Addresses_With_Controls()
+std::span<const int> addressesWithControls()
 {
     return layout().addresses;
 }

@@ -42,12 +42,12 @@ constexpr std::array<std::string_view, 6> TabCaptions{"  User   ", "  P.I.D  ", 
                                                       " Output  ", " Program ", "   Aux    "};
 constexpr int OpeningTab = 2;
 // The tab of a page (Page::LeftColumn has none: -1).
-int Tab_Of_Page(Page page);
+int tabOfPage(Page page);
 
 // Command_None(0..2), the progress bar, in the client area.
 constexpr std::array<std::string_view, 3> ButtonCaptions{"Read All Parameters", "Open File", "Save File"};
-QRect Button_Twips(int index);
-QRect Progress_Bar_Twips();
+QRect buttonTwips(int index);
+QRect progressBarTwips();
 
 // A row: the mnemonic's label at the frame's left inset, the value control
 // to its right up to the inset on the other side. How wide the label is
@@ -65,12 +65,12 @@ struct FrameLayout {
 };
 
 // Every frame of the window with its rows, in the order of the frame table.
-std::span<const FrameLayout> Parameter_Frames();
+std::span<const FrameLayout> parameterFrames();
 // The frame and row of an address; nullptr for an address without a control.
-const FrameLayout *Frame_Of(int address);
-const RowLayout *Row_Of(int address);
+const FrameLayout *frameOf(int address);
+const RowLayout *rowOf(int address);
 
 // Every address that has a control (109 holding, 27 live), in address order.
-std::span<const int> Addresses_With_Controls();
+std::span<const int> addressesWithControls();
 
 } // namespace orbalis

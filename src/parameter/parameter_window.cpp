@@ -108,7 +108,7 @@ FM_Parameter::~FM_Parameter()
     console_.lineObservers.remove(this);
 }
 
-QString FM_Parameter::Slot_Text(int slot, int id)
+QString FM_Parameter::slotText(int slot, int id)
 {
     return QStringLiteral("No.") + QString::number(slot + 1) + QStringLiteral(" Slot ; ID = ")
         + QString::number(id);
@@ -118,7 +118,7 @@ void FM_Parameter::build()
 {
     tabs_ = new QTabWidget(this);
     tabs_->setAccessibleName(QStringLiteral("SSTab2"));
-    tabs_->setGeometry(Twips_Rect(SSTabLeft, SSTabTop, SSTabWidth, SSTabHeight));
+    tabs_->setGeometry(twipsRect(SSTabLeft, SSTabTop, SSTabWidth, SSTabHeight));
     std::array<QWidget *, 6> pages{};
     for (size_t t = 0; t < TabCaptions.size(); ++t) {
         pages[t] = new QWidget(tabs_);
@@ -137,8 +137,8 @@ void FM_Parameter::build()
         const QString text = latin1(ButtonCaptions[i]);
         auto *button = new QPushButton(text, this);
         button->setAccessibleName(text);
-        const QRect r = Button_Twips(int(i));
-        button->setGeometry(Twips_Rect(r.x(), r.y(), r.width(), r.height()));
+        const QRect r = buttonTwips(int(i));
+        button->setGeometry(twipsRect(r.x(), r.y(), r.width(), r.height()));
         connect(button, &QPushButton::clicked, this, [this, i] { Command_None_Click(int(i)); });
         buttons_[i] = button;
     }
@@ -147,8 +147,8 @@ void FM_Parameter::build()
     progress_->setAccessibleName(QStringLiteral("Progress"));
     progress_->setRange(0, HoldingRegisterCount - 1);
     progress_->setValue(0);
-    const QRect p = Progress_Bar_Twips();
-    progress_->setGeometry(Twips_Rect(p.x(), p.y(), p.width(), p.height()));
+    const QRect p = progressBarTwips();
+    progress_->setGeometry(twipsRect(p.x(), p.y(), p.width(), p.height()));
 
     // Last, so that it covers the progress bar while the window is short.
     statusBar_ = new QStatusBar(this);
@@ -158,7 +158,7 @@ void FM_Parameter::build()
         label->setAccessibleName(QStringLiteral("Status %1").arg(k + 1));
         statusPanels_[k] = label;
     }
-    statusPanels_[0]->setFixedWidth(Twips_To_Pixels(StatusPanel1Width));
+    statusPanels_[0]->setFixedWidth(twipsToPixels(StatusPanel1Width));
     // A long result must not widen the window; it shows in full as a tip.
     statusPanels_[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar_->addWidget(statusPanels_[0]);
@@ -178,7 +178,7 @@ ParameterSource &FM_Parameter::source()
 void FM_Parameter::setFormHeight(int twips)
 {
     formHeight_ = twips;
-    setFixedSize(Twips_To_Pixels(ClientWidth), Twips_To_Pixels(twips - NonClientHeight));
+    setFixedSize(twipsToPixels(ClientWidth), twipsToPixels(twips - NonClientHeight));
     progress_->setVisible(twips == FormHeightWriteAll);
     placeStatusBar();
 }
@@ -195,7 +195,7 @@ void FM_Parameter::resizeEvent(QResizeEvent *event)
     placeStatusBar();
 }
 
-bool FM_Parameter::Open_For_Slot(int slot)
+bool FM_Parameter::openForSlot(int slot)
 {
     if (open_) {
         if (slot == slot_) {
@@ -245,7 +245,7 @@ void FM_Parameter::FM_Parameter_Load()
     trap.step([&] {
         // A fresh window: nothing of another controller stays on show.
         pendingSummary_.clear();
-        controls_->Reset_To_Initial_Texts();
+        controls_->resetToInitialTexts();
         progress_->setValue(0);
         setText(2, QString());
         tabs_->setCurrentIndex(OpeningTab);
@@ -254,9 +254,9 @@ void FM_Parameter::FM_Parameter_Load()
         slot_ = console_.Para_Slot;
         if (!isSlot(slot_))
             throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(slot_));
-        setText(1, Slot_Text(slot_, console_.slots.SlotId[size_t(slot_)]));
+        setText(1, slotText(slot_, console_.slots.SlotId[size_t(slot_)]));
     });
-    trap.step([&] { Read_All_Parameters(); });
+    trap.step([&] { readAllParameters(); });
 }
 
 void FM_Parameter::closeEvent(QCloseEvent *event)
@@ -271,7 +271,7 @@ void FM_Parameter::unload()
         return;
     open_ = false;
     if (writeCycle_.running())
-        writeCycle_.Stop_And_Resume_Polling();
+        writeCycle_.stopAndResumePolling();
     // A parameter read asked for but not sent yet has no controller any more.
     if (console_.Read_State == ReadState::ReadOne || console_.Read_State == ReadState::ReadAll)
         console_.Read_State = ReadState::Select;
@@ -286,14 +286,14 @@ void FM_Parameter::unload()
 void FM_Parameter::Command_None_Click(int index)
 {
     switch (index) {
-    case 0: Read_All_Parameters(); break;
-    case 1: Open_File(); break;
-    case 2: Save_File(); break;
+    case 0: readAllParameters(); break;
+    case 1: openFile(); break;
+    case 2: saveFile(); break;
     default: break;
     }
 }
 
-void FM_Parameter::Read_All_Parameters()
+void FM_Parameter::readAllParameters()
 {
     // The line belongs to the write until it ends.
     if (writeCycle_.running()) {
@@ -315,10 +315,10 @@ void FM_Parameter::Para_KeyDown(int address, int key)
         return;
     if (!open_)
         return;
-    writeCycle_.Start_Single_Write(address);
+    writeCycle_.startSingleWrite(address);
 }
 
-void FM_Parameter::Open_File()
+void FM_Parameter::openFile()
 {
     if (writeCycle_.running()) {
         reporter_.beep();
@@ -337,21 +337,21 @@ void FM_Parameter::Open_File()
     QStringList texts;
     try {
         // The whole file is checked before any control changes.
-        texts = Parse_Parameter_File(Read_Parameter_File(name));
+        texts = parseParameterFile(readParameterFile(name));
     } catch (...) {
         refuseFile(QStringLiteral("Open File"), name, currentExceptionAsError(),
                    QStringLiteral("The file was not loaded: the window is unchanged and nothing was written."));
         return;
     }
-    controls_->Load_Texts(texts);
+    controls_->loadTexts(texts);
 
     setFormHeight(FormHeightWriteAll);
     for (QPushButton *b : buttons_)
         b->setEnabled(false);
-    writeCycle_.Start_Write_All(*this);
+    writeCycle_.startWriteAll(*this);
 }
 
-void FM_Parameter::Save_File()
+void FM_Parameter::saveFile()
 {
     const std::optional<QString> chosen = dialogs_->saveFileName(QStringLiteral("Save As"), ParameterFilter);
     if (!chosen)
@@ -363,7 +363,7 @@ void FM_Parameter::Save_File()
         return;
     try {
         // Every text is checked before a byte is written.
-        Write_Parameter_File(name, Build_Parameter_File(controls_->Parameter_Texts()));
+        writeParameterFile(name, buildParameterFile(controls_->parameterTexts()));
     } catch (...) {
         refuseFile(QStringLiteral("Save File"), name, currentExceptionAsError(),
                    QFileInfo::exists(name) ? QStringLiteral("Nothing was saved: the file is as it was.")
@@ -393,12 +393,12 @@ void FM_Parameter::setText(int panel, const QString &text)
     static_cast<StatusPanel *>(statusPanels_[size_t(panel - 1)])->setFullText(text);
 }
 
-void FM_Parameter::Set_Progress(int value)
+void FM_Parameter::setProgress(int value)
 {
     progress_->setValue(value);
 }
 
-void FM_Parameter::Write_All_Ended(const QString &summary)
+void FM_Parameter::writeAllEnded(const QString &summary)
 {
     setFormHeight(FormHeightIdle);
     for (QPushButton *b : buttons_)

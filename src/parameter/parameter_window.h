@@ -44,12 +44,12 @@ public:
 
     static QString caption() { return QStringLiteral("Parameter"); }
     // "No.3 Slot ; ID = 17"
-    static QString Slot_Text(int slot, int id);
+    static QString slotText(int slot, int id);
 
     // The menu button of `slot` was clicked (Para_Slot is already `slot`):
     // shows the window for it, or reloads it when it shows another slot.
     // While a write runs the window stays on its slot: beep, false.
-    bool Open_For_Slot(int slot);
+    bool openForSlot(int slot);
 
     // The load: height, panel 1, read-all. Errors go to the common trap.
     void FM_Parameter_Load();
@@ -89,8 +89,8 @@ private:
     QString text(int panel) const override;
     void setText(int panel, const QString &text) override;
     // WriteAllView
-    void Set_Progress(int value) override;
-    void Write_All_Ended(const QString &summary) override;
+    void setProgress(int value) override;
+    void writeAllEnded(const QString &summary) override;
     // LineObserver: the closing read-all of a write-all ends with its summary.
     void requestSent(Exchange, int, std::uint8_t, const QByteArray &) override {}
     void replyJudged(Exchange exchange, int slot, std::uint8_t id, const QByteArray &reply,
@@ -99,9 +99,9 @@ private:
     void build();
     void setFormHeight(int twips);
     void placeStatusBar();
-    void Read_All_Parameters();
-    void Open_File();
-    void Save_File();
+    void readAllParameters();
+    void openFile();
+    void saveFile();
     void refuseFile(const QString &title, const QString &path, const Error &e, const QString &consequence);
     void unload();
 

@@ -75,30 +75,30 @@ std::array<int, 106> writeAllOrder()
 
 WriteCycle::WriteCycle(Console &console, Reporter &reporter) : console_(console), reporter_(reporter) {}
 
-const std::array<int, 106> &WriteCycle::Write_All_Order()
+const std::array<int, 106> &WriteCycle::allWriteOrder()
 {
     static const std::array<int, 106> order = writeAllOrder();
     return order;
 }
 
-QString WriteCycle::Write_Text(int address)
+QString WriteCycle::writeText(int address)
 {
     return QStringLiteral("Write ") + mnemonicOf(address) + QStringLiteral(" Parameters ,Please Wait ... ");
 }
 
-QString WriteCycle::Summary_Text(int accepted, const QStringList &notAccepted)
+QString WriteCycle::summaryText(int accepted, const QStringList &notAccepted)
 {
-    QString text = QStringLiteral("Written %1 of %2").arg(accepted).arg(Write_All_Order().size());
+    QString text = QStringLiteral("Written %1 of %2").arg(accepted).arg(allWriteOrder().size());
     if (!notAccepted.isEmpty())
         text += QStringLiteral("; not accepted: ") + notAccepted.join(QStringLiteral(", "));
     return text;
 }
 
-WriteCycle::Judgement WriteCycle::Judge_Write_Reply(const QByteArray &reply, const QByteArray &request)
+WriteCycle::Judgement WriteCycle::judgeWriteReply(const QByteArray &reply, const QByteArray &request)
 {
     if (reply.size() < 2)
         return {LineOutcome::NoAnswer, QStringLiteral(" No Answer !")};
-    if (!Has_Valid_Crc(reply))
+    if (!hasValidCrc(reply))
         return {LineOutcome::CrcError, QStringLiteral(" Check CRC Error !")};
     // A good write is the controller's echo of exactly what was sent.
     if (reply.size() == EchoSize) {
@@ -156,7 +156,7 @@ void WriteCycle::setInterval()
     Set_Write_Interval(WriteWait[0], WriteWait[1], WriteWait[2], WriteWait[3]);
 }
 
-WriteCycle::Start WriteCycle::Start_Single_Write(int address)
+WriteCycle::Start WriteCycle::startSingleWrite(int address)
 {
     // One write at a time: a second Enter must not cut off the reply of the first.
     if (running() || !console_.parameterWindow) {
@@ -185,7 +185,7 @@ WriteCycle::Start WriteCycle::Start_Single_Write(int address)
     return Start::Started;
 }
 
-void WriteCycle::Start_Write_All(WriteAllView &view)
+void WriteCycle::startWriteAll(WriteAllView &view)
 {
     if (console_.Timer_Write)
         console_.Timer_Write->setEnabled(false);
@@ -193,7 +193,7 @@ void WriteCycle::Start_Write_All(WriteAllView &view)
     position_ = 0;
     accepted_ = 0;
     notAccepted_.clear();
-    view.Set_Progress(0);
+    view.setProgress(0);
     if (console_.Timer_Read && console_.Timer_Read->isEnabled())
         console_.Timer_Read->setEnabled(false);
     console_.Write_Mode = 1;
@@ -202,7 +202,7 @@ void WriteCycle::Start_Write_All(WriteAllView &view)
     console_.Timer_Write->setEnabled(true);
 }
 
-void WriteCycle::Stop_And_Resume_Polling()
+void WriteCycle::stopAndResumePolling()
 {
     if (console_.Timer_Write)
         console_.Timer_Write->setEnabled(false);
@@ -267,11 +267,11 @@ void WriteCycle::sendSingle()
 
 void WriteCycle::sendWrite()
 {
-    status()->setText(2, Write_Text(console_.Para_Index));
+    status()->setText(2, writeText(console_.Para_Index));
     const std::uint8_t to = id();
     lastRequest_.clear();
     if (Send_Write_Request(*console_.port, console_.line, to, console_.Para_Index, console_.Para_Value)) {
-        lastRequest_ = Request_Bytes(console_.line);
+        lastRequest_ = requestBytes(console_.line);
         console_.lineObservers.requestSent(Exchange::Write, console_.Para_Slot, to, lastRequest_);
     }
     setInterval();
@@ -282,7 +282,7 @@ void WriteCycle::replyTick()
     setInterval();
     console_.line.Reply_Buffer = console_.port->Input();
     const QByteArray &reply = console_.line.Reply_Buffer;
-    const Judgement j = Judge_Write_Reply(reply, lastRequest_);
+    const Judgement j = judgeWriteReply(reply, lastRequest_);
     console_.lineObservers.replyJudged(Exchange::Write, console_.Para_Slot, id(), reply, j.outcome);
 
     if (writingAll()) {
@@ -323,7 +323,7 @@ void WriteCycle::switchBaudRate()
     });
     trap.step([&] {
         console_.settings.serial.Baud = baud;
-        Save_Settings_Records(console_.settingsPath(), {1}, console_.settings);
+        saveSettingsRecords(console_.settingsPath(), {1}, console_.settings);
     });
     Open_Serial_Port(*console_.port, console_.settings.serial);
     setInterval();
@@ -331,7 +331,7 @@ void WriteCycle::switchBaudRate()
 
 void WriteCycle::sendWriteAllFrom(size_t position)
 {
-    const auto &order = Write_All_Order();
+    const auto &order = allWriteOrder();
     for (; position < order.size(); ++position) {
         const int address = order[position];
         console_.Para_Index = std::int16_t(address);
@@ -340,7 +340,7 @@ void WriteCycle::sendWriteAllFrom(size_t position)
             console_.Para_Value = v.value;
             position_ = position;
             sendWrite();
-            writeAllView_->Set_Progress(address);
+            writeAllView_->setProgress(address);
             return;
         }
         // Nothing that could be sent: skipped, and counted as not written.
@@ -356,13 +356,13 @@ void WriteCycle::endWriteAll(bool completed)
     writeAllView_ = nullptr;
     if (!view)
         return;
-    view->Write_All_Ended(completed ? Summary_Text(accepted_, notAccepted_) : QString());
+    view->writeAllEnded(completed ? summaryText(accepted_, notAccepted_) : QString());
     if (!completed)
         return;
     console_.Read_State = ReadState::ReadAll;
     if (console_.Timer_Read)
         console_.Timer_Read->setEnabled(true);
-    view->Set_Progress(LastWriteAllAddress);
+    view->setProgress(LastWriteAllAddress);
 }
 
 void WriteCycle::onError(const Error &e) noexcept

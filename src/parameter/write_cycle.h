@@ -17,11 +17,11 @@ class Reporter;
 class WriteAllView {
 public:
     virtual ~WriteAllView() = default;
-    virtual void Set_Progress(int value) = 0;   // ProgressBar1
+    virtual void setProgress(int value) = 0;   // ProgressBar1
     // The write-all is over: normal height, the three buttons enabled.
     // `summary` says how many writes the controller accepted; empty when the
     // write-all was cut short.
-    virtual void Write_All_Ended(const QString &summary) = 0;
+    virtual void writeAllEnded(const QString &summary) = 0;
 };
 
 // The write cycle behind Timer_Write. It sends one write-single-register
@@ -40,13 +40,13 @@ public:
     };
     // Enter in the box of `address`: Para_Index, Para_Value by
     // Get_Parameter_Value, Timer_Read off, a single write on Timer_Write.
-    Start Start_Single_Write(int address);
+    Start startSingleWrite(int address);
     // After the window was loaded from a parameter file: writes every
     // parameter of the write-all order, reporting progress to `view`.
-    void Start_Write_All(WriteAllView &view);
+    void startWriteAll(WriteAllView &view);
     // The window closes while a write runs: the write stops and live polling
     // restarts (Read_State 0).
-    void Stop_And_Resume_Polling();
+    void stopAndResumePolling();
 
     bool running() const;
     bool writingAll() const { return writeAllView_ != nullptr; }
@@ -58,9 +58,9 @@ public:
     void Set_Write_Interval(int ms2400, int ms4800, int ms9600, int ms19200);
 
     // Addresses 0..13, 16..52, 55..108, then 15: 106 writes.
-    static const std::array<int, 106> &Write_All_Order();
-    static QString Write_Text(int address);   // "Write SV Parameters ,Please Wait ... "
-    static QString Summary_Text(int accepted, const QStringList &notAccepted);
+    static const std::array<int, 106> &allWriteOrder();
+    static QString writeText(int address);   // "Write SV Parameters ,Please Wait ... "
+    static QString summaryText(int accepted, const QStringList &notAccepted);
 
     // How a reply to the write request `request` is judged, and the text
     // panel 2 gets for it.
@@ -68,7 +68,7 @@ public:
         LineOutcome outcome;
         QString text;
     };
-    static Judgement Judge_Write_Reply(const QByteArray &reply, const QByteArray &request);
+    static Judgement judgeWriteReply(const QByteArray &reply, const QByteArray &request);
 
 private:
     void tick();
@@ -88,7 +88,7 @@ private:
     Console &console_;
     Reporter &reporter_;
     WriteAllView *writeAllView_ = nullptr;
-    size_t position_ = 0;            // in Write_All_Order
+    size_t position_ = 0;            // in allWriteOrder
     int accepted_ = 0;
     QStringList notAccepted_;
     QByteArray lastRequest_;         // empty when the last request did not go out

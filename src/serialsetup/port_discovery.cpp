@@ -20,7 +20,7 @@ struct DeviceGroup {
     bool mayReadWrite = false;
 };
 
-DeviceGroup Group_Of(const QString &path)
+DeviceGroup groupOf(const QString &path)
 {
     struct stat st{};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
@@ -42,11 +42,11 @@ QList<PortDevice> ResolverPortSource::devices()
     QList<PortDevice> out;
     const auto entries = resolver_.entries();
     for (const ComPortEntry &e : entries)
-        out.append({e.device, Display_Name(e), Port_Details(e)});
+        out.append({e.device, displayName(e), portDetails(e)});
     return out;
 }
 
-QString Device_Path(const ComPortEntry &entry)
+QString devicePathOf(const ComPortEntry &entry)
 {
     if (!entry.bound)
         return entry.device;
@@ -58,20 +58,20 @@ QString Device_Path(const ComPortEntry &entry)
     return link.isSymLink() ? link.symLinkTarget() : entry.device;
 }
 
-QString Display_Name(const ComPortEntry &entry)
+QString displayName(const ComPortEntry &entry)
 {
-    const QString description = entry.description.trimmed().isEmpty() ? Device_Path(entry) : entry.description;
+    const QString description = entry.description.trimmed().isEmpty() ? devicePathOf(entry) : entry.description;
     return description + QStringLiteral(" (COM") + QString::number(entry.number) + QLatin1Char(')');
 }
 
-QString Access_Text(const QString &devicePath)
+QString accessText(const QString &devicePath)
 {
     const QByteArray path = QFile::encodeName(devicePath);
     if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) == 0)
         return QStringLiteral("Access: this user may open it (read and write)");
     if (errno == ENOENT)
         return QStringLiteral("Access: the device does not exist");
-    const DeviceGroup group = Group_Of(devicePath);
+    const DeviceGroup group = groupOf(devicePath);
     // Membership of root's group is no remedy to offer anybody.
     if (group.name.isEmpty() || group.name == QLatin1String("root") || !group.mayReadWrite)
         return QStringLiteral("Access: this user may not open it; ask the administrator for read and write access");
@@ -80,9 +80,9 @@ QString Access_Text(const QString &devicePath)
         .arg(group.name);
 }
 
-QString Port_Details(const ComPortEntry &entry)
+QString portDetails(const ComPortEntry &entry)
 {
-    const QString device = Device_Path(entry);
+    const QString device = devicePathOf(entry);
     QStringList lines;
     lines << QStringLiteral("Device: ") + device;
     if (entry.bound)
@@ -100,11 +100,11 @@ QString Port_Details(const ComPortEntry &entry)
         lines << QStringLiteral("USB vendor:product ID: %1:%2")
                      .arg(p.vendorId >= 0 ? Hex4(p.vendorId) : QStringLiteral("?"),
                           p.productId >= 0 ? Hex4(p.productId) : QStringLiteral("?"));
-    lines << Access_Text(device);
+    lines << accessText(device);
     return lines.join(QLatin1Char('\n'));
 }
 
-std::optional<PortRow> Port_Row(const PortDevice &device)
+std::optional<PortRow> portRow(const PortDevice &device)
 {
     if (device.path.isEmpty() || !device.name)
         return std::nullopt;

@@ -34,14 +34,14 @@ private:
 };
 
 // The device an entry names: the target of its link, or its own path.
-QString Device_Path(const ComPortEntry &entry);
+QString devicePathOf(const ComPortEntry &entry);
 // "description (COMn)"; the device path stands in for a description the system does not give.
-QString Display_Name(const ComPortEntry &entry);
+QString displayName(const ComPortEntry &entry);
 // The tooltip of a row: the device, where its COM name comes from, its by-id
 // name, maker, serial number, USB IDs, and whether this user may open it.
-QString Port_Details(const ComPortEntry &entry);
+QString portDetails(const ComPortEntry &entry);
 // Whether this user may read and write the device, and if not, why and what to do.
-QString Access_Text(const QString &devicePath);
+QString accessText(const QString &devicePath);
 
 // One row of the port list.
 struct PortRow {
@@ -56,6 +56,6 @@ struct PortRow {
 // No row for a device without a path, without a name or without "COM".
 // "COM" at the first or second character leaves no text before it: the row
 // is listed with an empty text, so the rows stay numbered without gaps.
-std::optional<PortRow> Port_Row(const PortDevice &device);
+std::optional<PortRow> portRow(const PortDevice &device);
 
 } // namespace orbalis

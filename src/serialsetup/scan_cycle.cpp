@@ -27,7 +27,7 @@ constexpr std::array<Block, 4> Blocks{{
     {3 * ScanCycle::IdsPerBlock, "2400", 400},
 }};
 
-const Block *Block_Starting_At(int step)
+const Block *blockStartingAt(int step)
 {
     for (const Block &b : Blocks)
         if (b.firstStep == step)
@@ -35,12 +35,12 @@ const Block *Block_Starting_At(int step)
     return nullptr;
 }
 
-std::uint8_t Id_Of_Step(int step)
+std::uint8_t idOfStep(int step)
 {
     return std::uint8_t(step % ScanCycle::IdsPerBlock + 1);
 }
 
-QString Result_Text(ReplyOutcome outcome)
+QString resultText(ReplyOutcome outcome)
 {
     switch (outcome) {
     case ReplyOutcome::Valid: return QStringLiteral("CRC Ok !");
@@ -53,7 +53,7 @@ QString Result_Text(ReplyOutcome outcome)
 // The scan itself judges on the CRC alone; the line's counters are told
 // more: a reply with a good CRC from another controller or to another
 // request (a late reply of the ID before) is not this ID's answer.
-LineOutcome Line_Outcome(ReplyOutcome outcome, const QByteArray &reply, std::uint8_t id)
+LineOutcome lineOutcome(ReplyOutcome outcome, const QByteArray &reply, std::uint8_t id)
 {
     switch (outcome) {
     case ReplyOutcome::Valid: break;
@@ -69,7 +69,7 @@ LineOutcome Line_Outcome(ReplyOutcome outcome, const QByteArray &reply, std::uin
     return function == 4 && reply.size() == 7 && reply[2] == 2 ? LineOutcome::Good : LineOutcome::WrongReply;
 }
 
-int Beeps_For(ReplyOutcome outcome)
+int beepsFor(ReplyOutcome outcome)
 {
     switch (outcome) {
     case ReplyOutcome::Valid: return 1;
@@ -174,7 +174,7 @@ void ScanCycle::tick()
     const int n = step_;
     if (console_.Send_Pending) {
         console_.Send_Pending = false;
-        if (const Block *block = Block_Starting_At(n)) {
+        if (const Block *block = blockStartingAt(n)) {
             controls_.setComboText(SerialField::Baud, QString::fromLatin1(block->baud));
             timer1_.setInterval(block->intervalMs);
             settings_.Control_RS232_Setting_Ok();
@@ -187,20 +187,20 @@ void ScanCycle::tick()
         return;
     }
 
-    const std::uint8_t id = Id_Of_Step(n);
+    const std::uint8_t id = idOfStep(n);
     const ReplyOutcome outcome = Check_Reply(port(), console_.line);
     console_.lineObservers.replyJudged(Exchange::Scan, -1, id, console_.line.Reply_Buffer,
-                                       Line_Outcome(outcome, console_.line.Reply_Buffer, id));
-    for (int i = 0; i < Beeps_For(outcome); ++i)
+                                       lineOutcome(outcome, console_.line.Reply_Buffer, id));
+    for (int i = 0; i < beepsFor(outcome); ++i)
         reporter_.beep();
-    table_.setResult(id, n / IdsPerBlock + 1, Result_Text(outcome));
+    table_.setResult(id, n / IdsPerBlock + 1, resultText(outcome));
     table_.showProgress(LastStep, n, QString::number(n * 100 / LastStep) + QStringLiteral(" %"));
     if (n >= LastStep || outcome == ReplyOutcome::Valid) {
         endScan();
         return;
     }
     step_ = n + 1;
-    if (Block_Starting_At(step_))
+    if (blockStartingAt(step_))
         console_.Send_Pending = true;   // the next tick switches the baud rate
     else
         send(step_);
@@ -208,9 +208,9 @@ void ScanCycle::tick()
 
 void ScanCycle::send(int step)
 {
-    const std::uint8_t id = Id_Of_Step(step);
+    const std::uint8_t id = idOfStep(step);
     if (Send_Read_Request(port(), console_.line, id, InputRegisterBase, 1))
-        console_.lineObservers.requestSent(Exchange::Scan, -1, id, Request_Bytes(console_.line));
+        console_.lineObservers.requestSent(Exchange::Scan, -1, id, requestBytes(console_.line));
 }
 
 void ScanCycle::endScan()

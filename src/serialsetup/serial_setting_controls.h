@@ -15,7 +15,7 @@ constexpr std::array<SerialField, 5> AllSerialFields{SerialField::Port, SerialFi
                                                      SerialField::Data, SerialField::Party};
 
 // The string of the settings that belongs to a combo box.
-inline QString &Field_Of(SerialSettings &serial, SerialField field)
+inline QString &fieldOf(SerialSettings &serial, SerialField field)
 {
     switch (field) {
     case SerialField::Port: return serial.Port;
@@ -27,9 +27,9 @@ inline QString &Field_Of(SerialSettings &serial, SerialField field)
     return serial.Parity;
 }
 
-inline const QString &Field_Of(const SerialSettings &serial, SerialField field)
+inline const QString &fieldOf(const SerialSettings &serial, SerialField field)
 {
-    return Field_Of(const_cast<SerialSettings &>(serial), field);
+    return fieldOf(const_cast<SerialSettings &>(serial), field);
 }
 
 // What the settings logic and the scan need of the window's controls; the

@@ -28,7 +28,7 @@ struct ComboSpec {
     QStringList items;
 };
 
-QStringList Port_Items()
+QStringList portItems()
 {
     QStringList items;
     for (int n = 1; n <= 32; ++n)
@@ -37,10 +37,10 @@ QStringList Port_Items()
     return items;
 }
 
-const std::array<ComboSpec, 5> &Combo_Specs()
+const std::array<ComboSpec, 5> &comboSpecs()
 {
     static const std::array<ComboSpec, 5> specs{{
-        {"ComPort", Port_Items()},
+        {"ComPort", portItems()},
         {"Baud rate",
          {QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
           QStringLiteral("38400"), QStringLiteral("57600")}},
@@ -69,7 +69,7 @@ constexpr std::array<Column, 5> ScanColumns{
     {{"ID", 500}, {"Baud 19.2K", 1200}, {"Baud 9.6K", 1200}, {"Baud 4.8K", 1200}, {"Baud 2.4K", 1200}}};
 
 template <size_t N>
-void Set_Columns(QTreeWidget *list, const std::array<Column, N> &columns)
+void setColumns(QTreeWidget *list, const std::array<Column, N> &columns)
 {
     QStringList titles;
     for (const Column &c : columns)
@@ -77,13 +77,13 @@ void Set_Columns(QTreeWidget *list, const std::array<Column, N> &columns)
     list->setColumnCount(int(N));
     list->setHeaderLabels(titles);
     for (size_t i = 0; i < N; ++i) {
-        list->setColumnWidth(int(i), Twips_To_Pixels(columns[i].widthTwips));
+        list->setColumnWidth(int(i), twipsToPixels(columns[i].widthTwips));
         list->headerItem()->setTextAlignment(int(i), Qt::AlignLeft | Qt::AlignVCenter);
     }
 }
 
 // A list view in report style: rows of texts, nothing to edit.
-QTreeWidget *Report_List(const QString &name, QWidget *parent, const QRect &geometry)
+QTreeWidget *reportList(const QString &name, QWidget *parent, const QRect &geometry)
 {
     auto *list = new QTreeWidget(parent);
     list->setGeometry(geometry);
@@ -139,7 +139,7 @@ FM_SerialSetting::FM_SerialSetting(Console &console, StatusPanels &mainStatus, R
     // "Communication settings" no longer fits its frame.
     setFont(QFont(QStringLiteral("新細明體"), 8));
     // The controls sit at fixed places; a larger window would only show empty space.
-    setFixedSize(Twips_Rect(0, 0, ClientWidth, ClientHeight).size());
+    setFixedSize(twipsRect(0, 0, ClientWidth, ClientHeight).size());
     buildControls();
     timer1_->onTick([this] { Timer1_Timer(); });
 }
@@ -149,17 +149,17 @@ FM_SerialSetting::~FM_SerialSetting() = default;
 void FM_SerialSetting::buildControls()
 {
     // "Available ComPort": the ports of the machine.
-    frames_[0] = Frame(QStringLiteral("Available ComPort"), this, Twips_Rect(105, 105, 3900, 6105));
-    lists_[0] = Report_List(QStringLiteral("Available ComPort"), frames_[0], Twips_Rect(105, 315, 3690, 5160));
-    Set_Columns(lists_[0], PortColumns);
+    frames_[0] = Frame(QStringLiteral("Available ComPort"), this, twipsRect(105, 105, 3900, 6105));
+    lists_[0] = reportList(QStringLiteral("Available ComPort"), frames_[0], twipsRect(105, 315, 3690, 5160));
+    setColumns(lists_[0], PortColumns);
     connect(lists_[0], &QTreeWidget::itemClicked, this, [this] { ListView1_Click(0); });
     connect(lists_[0], &QTreeWidget::itemActivated, this, [this] { ListView1_Click(0); });
-    buttons_[0] = Button(QStringLiteral("Search"), this, Twips_Rect(1890, 5670, 2010, 435));
+    buttons_[0] = Button(QStringLiteral("Search"), this, twipsRect(1890, 5670, 2010, 435));
 
     // "Communication settings": the five combo boxes and their labels.
-    frames_[1] = Frame(QStringLiteral("Communication settings"), this, Twips_Rect(4095, 105, 2220, 6105));
+    frames_[1] = Frame(QStringLiteral("Communication settings"), this, twipsRect(4095, 105, 2220, 6105));
     for (size_t k = 0; k < combos_.size(); ++k) {
-        const ComboSpec &spec = Combo_Specs()[k];
+        const ComboSpec &spec = comboSpecs()[k];
         const QString caption = QString::fromLatin1(spec.label);
         const int top = ComboTop + ComboStep * int(k);
 
@@ -169,7 +169,7 @@ void FM_SerialSetting::buildControls()
         combo->setCompleter(nullptr);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->addItems(spec.items);
-        combo->setGeometry(Twips_Rect(ComboLeft, top, ComboWidth, ComboHeight));
+        combo->setGeometry(twipsRect(ComboLeft, top, ComboWidth, ComboHeight));
         combo->setAccessibleName(caption);
         const auto field = AllSerialFields[k];
         // A pick, never typing alone.
@@ -177,40 +177,40 @@ void FM_SerialSetting::buildControls()
         combos_[k] = combo;
 
         auto *label = new QLabel(caption, frames_[1]);
-        label->setGeometry(Twips_Rect(105, top, ComboLeft - 105 - 45, ComboHeight));
+        label->setGeometry(twipsRect(105, top, ComboLeft - 105 - 45, ComboHeight));
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setBuddy(combo);
         label->setAccessibleName(caption);
         labels_[k] = label;
     }
-    buttons_[1] = Button(QStringLiteral("Close"), frames_[1], Twips_Rect(105, 5040, 2010, 435));
-    buttons_[2] = Button(QStringLiteral("Cancel"), frames_[1], Twips_Rect(105, 5565, 2010, 435));
+    buttons_[1] = Button(QStringLiteral("Close"), frames_[1], twipsRect(105, 5040, 2010, 435));
+    buttons_[2] = Button(QStringLiteral("Cancel"), frames_[1], twipsRect(105, 5565, 2010, 435));
     buttons_[1]->setEnabled(false);
     buttons_[2]->setEnabled(false);
 
     // "Auto Scan": the scan for controllers.
-    frames_[2] = Frame(QStringLiteral("Auto Scan"), this, Twips_Rect(6510, 105, 6105, 6105));
+    frames_[2] = Frame(QStringLiteral("Auto Scan"), this, twipsRect(6510, 105, 6105, 6105));
     options_[0] = new QRadioButton(QStringLiteral("Continuous"), frames_[2]);
-    options_[0]->setGeometry(Twips_Rect(105, 315, 1590, 330));
+    options_[0]->setGeometry(twipsRect(105, 315, 1590, 330));
     options_[0]->setChecked(true);
     options_[1] = new QRadioButton(QStringLiteral("改寫"), frames_[2]);
-    options_[1]->setGeometry(Twips_Rect(1680, 315, 750, 330));
+    options_[1]->setGeometry(twipsRect(1680, 315, 750, 330));
     for (QRadioButton *option : options_) {
         option->setEnabled(false);
         option->setAccessibleName(option->text());
     }
-    buttons_[3] = Button(QStringLiteral("Start"), frames_[2], Twips_Rect(3360, 210, 1275, 435));
-    buttons_[4] = Button(QStringLiteral("Stop"), frames_[2], Twips_Rect(4725, 210, 1275, 435));
+    buttons_[3] = Button(QStringLiteral("Start"), frames_[2], twipsRect(3360, 210, 1275, 435));
+    buttons_[4] = Button(QStringLiteral("Stop"), frames_[2], twipsRect(4725, 210, 1275, 435));
     buttons_[4]->setEnabled(false);
-    lists_[1] = Report_List(QStringLiteral("Auto Scan"), frames_[2], Twips_Rect(105, 735, 5895, 4845));
+    lists_[1] = reportList(QStringLiteral("Auto Scan"), frames_[2], twipsRect(105, 735, 5895, 4845));
     progress_ = new QProgressBar(frames_[2]);
-    progress_->setGeometry(Twips_Rect(105, 5670, 5055, 330));
+    progress_->setGeometry(twipsRect(105, 5670, 5055, 330));
     progress_->setRange(0, 100);
     progress_->setValue(0);
     progress_->setTextVisible(false);   // the label beside it shows the percentage
     progress_->setAccessibleName(QStringLiteral("Scan progress"));
     percent_ = new QLabel(QStringLiteral("0 %"), frames_[2]);
-    percent_->setGeometry(Twips_Rect(5145, 5670, 645, 330));
+    percent_->setGeometry(twipsRect(5145, 5670, 645, 330));
     percent_->setAlignment(Qt::AlignCenter);
     percent_->setAccessibleName(QStringLiteral("Scan progress in percent"));
 
@@ -260,8 +260,8 @@ void FM_SerialSetting::Command1_Click(int index)
     trap.step([&] {
         switch (index) {
         case 0: Read_ComPort_Control(); break;
-        case 1: apply_.Command_Close(scan_.scanning()); break;
-        case 2: apply_.Command_Cancel(); break;
+        case 1: apply_.commandClose(scan_.scanning()); break;
+        case 2: apply_.commandCancel(); break;
         case 3: scan_.Start(); break;
         case 4: scan_.Stop(); break;
         default: break;
@@ -292,11 +292,11 @@ void FM_SerialSetting::Read_ComPort_Control()
     QTreeWidget *list = lists_[0];
     trap.step([&] {
         list->clear();
-        Set_Columns(list, PortColumns);
+        setColumns(list, PortColumns);
     });
     for (const PortDevice &device : std::as_const(devices)) {
         trap.step([&] {
-            const auto row = Port_Row(device);
+            const auto row = portRow(device);
             if (!row)
                 return;
             auto *item = new QTreeWidgetItem(list, QStringList{row->text, row->port});
@@ -348,7 +348,7 @@ void FM_SerialSetting::Build_Scan_List()
 {
     QTreeWidget *list = lists_[1];
     list->clear();
-    Set_Columns(list, ScanColumns);
+    setColumns(list, ScanColumns);
     QList<QTreeWidgetItem *> rows;
     rows.reserve(ScanCycle::IdsPerBlock);
     for (int id = 1; id <= ScanCycle::IdsPerBlock; ++id)

@@ -12,7 +12,7 @@ namespace {
 
 const QString ClosePort = QStringLiteral("CLOSE");
 
-SerialPort &Port_Of(const Console &console)
+SerialPort &portOf(const Console &console)
 {
     if (!console.port)
         throw Error(PortNotOpen, QStringLiteral("no serial port"));
@@ -45,21 +45,21 @@ void SerialSettingsApply::readSettingsRecord(ErrorTrap &trap)
     // An empty text is never a setting; the port is still open on the one in use.
     SerialSettings &serial = console_.settings.serial;
     for (SerialField f : AllSerialFields)
-        if (!Field_Of(read.serial, f).isEmpty())
-            Field_Of(serial, f) = Field_Of(read.serial, f);
+        if (!fieldOf(read.serial, f).isEmpty())
+            fieldOf(serial, f) = fieldOf(read.serial, f);
 }
 
 void SerialSettingsApply::showSettings()
 {
     const SerialSettings &serial = console_.settings.serial;
     for (SerialField f : AllSerialFields)
-        controls_.setComboText(f, Field_Of(serial, f));
+        controls_.setComboText(f, fieldOf(serial, f));
     saved_ = serial;
 }
 
 void SerialSettingsApply::Combo_Click(SerialField field)
 {
-    Field_Of(saved_, field) = Field_Of(console_.settings.serial, field);
+    fieldOf(saved_, field) = fieldOf(console_.settings.serial, field);
     Check_RS232_Setting_Changed();
 }
 
@@ -67,12 +67,12 @@ bool SerialSettingsApply::Check_RS232_Setting_Changed()
 {
     bool changed = false;
     for (SerialField f : AllSerialFields)
-        changed = changed || controls_.comboText(f) != Field_Of(console_.settings.serial, f);
+        changed = changed || controls_.comboText(f) != fieldOf(console_.settings.serial, f);
     controls_.setCloseCancelEnabled(changed);
     return changed;
 }
 
-void SerialSettingsApply::Command_Close(bool scanRunning)
+void SerialSettingsApply::commandClose(bool scanRunning)
 {
     controls_.setCloseCancelEnabled(false);
     Control_RS232_Setting_Ok();
@@ -102,7 +102,7 @@ void SerialSettingsApply::Command_Close(bool scanRunning)
     }
 }
 
-void SerialSettingsApply::Command_Cancel()
+void SerialSettingsApply::commandCancel()
 {
     controls_.setCloseCancelEnabled(false);
     Restore_RS232_Setting();
@@ -124,7 +124,7 @@ void SerialSettingsApply::Control_RS232_Setting_Ok()
         saved_ = serial;
     });
     step([&] {
-        SerialPort &port = Port_Of(console_);
+        SerialPort &port = portOf(console_);
         if (port.PortOpen())
             port.setPortOpen(false);
     });
@@ -132,11 +132,11 @@ void SerialSettingsApply::Control_RS232_Setting_Ok()
     step([&] {
         if (serial.Port == ClosePort)
             return;
-        SerialPort &port = Port_Of(console_);
+        SerialPort &port = portOf(console_);
         // The user's choice: the COM name may now name another device.
         port.forgetBoundDevice();
-        port.setCommPort(Port_Number(serial.Port));
-        port.setSettings(Port_Settings_Text(serial));
+        port.setCommPort(portNumber(serial.Port));
+        port.setSettings(portSettingsText(serial));
         port.setPortOpen(true);
     });
     step([&] { writeSerialRecord(); });
@@ -167,7 +167,7 @@ void SerialSettingsApply::Restore_RS232_Setting()
 {
     console_.settings.serial = saved_;
     for (SerialField f : AllSerialFields)
-        controls_.setComboText(f, Field_Of(saved_, f));
+        controls_.setComboText(f, fieldOf(saved_, f));
 }
 
 void SerialSettingsApply::followAppliedBaud(const QString &baud)
@@ -178,12 +178,12 @@ void SerialSettingsApply::followAppliedBaud(const QString &baud)
 void SerialSettingsApply::copyCombosInto(SerialSettings &serial) const
 {
     for (SerialField f : AllSerialFields)
-        Field_Of(serial, f) = controls_.comboText(f);
+        fieldOf(serial, f) = controls_.comboText(f);
 }
 
 void SerialSettingsApply::writeSerialRecord() const
 {
-    Save_Settings_Records(console_.settingsPath(), {1}, console_.settings);
+    saveSettingsRecords(console_.settingsPath(), {1}, console_.settings);
 }
 
 bool SerialSettingsApply::portOpen() const

@@ -39,9 +39,9 @@ public:
     // "Close". While a scan runs the scan keeps the line: polling is not
     // restarted here (the scan's end restarts it) and "Start"/"Stop" keep
     // their scanning states.
-    void Command_Close(bool scanRunning);
+    void commandClose(bool scanRunning);
     // "Cancel".
-    void Command_Cancel();
+    void commandCancel();
 
     // Copies the combos into the settings, reopens the port, writes record 1.
     // Any failure stores "CLOSE" and is reported naming this procedure.

@@ -16,7 +16,7 @@ constexpr const char *Cp950Name = "windows-950";
 
 } // namespace
 
-QByteArray Encode_Cp950(const QString &text)
+QByteArray encodeCp950(const QString &text)
 {
     QStringEncoder encoder(Cp950Name, Cp950Flags);
     if (!encoder.isValid())
@@ -28,7 +28,7 @@ QByteArray Encode_Cp950(const QString &text)
     return bytes;
 }
 
-QString Decode_Cp950(const QByteArray &bytes)
+QString decodeCp950(const QByteArray &bytes)
 {
     QStringDecoder decoder(Cp950Name, Cp950Flags);
     if (!decoder.isValid())

@@ -14,7 +14,7 @@ int encodedRecordSize(const QStringList &texts, QList<QByteArray> *encoded)
 {
     int total = 0;
     for (const QString &text : texts) {
-        QByteArray bytes = Encode_Cp950(text);
+        QByteArray bytes = encodeCp950(text);
         total += PrefixSize + int(bytes.size());
         if (encoded)
             encoded->append(std::move(bytes));
@@ -24,13 +24,13 @@ int encodedRecordSize(const QStringList &texts, QList<QByteArray> *encoded)
 
 } // namespace
 
-int Record_Excess_Bytes(const QStringList &texts)
+int recordExcessBytes(const QStringList &texts)
 {
     const int total = encodedRecordSize(texts, nullptr);
     return total > RecordSize ? total - RecordSize : 0;
 }
 
-QByteArray Build_Record(const QStringList &texts)
+QByteArray buildRecord(const QStringList &texts)
 {
     QList<QByteArray> encoded;
     const int total = encodedRecordSize(texts, &encoded);
@@ -52,7 +52,7 @@ QByteArray Build_Record(const QStringList &texts)
     return record;
 }
 
-ParsedRecord Parse_Record(const QByteArray &bytes, int count)
+ParsedRecord parseRecord(const QByteArray &bytes, int count)
 {
     ParsedRecord parsed;
     parsed.texts.assign(size_t(count), std::nullopt);
@@ -88,7 +88,7 @@ ParsedRecord Parse_Record(const QByteArray &bytes, int count)
             break;
         }
         try {
-            parsed.texts[size_t(i)] = Decode_Cp950(bytes.mid(start, length));
+            parsed.texts[size_t(i)] = decodeCp950(bytes.mid(start, length));
         } catch (const Error &e) {
             // The prefix is sound, so the texts after this one can still be read.
             if (!parsed.fault)

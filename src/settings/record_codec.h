@@ -23,6 +23,6 @@ struct ParsedRecord {
 // `bytes`. Texts wholly beyond the end of the bytes read as empty; a length
 // prefix that runs past the record gives Error 59, past the end of the bytes
 // Error 62, and no text after it is read.
-ParsedRecord Parse_Record(const QByteArray &bytes, int count);
+ParsedRecord parseRecord(const QByteArray &bytes, int count);
 
 } // namespace orbalis

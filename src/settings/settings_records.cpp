@@ -44,14 +44,14 @@ Error inRecord(const Error &e, int record)
 
 } // namespace
 
-int Record_Text_Count(int record)
+int recordTextCount(int record)
 {
     if (record < 1 || record > SettingsRecordCount)
         throw Error(SubscriptOutOfRange, QStringLiteral("record %1").arg(record));
     return record == SerialRecord ? SerialTextCount : SlotCount;
 }
 
-QStringList Record_Texts(const SettingsModel &model, int record)
+QStringList recordTexts(const SettingsModel &model, int record)
 {
     QStringList texts;
     for (const QString *field : recordFields(model, record))
@@ -59,7 +59,7 @@ QStringList Record_Texts(const SettingsModel &model, int record)
     return texts;
 }
 
-void Set_Record_Texts(SettingsModel &model, int record, const QStringList &texts)
+void setRecordTexts(SettingsModel &model, int record, const QStringList &texts)
 {
     const auto fields = recordFields(model, record);
     const size_t n = std::min(fields.size(), size_t(texts.size()));
@@ -67,7 +67,7 @@ void Set_Record_Texts(SettingsModel &model, int record, const QStringList &texts
         *fields[i] = texts[qsizetype(i)];
 }
 
-QStringList Default_Record_Texts(int record)
+QStringList defaultRecordTexts(int record)
 {
     QString perSlot;
     switch (record) {
@@ -91,7 +91,7 @@ QStringList Default_Record_Texts(int record)
 void Fill_Default_Settings(SettingsModel &model)
 {
     for (int record = 1; record <= SettingsRecordCount; ++record) {
-        const QStringList defaults = Default_Record_Texts(record);
+        const QStringList defaults = defaultRecordTexts(record);
         const auto fields = recordFields(model, record);
         for (size_t i = 0; i < fields.size(); ++i) {
             // Only an empty text counts as missing: blanks are a value.
@@ -101,11 +101,11 @@ void Fill_Default_Settings(SettingsModel &model)
     }
 }
 
-QByteArray Build_Settings_Record(const SettingsModel &model, int record)
+QByteArray buildSettingsRecord(const SettingsModel &model, int record)
 {
-    const QStringList texts = Record_Texts(model, record);
+    const QStringList texts = recordTexts(model, record);
     try {
-        return Build_Record(texts);
+        return buildRecord(texts);
     } catch (const Error &e) {
         throw inRecord(e, record);
     }
@@ -114,7 +114,7 @@ QByteArray Build_Settings_Record(const SettingsModel &model, int record)
 void Read_User_Setting(SettingsFile &file, int record, SettingsModel &model)
 {
     const auto fields = recordFields(model, record);
-    const ParsedRecord parsed = Parse_Record(file.readRecord(record), int(fields.size()));
+    const ParsedRecord parsed = parseRecord(file.readRecord(record), int(fields.size()));
     for (size_t i = 0; i < fields.size(); ++i) {
         if (parsed.texts[i])
             *fields[i] = *parsed.texts[i];
@@ -127,7 +127,7 @@ void Write_User_Setting(SettingsFile &file, int record, const SettingsModel &mod
 {
     // Built in full before the file is touched: a record that cannot be built
     // leaves the file's bytes as they were.
-    const QByteArray bytes = Build_Settings_Record(model, record);
+    const QByteArray bytes = buildSettingsRecord(model, record);
     file.writeRecord(record, bytes);
 }
 

@@ -24,7 +24,7 @@ struct RecordDamage {
 void rebuildOrReset(SettingsModel &model, int record, RecordDamage &damage)
 {
     try {
-        const int excess = Record_Excess_Bytes(Record_Texts(model, record));
+        const int excess = recordExcessBytes(recordTexts(model, record));
         if (excess == 0)
             return;
         damage.resetWhy = QStringLiteral("with defaults for its missing texts it would need %1 bytes, more "
@@ -34,7 +34,7 @@ void rebuildOrReset(SettingsModel &model, int record, RecordDamage &damage)
     } catch (const Error &e) {
         damage.resetWhy = e.detail();   // a text the code page cannot hold
     }
-    Set_Record_Texts(model, record, Default_Record_Texts(record));
+    setRecordTexts(model, record, defaultRecordTexts(record));
 }
 
 Error damageReport(int record, const RecordDamage &damage, const QString &kept)
@@ -53,7 +53,7 @@ Error damageReport(int record, const RecordDamage &damage, const QString &kept)
 
 } // namespace
 
-void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap, const Clock &clock)
+void runSettingsStartup(const QString &path, SettingsModel &model, ErrorTrap &trap, const Clock &clock)
 {
     SettingsFile file(path);
     if (!trap.step([&] { file.open(); })) {
@@ -107,7 +107,7 @@ void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &
     file.close();
 }
 
-void Run_Settings_Exit(const QString &path, SettingsModel &model, const SlotTables &tables,
+void runSettingsExit(const QString &path, SettingsModel &model, const SlotTables &tables,
                        ErrorTrap &trap)
 {
     for (int k = 0; k < SlotCount; ++k)
@@ -118,12 +118,12 @@ void Run_Settings_Exit(const QString &path, SettingsModel &model, const SlotTabl
     file.close();
 }
 
-void Save_Settings_Records(const QString &path, std::initializer_list<int> records,
+void saveSettingsRecords(const QString &path, std::initializer_list<int> records,
                            const SettingsModel &model)
 {
     std::vector<std::pair<int, QByteArray>> built;
     for (int n : records)
-        built.emplace_back(n, Build_Settings_Record(model, n));
+        built.emplace_back(n, buildSettingsRecord(model, n));
     SettingsFile file(path);
     file.open();
     for (const auto &[n, bytes] : built)

@@ -47,23 +47,23 @@ private:
 
 // How many texts record n holds: 5 for record 1, 16 for records 2..7.
 // Throws Error 9 for a record number outside 1..7.
-int Record_Text_Count(int record);
-// Texts of record n taken from / put into the model. Set_Record_Texts sets the
+int recordTextCount(int record);
+// Texts of record n taken from / put into the model. setRecordTexts sets the
 // first texts.size() entries (at most the record's count); the others stay.
-QStringList Record_Texts(const SettingsModel &model, int record);
-void Set_Record_Texts(SettingsModel &model, int record, const QStringList &texts);
+QStringList recordTexts(const SettingsModel &model, int record);
+void setRecordTexts(SettingsModel &model, int record, const QStringList &texts);
 // The defaults of record n's texts, in record order.
-QStringList Default_Record_Texts(int record);
+QStringList defaultRecordTexts(int record);
 
 // Builds a 128-byte record of length-prefixed code page 950 texts with a zero tail.
 // Throws Error 59 when the texts do not fit (the detail says how many bytes must
 // go) and Error 5 when a text holds a character code page 950 cannot hold.
-QByteArray Build_Record(const QStringList &texts);
+QByteArray buildRecord(const QStringList &texts);
 // How many bytes the texts exceed their record by; 0 when they fit.
-// Throws Error 5 like Build_Record.
-int Record_Excess_Bytes(const QStringList &texts);
-// Build_Record of record n's texts in the model; errors name the record.
-QByteArray Build_Settings_Record(const SettingsModel &model, int record);
+// Throws Error 5 like buildRecord.
+int recordExcessBytes(const QStringList &texts);
+// buildRecord of record n's texts in the model; errors name the record.
+QByteArray buildSettingsRecord(const SettingsModel &model, int record);
 
 // Reads one record into the model. Strings beyond the end of the file read as
 // empty. A length prefix that runs past the record (Error 59) or the file
@@ -83,7 +83,7 @@ void Fill_Default_Settings(SettingsModel &model);
 void Load_Panel_Table(const SettingsModel &model, SlotTables &tables, ErrorTrap &trap);
 // The SlotId rule for one text: 0 for "---" (trimmed) or no number; throws
 // Error Overflow when the rounded number lies outside 0..255.
-std::uint8_t Slot_Id_From_Text(const QString &idText);
+std::uint8_t slotIdFromText(const QString &idText);
 
 // Startup: open (create), read 1..7, fill defaults, write 1..7, close; each step
 // under the trap. A file that can be read but not written is still read (the
@@ -94,14 +94,14 @@ std::uint8_t Slot_Id_From_Text(const QString &idText);
 // YYMMDD-HHMMSS" (the clock's time), and the message of each damaged record
 // names the copy; when no copy can be made, nothing in the file is rewritten.
 // A record whose texts with defaults do not fit takes all its defaults.
-void Run_Settings_Startup(const QString &path, SettingsModel &model, ErrorTrap &trap,
+void runSettingsStartup(const QString &path, SettingsModel &model, ErrorTrap &trap,
                           const Clock &clock = systemClock());
 // Exit: DecimalText from Slot_DP_Code, then record 7 only.
-void Run_Settings_Exit(const QString &path, SettingsModel &model, const SlotTables &tables,
+void runSettingsExit(const QString &path, SettingsModel &model, const SlotTables &tables,
                        ErrorTrap &trap);
 // Open, write the given records, close. Every record is built before any is
 // written, so a failure writes nothing. Throws Error.
-void Save_Settings_Records(const QString &path, std::initializer_list<int> records,
+void saveSettingsRecords(const QString &path, std::initializer_list<int> records,
                            const SettingsModel &model);
 
 } // namespace orbalis

@@ -6,16 +6,16 @@
 
 namespace orbalis {
 
-int Port_Number(const QString &port)
+int portNumber(const QString &port)
 {
-    const auto n = Round_Half_Even(Leading_Number(QStringView(port).trimmed().mid(3)));
+    const auto n = roundHalfEven(leadingNumber(QStringView(port).trimmed().mid(3)));
     // CommPort is a 16-bit number; anything beyond names no port at all.
     if (!n || *n < std::numeric_limits<std::int16_t>::min() || *n > std::numeric_limits<std::int16_t>::max())
         return 0;
     return *n;
 }
 
-QString Port_Settings_Text(const SerialSettings &serial)
+QString portSettingsText(const SerialSettings &serial)
 {
     const QString parity = serial.Parity.trimmed().left(1);
     return serial.Baud + QLatin1Char(',') + parity + QLatin1Char(',') + serial.DataBits + QLatin1Char(',')
@@ -42,8 +42,8 @@ void Open_Serial_Port(SerialPort &port, const SerialSettings &serial) noexcept
     });
     // Opening with the number of whichever port was selected before would
     // talk to a device nobody chose.
-    const bool numberSet = step([&] { port.setCommPort(Port_Number(serial.Port)); });
-    step([&] { port.setSettings(Port_Settings_Text(serial)); });
+    const bool numberSet = step([&] { port.setCommPort(portNumber(serial.Port)); });
+    step([&] { port.setSettings(portSettingsText(serial)); });
     if (numberSet)
         step([&] { port.setPortOpen(true); });
 }

@@ -10,9 +10,9 @@ namespace orbalis {
 
 // The port number of a Port text: the leading number after its first three
 // characters ("COM7" gives 7, "COM12" gives 12).
-int Port_Number(const QString &port);
+int portNumber(const QString &port);
 // "19200,N,8,2": Baud, first letter of Parity, DataBits, StopBits.
-QString Port_Settings_Text(const SerialSettings &serial);
+QString portSettingsText(const SerialSettings &serial);
 
 // Applies the settings and opens the port. "CLOSE" leaves the port as it is.
 // Every failing step is skipped silently; callers read PortOpen afterwards.

@@ -41,8 +41,8 @@ QByteArray trendCsv(std::span<const TrendSample> samples)
         const QDateTime at = QDateTime::fromMSecsSinceEpoch(s.timeMs);
         const std::int32_t dpCode = NoDecimalsCode + s.decimals();
         const QString line = at.toString(QStringLiteral("yyyy-MM-dd,HH:mm:ss.zzz")) + u','
-            + Scaled_Text(s.pv, dpCode) + u',' + Scaled_Text(s.sv, dpCode) + u','
-            + Tenths_Text(s.output) + u',' + QLatin1Char(s.alarm1() ? '1' : '0') + u','
+            + scaledText(s.pv, dpCode) + u',' + scaledText(s.sv, dpCode) + u','
+            + tenthsText(s.output) + u',' + QLatin1Char(s.alarm1() ? '1' : '0') + u','
             + QLatin1Char(s.alarm2() ? '1' : '0');
         out += line.toLatin1() + "\r\n";
     }

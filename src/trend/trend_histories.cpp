@@ -55,9 +55,9 @@ void TrendHistories::takeUnit(int slot, std::uint8_t id, const QByteArray &reply
     const RegisterInfo *unit = findRegister(UnitAddress);
     if (!unit || !unit->enumeration)
         return;
-    const int hi = Register_Position(UnitAddress, firstAddress);
-    const std::uint16_t code = Reply_Register(reply, hi, hi + 1);
-    units_[std::size_t(slot)] = {id, Choice_Index(code, unit->enumeration->firstCode, unit->enumeration->lastCode())};
+    const int hi = registerPosition(UnitAddress, firstAddress);
+    const std::uint16_t code = replyRegister(reply, hi, hi + 1);
+    units_[std::size_t(slot)] = {id, choiceIndex(code, unit->enumeration->firstCode, unit->enumeration->lastCode())};
 }
 
 QString TrendHistories::unitText(int slot, int controllerId) const

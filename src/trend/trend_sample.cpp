@@ -16,8 +16,8 @@ constexpr int StatusAddress = InputRegisterBase + 3;
 
 std::uint16_t liveRegister(const QByteArray &reply, int address)
 {
-    const int hi = Register_Position(address, InputRegisterBase);
-    return Reply_Register(reply, hi, hi + 1);
+    const int hi = registerPosition(address, InputRegisterBase);
+    return replyRegister(reply, hi, hi + 1);
 }
 
 } // namespace

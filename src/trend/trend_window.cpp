@@ -39,7 +39,7 @@ QString sampleValues(const TrendSample &s, const QString &unit)
     const std::int32_t dpCode = 47 + s.decimals();
     const QString inUnit = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
     return QStringLiteral("PV %1%4, SV %2%4, output %3 %")
-        .arg(Scaled_Text(s.pv, dpCode), Scaled_Text(s.sv, dpCode), Tenths_Text(s.output), inUnit);
+        .arg(scaledText(s.pv, dpCode), scaledText(s.sv, dpCode), tenthsText(s.output), inUnit);
 }
 
 // Every control is named by its caption for screen readers.

@@ -8,21 +8,21 @@ using namespace orbalis;
 
 TEST(LeadingNumber, ReadsOnlyTheLeadingNumber)
 {
-    EXPECT_DOUBLE_EQ(Leading_Number(u"25.5"), 25.5);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"12:30"), 12.0);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"  007  "), 7.0);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"-1.5"), -1.5);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"+3"), 3.0);
-    EXPECT_DOUBLE_EQ(Leading_Number(u".5"), 0.5);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"1e3x"), 1000.0);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"2E-1"), 0.2);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"5e"), 5.0);      // no exponent digits: stops before e
-    EXPECT_DOUBLE_EQ(Leading_Number(u"abc"), 0.0);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"---"), 0.0);
-    EXPECT_DOUBLE_EQ(Leading_Number(u""), 0.0);
-    EXPECT_DOUBLE_EQ(Leading_Number(u"-."), 0.0);
-    EXPECT_FALSE(Has_Leading_Number(u"   "));
-    EXPECT_TRUE(Has_Leading_Number(u" 0"));
+    EXPECT_DOUBLE_EQ(leadingNumber(u"25.5"), 25.5);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"12:30"), 12.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"  007  "), 7.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"-1.5"), -1.5);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"+3"), 3.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u".5"), 0.5);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"1e3x"), 1000.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"2E-1"), 0.2);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"5e"), 5.0);      // no exponent digits: stops before e
+    EXPECT_DOUBLE_EQ(leadingNumber(u"abc"), 0.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"---"), 0.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u""), 0.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"-."), 0.0);
+    EXPECT_FALSE(hasLeadingNumber(u"   "));
+    EXPECT_TRUE(hasLeadingNumber(u" 0"));
 }
 
 TEST(LeadingNumber, PointIsTheDecimalSeparatorWhateverTheLocale)
@@ -30,29 +30,29 @@ TEST(LeadingNumber, PointIsTheDecimalSeparatorWhateverTheLocale)
     const char *old = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = old ? old : "C";
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8")) {
-        EXPECT_DOUBLE_EQ(Leading_Number(u"25.5"), 25.5);
-        EXPECT_DOUBLE_EQ(Leading_Number(u"25,5"), 25.0);
+        EXPECT_DOUBLE_EQ(leadingNumber(u"25.5"), 25.5);
+        EXPECT_DOUBLE_EQ(leadingNumber(u"25,5"), 25.0);
     }
     std::setlocale(LC_NUMERIC, saved.c_str());
-    EXPECT_DOUBLE_EQ(Leading_Number(u"25,5"), 25.0);
+    EXPECT_DOUBLE_EQ(leadingNumber(u"25,5"), 25.0);
 }
 
 TEST(LeadingNumber, HugeAndTinyNumbers)
 {
-    EXPECT_FALSE(Round_Half_Even(Leading_Number(u"1e400")).has_value());
-    EXPECT_FALSE(Round_Half_Even(Leading_Number(u"-1e400")).has_value());
-    EXPECT_EQ(Round_Half_Even(Leading_Number(u"1e-400")), 0);
-    EXPECT_FALSE(Round_Half_Even(2147483648.0).has_value());
-    EXPECT_EQ(Round_Half_Even(2147483647.0), 2147483647);
-    EXPECT_EQ(Round_Half_Even(-2147483648.0), -2147483647 - 1);
+    EXPECT_FALSE(roundHalfEven(leadingNumber(u"1e400")).has_value());
+    EXPECT_FALSE(roundHalfEven(leadingNumber(u"-1e400")).has_value());
+    EXPECT_EQ(roundHalfEven(leadingNumber(u"1e-400")), 0);
+    EXPECT_FALSE(roundHalfEven(2147483648.0).has_value());
+    EXPECT_EQ(roundHalfEven(2147483647.0), 2147483647);
+    EXPECT_EQ(roundHalfEven(-2147483648.0), -2147483647 - 1);
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
 {
-    EXPECT_EQ(Round_Half_Even(32.5), 32);
-    EXPECT_EQ(Round_Half_Even(33.5), 34);
-    EXPECT_EQ(Round_Half_Even(-0.5), 0);
-    EXPECT_EQ(Round_Half_Even(-1.5), -2);
-    EXPECT_EQ(Round_Half_Even(123.4), 123);
-    EXPECT_EQ(Round_Half_Even(2.6), 3);
+    EXPECT_EQ(roundHalfEven(32.5), 32);
+    EXPECT_EQ(roundHalfEven(33.5), 34);
+    EXPECT_EQ(roundHalfEven(-0.5), 0);
+    EXPECT_EQ(roundHalfEven(-1.5), -2);
+    EXPECT_EQ(roundHalfEven(123.4), 123);
+    EXPECT_EQ(roundHalfEven(2.6), 3);
 }

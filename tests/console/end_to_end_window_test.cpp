@@ -39,7 +39,7 @@ namespace {
 // Slots 0, 5, 10 and 15 (one per row, so the rotation crosses the panel)
 // bound to controllers 1 to 4.
 constexpr std::array<int, 4> BoundSlots{0, 5, 10, 15};
-int Controller_Of(int slotIndexInBound) { return slotIndexInBound + 1; }
+int controllerOf(int slotIndexInBound) { return slotIndexInBound + 1; }
 
 // Timeouts are generous: the machine that runs the tests is shared.
 constexpr int StartTimeoutMs = 10000;
@@ -51,25 +51,25 @@ const char *const Header =
 
 using test::LoggedFrame;
 
-int Id_Of(const QByteArray &frame)
+int idOfFrame(const QByteArray &frame)
 {
     return frame.isEmpty() ? -1 : quint8(frame[0]);
 }
 
 // A reply the console may take as live values: 30 registers, function 4,
 // and a CRC that holds.
-bool Is_Good_Live_Reply(const QByteArray &bytes)
+bool isGoodLiveReply(const QByteArray &bytes)
 {
-    return bytes.size() == 65 && bytes[1] == 4 && quint8(bytes[2]) == 60 && Has_Valid_Crc(bytes);
+    return bytes.size() == 65 && bytes[1] == 4 && quint8(bytes[2]) == 60 && hasValidCrc(bytes);
 }
 
 // The 27 value texts a reply gives through the live pass, in column order.
-QStringList Decoded_Columns(const QByteArray &reply, int dpCode)
+QStringList decodedColumns(const QByteArray &reply, int dpCode)
 {
     test::RecordingSink sink;
     DisplayTargets targets;
     targets.liveValues = &sink;
-    Show_Live_Values(reply, dpCode, targets);
+    showLiveValues(reply, dpCode, targets);
     QStringList columns;
     for (int address : liveValueAddresses())
         columns << sink.text(address);
@@ -88,7 +88,7 @@ struct RecordFile {
     QList<RecordLine> lines;
 };
 
-RecordFile Read_Record_File(const QString &path)
+RecordFile readRecordFile(const QString &path)
 {
     RecordFile file;
     QFile f(path);
@@ -116,7 +116,7 @@ RecordFile Read_Record_File(const QString &path)
 }
 
 // Every line must be ended by CR LF, and no CR or LF may stand alone.
-bool Lines_End_With_Cr_Lf(const QByteArray &raw)
+bool linesEndWithCrLf(const QByteArray &raw)
 {
     return raw.endsWith("\r\n") && raw.count('\n') == raw.count("\r\n") && raw.count('\r') == raw.count("\r\n");
 }
@@ -124,9 +124,9 @@ bool Lines_End_With_Cr_Lf(const QByteArray &raw)
 // A recorded line may come from a logged reply when its texts are that
 // reply's and its time of day lies between the reply on the line and a
 // little after it (the console stamps the line when it judges the reply).
-bool Line_Comes_From(const RecordLine &line, const LoggedFrame &reply, int dpCode)
+bool lineComesFrom(const RecordLine &line, const LoggedFrame &reply, int dpCode)
 {
-    if (line.columns != Decoded_Columns(reply.bytes, dpCode))
+    if (line.columns != decodedColumns(reply.bytes, dpCode))
         return false;
     QDateTime stamped(reply.at.date(), line.time);
     if (stamped < reply.at.addSecs(-1))
@@ -137,11 +137,11 @@ bool Line_Comes_From(const RecordLine &line, const LoggedFrame &reply, int dpCod
 
 // Matches the lines in order to distinct replies, in log order; returns the
 // index of the first line that has no reply left to come from, or -1.
-int First_Unmatched_Line(const QList<RecordLine> &lines, const QList<LoggedFrame> &replies, int dpCode)
+int firstUnmatchedLine(const QList<RecordLine> &lines, const QList<LoggedFrame> &replies, int dpCode)
 {
     qsizetype next = 0;
     for (int i = 0; i < lines.size(); ++i) {
-        while (next < replies.size() && !Line_Comes_From(lines[i], replies[next], dpCode))
+        while (next < replies.size() && !lineComesFrom(lines[i], replies[next], dpCode))
             ++next;
         if (next == replies.size())
             return i;
@@ -156,19 +156,19 @@ QString Describe(const RecordLine &line)
 }
 
 // The value parts of a slot picture: both rows, the lamps, the banner, the bar.
-QList<QImage> Value_Regions(const SlotPicture &picture, const QImage &image)
+QList<QImage> valueRegions(const SlotPicture &picture, const QImage &image)
 {
     return {image.copy(picture.pixelRect(0, 10, 60, 20)), image.copy(picture.pixelRect(0, 30, 60, 20)),
             image.copy(picture.pixelRect(0, 50, 20, 10)), image.copy(picture.pixelRect(40, 50, 20, 10)),
             image.copy(picture.pixelRect(0, 60, 60, 10))};
 }
 
-QImage Top_Row(const SlotPicture &picture, const QImage &image)
+QImage topRow(const SlotPicture &picture, const QImage &image)
 {
     return image.copy(picture.pixelRect(0, 0, 60, 10));
 }
 
-QImage Pv_Row(const SlotPicture &picture, const QImage &image)
+QImage pvRowImage(const SlotPicture &picture, const QImage &image)
 {
     return image.copy(picture.pixelRect(0, 10, 60, 20));
 }
@@ -209,11 +209,11 @@ protected:
                         QStringLiteral("8"), QStringLiteral("None")};
         for (size_t i = 0; i < BoundSlots.size(); ++i)
             model.panel.IdText[size_t(BoundSlots[i])] =
-                QStringLiteral("%1").arg(Controller_Of(int(i)), 3, 10, QLatin1Char('0'));
+                QStringLiteral("%1").arg(controllerOf(int(i)), 3, 10, QLatin1Char('0'));
         for (auto it = decimals.begin(); it != decimals.end(); ++it)
             model.panel.DecimalText[size_t(it.key())] = it.value();
         Fill_Default_Settings(model);
-        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
         ASSERT_TRUE(sim.start(dir.path(), 1,
                               QStringList{QStringLiteral("--ids"), QStringLiteral("1-4"), QStringLiteral("--log"),
@@ -256,7 +256,7 @@ protected:
     bool showsLiveValues(int slot) const
     {
         const SlotPicture &p = picture(slot);
-        return Pv_Row(p, p.picture()) != Pv_Row(p, frames[size_t(slot)]);
+        return pvRowImage(p, p.picture()) != pvRowImage(p, frames[size_t(slot)]);
     }
 
     static bool waitFor(const std::function<bool()> &condition, int timeoutMs = LiveTimeoutMs)
@@ -281,7 +281,7 @@ protected:
     bool everyBoundSlotReadOkSince(qsizetype from) const
     {
         for (size_t i = 0; i < BoundSlots.size(); ++i)
-            if (!seenSince(from, okText(BoundSlots[i], Controller_Of(int(i)))))
+            if (!seenSince(from, okText(BoundSlots[i], controllerOf(int(i)))))
                 return false;
         return true;
     }
@@ -299,7 +299,7 @@ protected:
     {
         QList<LoggedFrame> out;
         for (const LoggedFrame &f : logged(false))
-            if (Is_Good_Live_Reply(f.bytes) && quint8(f.bytes[0]) == id)
+            if (isGoodLiveReply(f.bytes) && quint8(f.bytes[0]) == id)
                 out << f;
         return out;
     }
@@ -316,17 +316,17 @@ protected:
         for (qsizetype i = 0; i < frames.size(); ++i) {
             const LoggedFrame &f = frames[i];
             if (f.request) {
-                current = Id_Of(f.bytes);
+                current = idOfFrame(f.bytes);
                 continue;
             }
-            if (!Is_Good_Live_Reply(f.bytes))
+            if (!isGoodLiveReply(f.bytes))
                 continue;
             qsizetype next = i + 1;
             while (next < frames.size() && !frames[next].request)
                 ++next;
-            const bool justBefore = next < frames.size() && Id_Of(frames[next].bytes) == id
+            const bool justBefore = next < frames.size() && idOfFrame(frames[next].bytes) == id
                 && f.at.msecsTo(frames[next].at) <= FlushRaceMs;
-            if (Id_Of(f.bytes) == id && (current == id || justBefore))
+            if (idOfFrame(f.bytes) == id && (current == id || justBefore))
                 out << f;
         }
         return out;
@@ -345,7 +345,7 @@ protected:
         for (const QDate &date : {startDate, QDate::currentDate()}) {
             if (!files.isEmpty() && date == startDate)
                 continue;
-            RecordFile f = Read_Record_File(recordPath(date, id));
+            RecordFile f = readRecordFile(recordPath(date, id));
             if (f.exists)
                 files << f;
         }
@@ -371,7 +371,7 @@ protected:
             ASSERT_FALSE(r.bytes.isEmpty());
             const int id = quint8(r.bytes[0]);
             ASSERT_TRUE(id >= 1 && id <= 4) << r.bytes.toHex(' ').toStdString();
-            const auto expected = Build_Request(std::uint8_t(id), 4, 4096, 30);
+            const auto expected = buildRequest(std::uint8_t(id), 4, 4096, 30);
             EXPECT_EQ(r.bytes, QByteArray(reinterpret_cast<const char *>(expected->data()), 8))
                 << r.bytes.toHex(' ').toStdString();
             if (previous >= 0) {
@@ -422,8 +422,8 @@ TEST_F(EndToEndWindowTest, EveryBoundSlotShowsTheValuesOfItsOwnController)
     for (size_t i = 0; i < BoundSlots.size(); ++i) {
         const int slot = BoundSlots[i];
         const SlotPicture &shown = picture(slot);
-        const QList<QImage> shownValues = Value_Regions(shown, shown.picture());
-        const QList<LoggedFrame> replies = goodRepliesFrom(Controller_Of(int(i)));
+        const QList<QImage> shownValues = valueRegions(shown, shown.picture());
+        const QList<LoggedFrame> replies = goodRepliesFrom(controllerOf(int(i)));
         ASSERT_FALSE(replies.isEmpty());
         bool painted = false;
         for (qsizetype r = replies.size() - 1; r >= 0 && !painted; --r) {
@@ -431,10 +431,10 @@ TEST_F(EndToEndWindowTest, EveryBoundSlotShowsTheValuesOfItsOwnController)
             reference.resize(shown.size());
             Paint_Slot_Frame(reference, images, false, false, true);
             Show_Slot_Values(reference, images, replies[r].bytes, console.slots.Slot_DP_Code[size_t(slot)]);
-            painted = Value_Regions(reference, reference.picture()) == shownValues;
+            painted = valueRegions(reference, reference.picture()) == shownValues;
         }
-        EXPECT_TRUE(painted) << "slot " << slot << " shows no reply of controller " << Controller_Of(int(i));
-        EXPECT_EQ(Top_Row(shown, shown.picture()), Top_Row(shown, frames[size_t(slot)])) << "slot " << slot;
+        EXPECT_TRUE(painted) << "slot " << slot << " shows no reply of controller " << controllerOf(int(i));
+        EXPECT_EQ(topRow(shown, shown.picture()), topRow(shown, frames[size_t(slot)])) << "slot " << slot;
     }
 
     // Unbound slots were never painted over.
@@ -454,7 +454,7 @@ TEST_F(EndToEndWindowTest, EveryBoundSlotShowsTheValuesOfItsOwnController)
         boxes << window->liveValues().text(address);
     bool decoded = false;
     for (const LoggedFrame &r : goodRepliesFrom(m.captured(2).toInt()))
-        decoded = decoded || Decoded_Columns(r.bytes, console.slots.Slot_DP_Code[size_t(slot)]) == boxes;
+        decoded = decoded || decodedColumns(r.bytes, console.slots.Slot_DP_Code[size_t(slot)]) == boxes;
     EXPECT_TRUE(decoded) << boxes.join(u',').toStdString();
 
     ASSERT_NO_FATAL_FAILURE(expectRequestsRotateOverBoundSlots(5));
@@ -476,7 +476,7 @@ TEST_F(EndToEndWindowTest, RecordFilesHoldTheRepliesOfTheirControllerInOrder)
     clickPen(10);
     ASSERT_TRUE(console.slots.Record_Flag[5]);
     ASSERT_TRUE(console.slots.Record_Flag[10]);
-    EXPECT_NE(Top_Row(picture(5), picture(5).picture()), Top_Row(picture(5), frames[5]));
+    EXPECT_NE(topRow(picture(5), picture(5).picture()), topRow(picture(5), frames[5]));
 
     const bool recorded = waitFor([&] { return linesRecorded(2) >= 4 && linesRecorded(3) >= 4; });
     clickPen(5);
@@ -484,7 +484,7 @@ TEST_F(EndToEndWindowTest, RecordFilesHoldTheRepliesOfTheirControllerInOrder)
     ASSERT_TRUE(recorded) << statusSeen.join(u'\n').toStdString();
     ASSERT_FALSE(console.slots.Record_Flag[5]);
     ASSERT_FALSE(console.slots.Record_Flag[10]);
-    EXPECT_EQ(Top_Row(picture(5), picture(5).picture()), Top_Row(picture(5), frames[5]));
+    EXPECT_EQ(topRow(picture(5), picture(5).picture()), topRow(picture(5), frames[5]));
 
     // Pens off: both slots are read well once more, and nothing is added.
     const int lines2 = linesRecorded(2), lines3 = linesRecorded(3);
@@ -500,7 +500,7 @@ TEST_F(EndToEndWindowTest, RecordFilesHoldTheRepliesOfTheirControllerInOrder)
         QList<RecordLine> lines;
         for (const RecordFile &f : files) {
             EXPECT_EQ(f.header, Header);
-            EXPECT_TRUE(Lines_End_With_Cr_Lf(f.raw)) << f.raw.right(80).toStdString();
+            EXPECT_TRUE(linesEndWithCrLf(f.raw)) << f.raw.right(80).toStdString();
             lines << f.lines;
         }
         for (const RecordLine &line : lines) {
@@ -509,7 +509,7 @@ TEST_F(EndToEndWindowTest, RecordFilesHoldTheRepliesOfTheirControllerInOrder)
         }
         // Only this controller's replies, in the order they came, each once.
         const int dp = console.slots.Slot_DP_Code[size_t(slot)];
-        const int unmatched = First_Unmatched_Line(lines, goodRepliesFrom(id), dp);
+        const int unmatched = firstUnmatchedLine(lines, goodRepliesFrom(id), dp);
         EXPECT_EQ(unmatched, -1) << "controller " << id << ": "
                                  << (unmatched >= 0 ? Describe(lines[unmatched]).toStdString() : "");
     }
@@ -550,16 +550,16 @@ TEST_F(EndToEndWindowTest, FaultyLineNeverFeedsABadReplyIntoTheRecordAndPollingG
     // in an exchange whose own reply was lost is refused.
     int recorded = 0;
     for (size_t i = 0; i < BoundSlots.size(); ++i) {
-        const int id = Controller_Of(int(i));
+        const int id = controllerOf(int(i));
         QList<RecordLine> lines;
         for (const RecordFile &f : recordFiles(id)) {
             EXPECT_EQ(f.header, Header);
-            EXPECT_TRUE(Lines_End_With_Cr_Lf(f.raw));
+            EXPECT_TRUE(linesEndWithCrLf(f.raw));
             lines << f.lines;
         }
         recorded += int(lines.size());
         const int unmatched =
-            First_Unmatched_Line(lines, goodRepliesDuringExchangesWith(id), console.slots.Slot_DP_Code[size_t(BoundSlots[i])]);
+            firstUnmatchedLine(lines, goodRepliesDuringExchangesWith(id), console.slots.Slot_DP_Code[size_t(BoundSlots[i])]);
         EXPECT_EQ(unmatched, -1) << "controller " << id << ": "
                                  << (unmatched >= 0 ? Describe(lines[unmatched]).toStdString() : "");
     }

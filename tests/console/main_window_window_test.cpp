@@ -60,7 +60,7 @@ protected:
         for (auto it = ids.begin(); it != ids.end(); ++it)
             model.panel.IdText[size_t(it.key())] = it.value();
         Fill_Default_Settings(model);
-        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
     }
 
     QString panel(int n) { return window->StatusBar1().text(n); }
@@ -221,7 +221,7 @@ TEST_F(MainWindowTest, PollsBoundSlotAndShowsTheReplyInTheStatusBar)
             std::vector<std::uint16_t> registers(30);
             for (int i = 0; i < 30; ++i)
                 registers[size_t(i)] = std::uint16_t(i);
-            port.received = test::Read_Reply(5, 4, registers);
+            port.received = test::readReply(5, 4, registers);
         }
     };
     window->Form_Load();

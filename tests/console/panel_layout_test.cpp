@@ -10,17 +10,17 @@ using namespace orbalis;
 TEST(PanelLayout, SlotsOnTheThousandUnitGrid)
 {
     const QSize square(1000, 1000);
-    EXPECT_EQ(Slot_Rect(0, square), QRect(20, 20, 225, 225));
-    EXPECT_EQ(Slot_Rect(3, square), QRect(755, 20, 225, 225));    // top right
-    EXPECT_EQ(Slot_Rect(12, square), QRect(20, 755, 225, 225));   // bottom left
-    EXPECT_EQ(Slot_Rect(15, square).bottomRight(), QPoint(979, 979));   // ends at 980
-    EXPECT_EQ(Slot_Rect(6, square).topLeft(), QPoint(510, 265));
+    EXPECT_EQ(slotRect(0, square), QRect(20, 20, 225, 225));
+    EXPECT_EQ(slotRect(3, square), QRect(755, 20, 225, 225));    // top right
+    EXPECT_EQ(slotRect(12, square), QRect(20, 755, 225, 225));   // bottom left
+    EXPECT_EQ(slotRect(15, square).bottomRight(), QPoint(979, 979));   // ends at 980
+    EXPECT_EQ(slotRect(6, square).topLeft(), QPoint(510, 265));
 }
 
 TEST(PanelLayout, UnitsAreNotSquareOnAWidePanel)
 {
     const QSize wide(2000, 500);
-    const QRect r = Slot_Rect(5, wide);   // column 1, row 1
+    const QRect r = slotRect(5, wide);   // column 1, row 1
     EXPECT_EQ(r.left(), 530);
     EXPECT_EQ(r.width(), 450);
     EXPECT_EQ(r.top(), 133);              // 132.5 rounds up
@@ -32,13 +32,13 @@ TEST(PanelLayout, NeighbouringSlotsNeverOverlapAtOddSizes)
     for (int w : {97, 333, 547, 1001}) {
         for (int h : {61, 438, 777}) {
             for (int k = 0; k < 16; ++k) {
-                const QRect r = Slot_Rect(k, QSize(w, h));
+                const QRect r = slotRect(k, QSize(w, h));
                 EXPECT_GE(r.width(), 0);
                 if (k % 4 < 3) {
-                    EXPECT_LE(r.right(), Slot_Rect(k + 1, QSize(w, h)).left()) << w << "x" << h;
+                    EXPECT_LE(r.right(), slotRect(k + 1, QSize(w, h)).left()) << w << "x" << h;
                 }
                 if (k < 12) {
-                    EXPECT_LE(r.bottom(), Slot_Rect(k + 4, QSize(w, h)).top());
+                    EXPECT_LE(r.bottom(), slotRect(k + 4, QSize(w, h)).top());
                 }
                 EXPECT_LE(r.right(), w - 1);
                 EXPECT_LE(r.bottom(), h - 1);
@@ -50,24 +50,24 @@ TEST(PanelLayout, NeighbouringSlotsNeverOverlapAtOddSizes)
 TEST(PanelLayout, FontSizeFollowsTheScreenToWindowRatio)
 {
     // Boundaries of the table.
-    EXPECT_EQ(Slot_Font_Size(0), 22);
-    EXPECT_EQ(Slot_Font_Size(11), 22);
-    EXPECT_EQ(Slot_Font_Size(12), 16);
-    EXPECT_EQ(Slot_Font_Size(21), 16);
-    EXPECT_EQ(Slot_Font_Size(22), 10);
-    EXPECT_EQ(Slot_Font_Size(31), 10);
-    EXPECT_EQ(Slot_Font_Size(32), 8);
-    EXPECT_EQ(Slot_Font_Size(400), 8);
+    EXPECT_EQ(slotFontSizeFor(0), 22);
+    EXPECT_EQ(slotFontSizeFor(11), 22);
+    EXPECT_EQ(slotFontSizeFor(12), 16);
+    EXPECT_EQ(slotFontSizeFor(21), 16);
+    EXPECT_EQ(slotFontSizeFor(22), 10);
+    EXPECT_EQ(slotFontSizeFor(31), 10);
+    EXPECT_EQ(slotFontSizeFor(32), 8);
+    EXPECT_EQ(slotFontSizeFor(400), 8);
 
     // A maximised window, half, a third and a quarter of a 1920-pixel screen.
     const int screen = 1920 * 15;
-    EXPECT_EQ(Font_Ratio(screen, screen), 10);
-    EXPECT_EQ(Slot_Font_Size(Font_Ratio(screen, 960 * 15)), 16);
-    EXPECT_EQ(Slot_Font_Size(Font_Ratio(screen, 640 * 15)), 10);
-    EXPECT_EQ(Slot_Font_Size(Font_Ratio(screen, 480 * 15)), 8);
+    EXPECT_EQ(fontRatio(screen, screen), 10);
+    EXPECT_EQ(slotFontSizeFor(fontRatio(screen, 960 * 15)), 16);
+    EXPECT_EQ(slotFontSizeFor(fontRatio(screen, 640 * 15)), 10);
+    EXPECT_EQ(slotFontSizeFor(fontRatio(screen, 480 * 15)), 8);
     // Integer division: just under twice as wide still counts as 1x.
-    EXPECT_EQ(Font_Ratio(19199, 10000), 19);
-    EXPECT_EQ(Font_Ratio(screen, 0), 0);
+    EXPECT_EQ(fontRatio(19199, 10000), 19);
+    EXPECT_EQ(fontRatio(screen, 0), 0);
 }
 
 // Window and screen widths in logical pixels; the panel fills the window's
@@ -113,24 +113,24 @@ TEST(PanelLayout, SlotFontIsTheTableSizeWhereTheNameRowHoldsIt)
         int slotPixelsHigh = panel.height();
         for (int k = 0; k < 16; ++k)
             slotPixelsHigh = std::min(
-                slotPixelsHigh, int(std::lround(Slot_Rect(k, panel).height() * c.scale)));
+                slotPixelsHigh, int(std::lround(slotRect(k, panel).height() * c.scale)));
         const SlotFontRoom room{
-            Font_Ratio(c.screenWidth * 15, c.windowWidth * 15), slotPixelsHigh, 96 / 72.0 * c.scale};
+            fontRatio(c.screenWidth * 15, c.windowWidth * 15), slotPixelsHigh, 96 / 72.0 * c.scale};
         const LineHeight lineHeight = [&](int pixelSize) {
             return int(std::ceil(pixelSize * c.lineHeightPerPixel));
         };
-        const int size = Slot_Font_Size(room, lineHeight);
+        const int size = slotFontSizeFor(room, lineHeight);
         EXPECT_EQ(size, c.expected);
 
         // Never above the table; the chosen size fits the name row, one more does not.
-        const int tableSize = Slot_Font_Size(room.q);
+        const int tableSize = slotFontSizeFor(room.q);
         EXPECT_LE(size, tableSize);
-        const int row = Units_To_Pixels(60, 70, slotPixelsHigh) - Units_To_Pixels(50, 70, slotPixelsHigh);
+        const int row = unitsToPixels(60, 70, slotPixelsHigh) - unitsToPixels(50, 70, slotPixelsHigh);
         if (size > 0) {
-            EXPECT_LE(lineHeight(Point_Size_To_Pixels(size, room.pixelsPerPoint)), row);
+            EXPECT_LE(lineHeight(pointSizeToPixels(size, room.pixelsPerPoint)), row);
         }
         if (size < tableSize) {
-            EXPECT_GT(lineHeight(Point_Size_To_Pixels(size + 1, room.pixelsPerPoint)), row);
+            EXPECT_GT(lineHeight(pointSizeToPixels(size + 1, room.pixelsPerPoint)), row);
         }
     }
 }
@@ -138,23 +138,23 @@ TEST(PanelLayout, SlotFontIsTheTableSizeWhereTheNameRowHoldsIt)
 TEST(PanelLayout, ClicksOnTheTopRow)
 {
     const auto left = Qt::LeftButton;
-    EXPECT_EQ(Slot_Click_Action(true, left, 5, 5), SlotClick::TogglePen);
-    EXPECT_EQ(Slot_Click_Action(true, left, 0, 0), SlotClick::TogglePen);
-    EXPECT_EQ(Slot_Click_Action(true, left, 10, 9.99), SlotClick::ToggleBrush);
-    EXPECT_EQ(Slot_Click_Action(true, left, 19.9, 1), SlotClick::ToggleBrush);
-    EXPECT_EQ(Slot_Click_Action(true, left, 25, 5), SlotClick::Nothing);
-    EXPECT_EQ(Slot_Click_Action(true, left, 35, 5), SlotClick::Nothing);
-    EXPECT_EQ(Slot_Click_Action(true, left, 40, 5), SlotClick::OpenParameters);
-    EXPECT_EQ(Slot_Click_Action(true, left, 45, 5), SlotClick::OpenParameters);
-    EXPECT_EQ(Slot_Click_Action(true, left, 60, 5), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(true, left, 5, 5), SlotClick::TogglePen);
+    EXPECT_EQ(slotClickAction(true, left, 0, 0), SlotClick::TogglePen);
+    EXPECT_EQ(slotClickAction(true, left, 10, 9.99), SlotClick::ToggleBrush);
+    EXPECT_EQ(slotClickAction(true, left, 19.9, 1), SlotClick::ToggleBrush);
+    EXPECT_EQ(slotClickAction(true, left, 25, 5), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(true, left, 35, 5), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(true, left, 40, 5), SlotClick::OpenParameters);
+    EXPECT_EQ(slotClickAction(true, left, 45, 5), SlotClick::OpenParameters);
+    EXPECT_EQ(slotClickAction(true, left, 60, 5), SlotClick::Nothing);
 }
 
 TEST(PanelLayout, ClicksThatDoNothing)
 {
-    EXPECT_EQ(Slot_Click_Action(true, Qt::RightButton, 45, 5), SlotClick::Nothing);
-    EXPECT_EQ(Slot_Click_Action(true, Qt::MiddleButton, 5, 5), SlotClick::Nothing);
-    EXPECT_EQ(Slot_Click_Action(false, Qt::LeftButton, 45, 5), SlotClick::Nothing);
-    EXPECT_EQ(Slot_Click_Action(false, Qt::LeftButton, 5, 5), SlotClick::Nothing);
-    EXPECT_EQ(Slot_Click_Action(true, Qt::LeftButton, 5, 10), SlotClick::Nothing);   // below the top row
-    EXPECT_EQ(Slot_Click_Action(true, Qt::LeftButton, 5, 65), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(true, Qt::RightButton, 45, 5), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(true, Qt::MiddleButton, 5, 5), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(false, Qt::LeftButton, 45, 5), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(false, Qt::LeftButton, 5, 5), SlotClick::Nothing);
+    EXPECT_EQ(slotClickAction(true, Qt::LeftButton, 5, 10), SlotClick::Nothing);   // below the top row
+    EXPECT_EQ(slotClickAction(true, Qt::LeftButton, 5, 65), SlotClick::Nothing);
 }

@@ -77,8 +77,8 @@ public:
         log_.push_back({QStringLiteral("paint"), slot, reply});
         dpCodes.push_back(dpCode);
     }
-    void Paint_Pen_Icon(int, bool) override {}
-    void Repaint_Frame_With_Name(int) override {}
+    void paintPenIcon(int, bool) override {}
+    void repaintFrameWithName(int) override {}
     std::vector<std::int32_t> dpCodes;
 
 private:
@@ -321,7 +321,7 @@ TEST_F(ParameterReadTest, ASingleParameterIsReadBackIntoItsControl)
     EXPECT_EQ(timer.interval(), 50);
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... "));
 
-    port.received = With_Crc(bytes({1, 3, 2, 0x00, 0x7B}));
+    port.received = withCrc(bytes({1, 3, 2, 0x00, 0x7B}));
     tick();
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... Check CRC Ok !"));
     EXPECT_EQ(window.sink.writes, 1);
@@ -334,7 +334,7 @@ TEST_F(ParameterReadTest, AnExceptionReplyToTheReadBackIsReportedNotDecoded)
     console.Para_Index = 10;
     console.Read_State = ReadState::ReadOne;
     tick();
-    port.received = With_Crc(bytes({1, 0x83, 2}));
+    port.received = withCrc(bytes({1, 0x83, 2}));
     tick();
     const QString prefix = QStringLiteral("Read Parameters Please Wait ... Check CRC Ok !");
     EXPECT_TRUE(window.panels.text(2).startsWith(prefix));
@@ -352,7 +352,7 @@ TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
     console.Para_Index = 3;
     console.Read_State = ReadState::ReadOne;
     tick();
-    QByteArray bad = With_Crc(bytes({1, 3, 2, 0, 7}));
+    QByteArray bad = withCrc(bytes({1, 3, 2, 0, 7}));
     bad[4] = 8;
     port.received = bad;
     tick();
@@ -520,7 +520,7 @@ TEST_F(PollingTest, AnExceptionReplyIsReportedNotDecodedAndPollingGoesOnWithTheN
         console.Poll_Slot = 2;
         tick();
         ASSERT_EQ(port.outputs.last(), liveRequest(5));
-        port.received = With_Crc(bytes({5, 0x84, row.code}));
+        port.received = withCrc(bytes({5, 0x84, row.code}));
         tick();
         EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
         EXPECT_EQ(status.text(2), QString::fromLatin1(row.text));
@@ -531,7 +531,7 @@ TEST_F(PollingTest, AnExceptionReplyIsReportedNotDecodedAndPollingGoesOnWithTheN
     }
     // A frame with the exception bit but not an exception reply's length
     // answers nothing that was asked.
-    port.received = With_Crc(bytes({9, 0x84, 2, 0}));
+    port.received = withCrc(bytes({9, 0x84, 2, 0}));
     tick();
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
     EXPECT_TRUE(log.empty());
@@ -576,7 +576,7 @@ TEST_F(PollingTest, APortErrorNamesTheDeviceThatWentAwayOrIsWaitedFor)
         p.refuseOpen = !row.reopens;
         p.bound = row.bound;
         pc.Timer_Read_Timer();
-        EXPECT_EQ(status.text(2), PollingCycle::Port_Error_Text(row.error) + row.text);
+        EXPECT_EQ(status.text(2), PollingCycle::portErrorText(row.error) + row.text);
     }
 }
 
@@ -647,8 +647,8 @@ TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)
     const QString device = QStringLiteral("ports/COM1 (linked to ") + firstSlave + QLatin1Char(')');
     const QString lastValues = QStringLiteral(" ;the values shown are the last ones received");
     const QStringList expected{
-        PollingCycle::Port_Error_Text(8012) + QStringLiteral(" ;") + device + QStringLiteral(" went away") + lastValues,
-        PollingCycle::Port_Error_Text(8020) + QStringLiteral(" ;waiting for ") + device
+        PollingCycle::portErrorText(8012) + QStringLiteral(" ;") + device + QStringLiteral(" went away") + lastValues,
+        PollingCycle::portErrorText(8020) + QStringLiteral(" ;waiting for ") + device
             + QStringLiteral(" to come back") + lastValues};
     EXPECT_TRUE(expected.contains(status.text(2))) << status.text(2).toStdString();
 

@@ -39,7 +39,7 @@ const QString Header = QStringLiteral(
 // A live-value reply of controller `id`: 30 registers from 4096.
 QByteArray liveReply(int id, const std::array<std::uint16_t, 30> &registers)
 {
-    return test::Read_Reply(id, 4, registers);
+    return test::readReply(id, 4, registers);
 }
 
 std::array<std::uint16_t, 30> sampleRegisters()
@@ -65,8 +65,8 @@ public:
             throw Error(SubscriptOutOfRange);
         painted.push_back(slot);
     }
-    void Paint_Pen_Icon(int slot, bool recording) override { pens.emplace_back(slot, recording); }
-    void Repaint_Frame_With_Name(int) override {}
+    void paintPenIcon(int slot, bool recording) override { pens.emplace_back(slot, recording); }
+    void repaintFrameWithName(int) override {}
     std::vector<int> painted;
     std::vector<std::pair<int, bool>> pens;
 };
@@ -203,7 +203,7 @@ TEST_F(RecordingTest, TheParameterWindowGetsTheLiveValuesOnlyForItsOwnSlot)
 
 TEST_F(RecordingTest, AReplyTheDecodersCannotReadIsDroppedSilently)
 {
-    console.line.Reply_Buffer = With_Crc(QByteArray::fromHex("058402"));
+    console.line.Reply_Buffer = withCrc(QByteArray::fromHex("058402"));
     recorder.Store_Live_Values();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(reporter.messages.isEmpty());

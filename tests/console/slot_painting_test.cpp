@@ -108,14 +108,14 @@ using Cells = std::array<int, 6>;
 
 TEST(SlotRowCells, SplitsSignAndFiveDigits)
 {
-    const Digit_Set d = Split_Digits(-32768);
+    const Digit_Set d = splitDigits(-32768);
     EXPECT_TRUE(d.negative);
     EXPECT_EQ(d.digits, (std::array<int, 5>{3, 2, 7, 6, 8}));
-    EXPECT_FALSE(Split_Digits(0).negative);
-    EXPECT_EQ(Split_Digits(10005).digits, (std::array<int, 5>{1, 0, 0, 0, 5}));
-    EXPECT_EQ(Digit_Cell_Index(0, false), 10);
-    EXPECT_EQ(Digit_Cell_Index(0, true), 20);
-    EXPECT_EQ(Digit_Cell_Index(7, true), 17);
+    EXPECT_FALSE(splitDigits(0).negative);
+    EXPECT_EQ(splitDigits(10005).digits, (std::array<int, 5>{1, 0, 0, 0, 5}));
+    EXPECT_EQ(digitCellIndex(0, false), 10);
+    EXPECT_EQ(digitCellIndex(0, true), 20);
+    EXPECT_EQ(digitCellIndex(7, true), 17);
 }
 
 TEST(SlotRowCells, BlankingStopsAtTheFirstDigitAndBeforeThePoint)
@@ -132,7 +132,7 @@ TEST(SlotRowCells, BlankingStopsAtTheFirstDigitAndBeforeThePoint)
              Case{900, 51, {23, 23, 23, 9, 10, 10}},
              Case{32767, 48, {23, 3, 2, 7, 16, 7}},
          }) {
-        EXPECT_EQ(Row_Cell_Indexes(c.value, c.dp), c.cells) << c.value << " code " << c.dp;
+        EXPECT_EQ(rowCellIndexes(c.value, c.dp), c.cells) << c.value << " code " << c.dp;
     }
 }
 
@@ -150,10 +150,10 @@ TEST_F(SlotPaintingTest, EdgeValuesShowInBothRows)
         // shows its own register, in its own colour.
         Show_Slot_Values(picture, lists, pvReply(c.value, 1, 0, 0), c.dp);
         EXPECT_EQ(pvRow(), c.cells) << "PV " << c.value;
-        EXPECT_EQ(svRow(), Row_Cell_Indexes(1, c.dp)) << "SV beside PV " << c.value;
+        EXPECT_EQ(svRow(), rowCellIndexes(1, c.dp)) << "SV beside PV " << c.value;
         Show_Slot_Values(picture, lists, pvReply(1, c.value, 0, 0), c.dp);
         EXPECT_EQ(svRow(), c.cells) << "SV " << c.value;
-        EXPECT_EQ(pvRow(), Row_Cell_Indexes(1, c.dp)) << "PV beside SV " << c.value;
+        EXPECT_EQ(pvRow(), rowCellIndexes(1, c.dp)) << "PV beside SV " << c.value;
     }
 }
 
@@ -164,7 +164,7 @@ TEST_F(SlotPaintingTest, OutputBarWidths)
     struct Case { int output; int units; };
     for (const Case &c : {Case{1000, 60}, Case{0, 0}, Case{500, 30}, Case{999, 59},
                           Case{1200, 60}, Case{65535, 60}, Case{16, 0}, Case{17, 1}}) {
-        EXPECT_EQ(Output_Bar_Width(std::uint16_t(c.output)), c.units) << c.output;
+        EXPECT_EQ(outputBarWidth(std::uint16_t(c.output)), c.units) << c.output;
         Show_Slot_Values(picture, lists, pvReply(0, 0, c.output, 0), 47);
         const int expected = c.units ? picture.pixelRect(0, 60, c.units, 10).width() : 0;
         EXPECT_NEAR(redBarColumns(), expected, 1) << "output " << c.output;
@@ -180,11 +180,11 @@ TEST(SlotStatusWord, BannerTable)
 {
     const int modes[16] = {8, 9, 10, 11, 12, 13, 14, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     for (int mode = 0; mode < 16; ++mode)
-        EXPECT_EQ(State_Banner_Index(std::uint16_t((mode << 8) | 0x00F3)), modes[mode]) << mode;
+        EXPECT_EQ(stateBannerIndex(std::uint16_t((mode << 8) | 0x00F3)), modes[mode]) << mode;
     for (int error = 1; error < 16; ++error) {
         const int expected = error <= 6 ? error + 1 : 1;
         for (int mode : {0, 3, 15})   // the error hides the work mode
-            EXPECT_EQ(State_Banner_Index(std::uint16_t((error << 12) | (mode << 8))), expected)
+            EXPECT_EQ(stateBannerIndex(std::uint16_t((error << 12) | (mode << 8))), expected)
                 << error << "/" << mode;
     }
 }
@@ -192,13 +192,13 @@ TEST(SlotStatusWord, BannerTable)
 TEST(SlotStatusWord, LampTableUsesTheLowNibbleOnly)
 {
     using Lamps = std::array<int, 2>;
-    EXPECT_EQ(Alarm_Lamp_Indexes(0x0000), (Lamps{8, 10}));
-    EXPECT_EQ(Alarm_Lamp_Indexes(0x0001), (Lamps{9, 10}));
-    EXPECT_EQ(Alarm_Lamp_Indexes(0x0002), (Lamps{8, 11}));
-    EXPECT_EQ(Alarm_Lamp_Indexes(0xFFF3), (Lamps{9, 11}));
+    EXPECT_EQ(alarmLampIndexes(0x0000), (Lamps{8, 10}));
+    EXPECT_EQ(alarmLampIndexes(0x0001), (Lamps{9, 10}));
+    EXPECT_EQ(alarmLampIndexes(0x0002), (Lamps{8, 11}));
+    EXPECT_EQ(alarmLampIndexes(0xFFF3), (Lamps{9, 11}));
     for (int low = 4; low < 16; ++low)
-        EXPECT_EQ(Alarm_Lamp_Indexes(std::uint16_t(0x0100 | low)), (Lamps{8, 10})) << low;
-    EXPECT_EQ(Alarm_Lamp_Indexes(0x00F0), (Lamps{8, 10}));   // bits 4 to 7 unused
+        EXPECT_EQ(alarmLampIndexes(std::uint16_t(0x0100 | low)), (Lamps{8, 10})) << low;
+    EXPECT_EQ(alarmLampIndexes(0x00F0), (Lamps{8, 10}));   // bits 4 to 7 unused
 }
 
 TEST_F(SlotPaintingTest, BannerAndLampsFromTheStatusWord)
@@ -293,12 +293,12 @@ TEST_F(SlotPaintingTest, FrameOfABoundSlotAndTheIconToggles)
     EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 5);
     EXPECT_EQ(shown(L::ImageList_60x60, 20, 0, 10, 10), 7);
     EXPECT_EQ(shown(L::ImageList_WkEr, 40, 0, 20, 10), 15);
-    Paint_Pen_Icon(picture, lists, false);
+    paintPenIcon(picture, lists, false);
     EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 2);
     EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 5);
-    Paint_Brush_Icon(picture, lists, false);
+    paintBrushIcon(picture, lists, false);
     EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 4);
-    Paint_Pen_Icon(picture, lists, true);
+    paintPenIcon(picture, lists, true);
     EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 3);
 }
 

@@ -40,7 +40,7 @@ LineOutcome judgeLive(const QByteArray &bytes, int id)
 {
     if (bytes.size() < 2)
         return LineOutcome::NoAnswer;
-    if (!Has_Valid_Crc(bytes))
+    if (!hasValidCrc(bytes))
         return LineOutcome::CrcError;
     if (quint8(bytes[0]) != id)
         return LineOutcome::WrongReply;
@@ -164,7 +164,7 @@ protected:
             model.panel.NameText[std::size_t(BoundSlots[i])] = QStringLiteral("Oven%1").arg(i + 1);
         }
         Fill_Default_Settings(model);
-        Save_Settings_Records(console->settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        saveSettingsRecords(console->settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
         sim = std::make_unique<test::SimulatedLine>();
         ASSERT_TRUE(sim->start(dir->path(), 1,

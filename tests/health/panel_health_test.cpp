@@ -56,7 +56,7 @@ protected:
         };
         panel.resize(600, 600);
         panel.show();
-        panel.Layout_Slots();
+        panel.layoutSlots();
     }
 
     // One tick: judges the reply to the last request, sends the next.
@@ -102,12 +102,12 @@ TEST_F(PanelHealthTest, EveryOutcomeOfThePollingCycleReachesTheCountersAsJudged)
         {ReadState::Select, liveReply(6), LineOutcome::WrongReply},
         {ReadState::Select, readAllReply(5), LineOutcome::WrongReply},
         {ReadState::Select, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply},
-        {ReadState::ReadOne, Read_Reply(5, 3, {250}), LineOutcome::Good},
+        {ReadState::ReadOne, readReply(5, 3, {250}), LineOutcome::Good},
         // A late read-all reply of this very controller is not the read-back.
         {ReadState::ReadOne, readAllReply(5), LineOutcome::WrongReply},
         {ReadState::ReadOne, exceptionReply(5, 3, 2), LineOutcome::ExceptionReply},
         {ReadState::ReadAll, readAllReply(5), LineOutcome::Good},
-        {ReadState::ReadAll, Read_Reply(5, 3, {250}), LineOutcome::WrongReply},
+        {ReadState::ReadAll, readReply(5, 3, {250}), LineOutcome::WrongReply},
         {ReadState::ReadAll, readAllReply(7), LineOutcome::WrongReply},
     };
     console.Para_Slot = 0;
@@ -233,7 +233,7 @@ TEST_F(PanelHealthTest, SlotsShowTheirHealthOverThePictureAndSayItToAScreenReade
     ph.refresh();
     EXPECT_EQ(picture(0).oldValuesWord(), "port lost");
     // A frame repaint blanks the values: nothing left to call old.
-    panel.Repaint_Frame_With_Name(0);
+    panel.repaintFrameWithName(0);
     ph.refresh();
     EXPECT_EQ(picture(0).oldValuesWord(), "");
     EXPECT_TRUE(describe(0).contains("No values shown yet."));

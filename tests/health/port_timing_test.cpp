@@ -86,9 +86,9 @@ TEST(WireTime, FollowsTheFraming)
     };
     for (const Case c : {Case{"9600,N,8,1", 8333us}, Case{"9600,E,8,1", 9166us}, Case{"2400,O,7,2", 36666us},
                          Case{"19200,N,8,2", 4583us}, Case{"4800,S,8,1.5", 19166us}, Case{"19200,M,5,1", 3333us}}) {
-        const auto line = Parse_Line_Settings(QString::fromLatin1(c.settings));
+        const auto line = parseLineSettings(QString::fromLatin1(c.settings));
         ASSERT_TRUE(line) << c.settings;
-        EXPECT_EQ(Wire_Time(8, *line), c.eightBytes) << c.settings;
+        EXPECT_EQ(wireTime(8, *line), c.eightBytes) << c.settings;
     }
-    EXPECT_EQ(Wire_Time(8, LineSettings{0}), 0us);
+    EXPECT_EQ(wireTime(8, LineSettings{0}), 0us);
 }

@@ -20,7 +20,7 @@ TEST(Crc16, KnownCheckValues)
     // The catalogued check value of CRC-16/MODBUS.
     EXPECT_EQ(Crc16(QByteArrayLiteral("123456789")), 0x4B37);
     EXPECT_EQ(Crc16(QByteArray()), 0xFFFF);
-    EXPECT_EQ(With_Crc(QByteArrayLiteral("abc")), bytes({0x61, 0x62, 0x63, 0x49, 0x57}));
+    EXPECT_EQ(withCrc(QByteArrayLiteral("abc")), bytes({0x61, 0x62, 0x63, 0x49, 0x57}));
 }
 
 TEST(Crc16, HighBytesAreNotSignExtended)
@@ -29,25 +29,25 @@ TEST(Crc16, HighBytesAreNotSignExtended)
     const QByteArray high = bytes({0xFF, 0x80, 0xFE});
     const std::uint8_t raw[] = {0xFF, 0x80, 0xFE};
     EXPECT_EQ(Crc16(high), Crc16(raw, 3));
-    EXPECT_TRUE(Has_Valid_Crc(With_Crc(high)));
+    EXPECT_TRUE(hasValidCrc(withCrc(high)));
 }
 
 TEST(BuildRequest, FieldsHighByteFirstAndCrcLowByteFirst)
 {
-    EXPECT_EQ(frameBytes(*Build_Request(1, 4, 4096, 30)), bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
-    EXPECT_EQ(frameBytes(*Build_Request(1, 3, 0, 109)), bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
-    EXPECT_EQ(frameBytes(*Build_Request(0xFF, 6, 0xFFFF, 0xABCD)).mid(0, 6),
+    EXPECT_EQ(frameBytes(*buildRequest(1, 4, 4096, 30)), bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
+    EXPECT_EQ(frameBytes(*buildRequest(1, 3, 0, 109)), bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
+    EXPECT_EQ(frameBytes(*buildRequest(0xFF, 6, 0xFFFF, 0xABCD)).mid(0, 6),
               bytes({0xFF, 0x06, 0xFF, 0xFF, 0xAB, 0xCD}));
 }
 
 TEST(BuildRequest, FieldsOutsideSixteenBitsAreRefused)
 {
-    EXPECT_FALSE(Build_Request(1, 6, 0, 65536));
-    EXPECT_FALSE(Build_Request(1, 6, 0, -1));
-    EXPECT_FALSE(Build_Request(1, 3, -1, 1));
-    EXPECT_FALSE(Build_Request(1, 3, 65536, 1));
-    EXPECT_TRUE(Build_Request(1, 6, 0, 65535));
-    EXPECT_TRUE(Build_Request(1, 6, 0, 0));
+    EXPECT_FALSE(buildRequest(1, 6, 0, 65536));
+    EXPECT_FALSE(buildRequest(1, 6, 0, -1));
+    EXPECT_FALSE(buildRequest(1, 3, -1, 1));
+    EXPECT_FALSE(buildRequest(1, 3, 65536, 1));
+    EXPECT_TRUE(buildRequest(1, 6, 0, 65535));
+    EXPECT_TRUE(buildRequest(1, 6, 0, 0));
 }
 
 class SendRequest : public ::testing::Test {
@@ -80,7 +80,7 @@ TEST_F(SendRequest, FunctionFollowsTheAddress)
     EXPECT_EQ(port.outputs[1][1], 4);
     EXPECT_EQ(port.outputs[2][1], 4);
     for (const QByteArray &out : port.outputs)
-        EXPECT_TRUE(Has_Valid_Crc(out));
+        EXPECT_TRUE(hasValidCrc(out));
 }
 
 TEST_F(SendRequest, WriteRequestIsFunctionSixWhateverTheAddress)
@@ -138,31 +138,31 @@ TEST_F(SendRequest, PortFailuresAreSwallowed)
 
 TEST(JudgeReply, ShortRepliesAndTheTwoByteCase)
 {
-    EXPECT_EQ(Judge_Reply({}), ReplyOutcome::NoReply);
-    EXPECT_EQ(Judge_Reply(bytes({0x01})), ReplyOutcome::NoReply);
-    EXPECT_EQ(Judge_Reply(bytes({0xFF, 0xFF})), ReplyOutcome::Valid);
-    EXPECT_EQ(Judge_Reply(bytes({0xFF, 0xFE})), ReplyOutcome::CrcError);
-    EXPECT_EQ(Judge_Reply(bytes({0x00, 0x00})), ReplyOutcome::CrcError);
+    EXPECT_EQ(judgeReply({}), ReplyOutcome::NoReply);
+    EXPECT_EQ(judgeReply(bytes({0x01})), ReplyOutcome::NoReply);
+    EXPECT_EQ(judgeReply(bytes({0xFF, 0xFF})), ReplyOutcome::Valid);
+    EXPECT_EQ(judgeReply(bytes({0xFF, 0xFE})), ReplyOutcome::CrcError);
+    EXPECT_EQ(judgeReply(bytes({0x00, 0x00})), ReplyOutcome::CrcError);
 }
 
 TEST(JudgeReply, CrcDecidesAlone)
 {
     // A read reply of one register, then the same with its CRC bytes swapped.
-    const QByteArray reply = With_Crc(bytes({0x01, 0x03, 0x02, 0x00, 0xFA}));
+    const QByteArray reply = withCrc(bytes({0x01, 0x03, 0x02, 0x00, 0xFA}));
     ASSERT_NE(reply[5], reply[6]);
-    EXPECT_EQ(Judge_Reply(reply), ReplyOutcome::Valid);
+    EXPECT_EQ(judgeReply(reply), ReplyOutcome::Valid);
     QByteArray swapped = reply;
     std::swap(swapped[5], swapped[6]);
-    EXPECT_EQ(Judge_Reply(swapped), ReplyOutcome::CrcError);
+    EXPECT_EQ(judgeReply(swapped), ReplyOutcome::CrcError);
 
     // Wrong ID, function and byte count do not matter.
-    EXPECT_EQ(Judge_Reply(With_Crc(bytes({0x09, 0x42, 0x77}))), ReplyOutcome::Valid);
+    EXPECT_EQ(judgeReply(withCrc(bytes({0x09, 0x42, 0x77}))), ReplyOutcome::Valid);
     // An exception reply.
-    EXPECT_EQ(Judge_Reply(With_Crc(bytes({0x01, 0x86, 0x02}))), ReplyOutcome::Valid);
+    EXPECT_EQ(judgeReply(withCrc(bytes({0x01, 0x86, 0x02}))), ReplyOutcome::Valid);
     // One flipped bit anywhere.
     QByteArray flipped = reply;
     flipped[3] = char(flipped[3] ^ 0x10);
-    EXPECT_EQ(Judge_Reply(flipped), ReplyOutcome::CrcError);
+    EXPECT_EQ(judgeReply(flipped), ReplyOutcome::CrcError);
 }
 
 TEST(CheckReply, TakesAllBytesRawAndPassesPortErrorsOn)
@@ -170,7 +170,7 @@ TEST(CheckReply, TakesAllBytesRawAndPassesPortErrorsOn)
     test::FakeSerialPort port;
     LineBuffers line;
     port.setPortOpen(true);
-    const QByteArray reply = With_Crc(bytes({0x01, 0x03, 0x04, 0x00, 0x0A, 0x0D, 0x00}));
+    const QByteArray reply = withCrc(bytes({0x01, 0x03, 0x04, 0x00, 0x0A, 0x0D, 0x00}));
     port.received = reply;
     EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
     EXPECT_EQ(line.Reply_Buffer, reply);
@@ -199,11 +199,11 @@ TEST(ReplyFuzz, RandomAndTruncatedBytesNeverCrash)
         for (char &c : bytes)
             c = char(byte(rng));
         if (i % 4 == 0)
-            bytes = With_Crc(bytes);   // a share of well-formed frames
+            bytes = withCrc(bytes);   // a share of well-formed frames
         port.received = bytes;
         const ReplyOutcome outcome = Check_Reply(port, line);
         ASSERT_EQ(line.Reply_Buffer, bytes);
-        ASSERT_EQ(outcome, Judge_Reply(bytes));
+        ASSERT_EQ(outcome, judgeReply(bytes));
         if (bytes.size() < 2) {
             ASSERT_EQ(outcome, ReplyOutcome::NoReply);
         } else if (i % 4 == 0) {
@@ -220,10 +220,10 @@ TEST(ReplyFuzz, RandomAndTruncatedBytesNeverCrash)
     live[2] = 60;
     for (int k = 3; k < 63; ++k)
         live[k] = char(byte(rng));
-    live = With_Crc(live);
+    live = withCrc(live);
     for (qsizetype n = 0; n < live.size(); ++n)
-        EXPECT_NE(Judge_Reply(live.left(n)), ReplyOutcome::Valid) << n << " bytes";
-    EXPECT_EQ(Judge_Reply(live), ReplyOutcome::Valid);
+        EXPECT_NE(judgeReply(live.left(n)), ReplyOutcome::Valid) << n << " bytes";
+    EXPECT_EQ(judgeReply(live), ReplyOutcome::Valid);
 }
 
 } // namespace

@@ -31,7 +31,7 @@ struct ModbusContext {
 using ModbusPtr = std::unique_ptr<modbus_t, ModbusContext>;
 
 // A libmodbus endpoint on the slave side of the pseudo-terminal.
-ModbusPtr Connect_Rtu(const PseudoTerminal &pty, int slaveId)
+ModbusPtr connectRtu(const PseudoTerminal &pty, int slaveId)
 {
     ModbusPtr ctx(modbus_new_rtu(pty.slavePath().toLocal8Bit().constData(), 19200, 'N', 8, 2));
     if (!ctx || modbus_set_slave(ctx.get(), slaveId) != 0 || modbus_connect(ctx.get()) != 0)
@@ -39,13 +39,13 @@ ModbusPtr Connect_Rtu(const PseudoTerminal &pty, int slaveId)
     return ctx;
 }
 
-QByteArray Master_Read(PseudoTerminal &pty, qsizetype count)
+QByteArray masterRead(PseudoTerminal &pty, qsizetype count)
 {
     return pty.readAtLeast(count, 2000);
 }
 
 // What the console sends for a request, taken from the port it writes to.
-QByteArray Console_Read(std::uint8_t id, std::int16_t address, std::int32_t count)
+QByteArray consoleRead(std::uint8_t id, std::int16_t address, std::int32_t count)
 {
     test::FakeSerialPort port;
     LineBuffers line;
@@ -54,7 +54,7 @@ QByteArray Console_Read(std::uint8_t id, std::int16_t address, std::int32_t coun
     return port.outputs.value(0);
 }
 
-QByteArray Console_Write(std::uint8_t id, std::int16_t address, std::int32_t value)
+QByteArray consoleWrite(std::uint8_t id, std::int16_t address, std::int32_t value)
 {
     test::FakeSerialPort port;
     LineBuffers line;
@@ -70,7 +70,7 @@ TEST(ModbusRequests, LibmodbusMasterSendsOurBytes)
         int id, address, count;
     };
     for (const Read r : {Read{1, 4096, 30}, Read{1, 0, 109}, Read{17, 4095, 1}, Read{247, 4096, 1}, Read{2, 108, 1}}) {
-        ModbusPtr ctx = Connect_Rtu(pty, r.id);
+        ModbusPtr ctx = connectRtu(pty, r.id);
         ASSERT_TRUE(ctx) << modbus_strerror(errno);
         modbus_set_response_timeout(ctx.get(), 0, 20000);
         std::uint16_t regs[125];
@@ -79,25 +79,25 @@ TEST(ModbusRequests, LibmodbusMasterSendsOurBytes)
             modbus_read_input_registers(ctx.get(), r.address, r.count, regs);
         else
             modbus_read_registers(ctx.get(), r.address, r.count, regs);
-        const QByteArray sent = Master_Read(pty, 8);
-        EXPECT_EQ(sent, Console_Read(std::uint8_t(r.id), std::int16_t(r.address), r.count))
+        const QByteArray sent = masterRead(pty, 8);
+        EXPECT_EQ(sent, consoleRead(std::uint8_t(r.id), std::int16_t(r.address), r.count))
             << r.id << " " << r.address << " " << r.count;
-        EXPECT_EQ(sent, frameBytes(*Build_Request(std::uint8_t(r.id), r.address >= 4096 ? 4 : 3, r.address, r.count)));
+        EXPECT_EQ(sent, frameBytes(*buildRequest(std::uint8_t(r.id), r.address >= 4096 ? 4 : 3, r.address, r.count)));
     }
 
     struct Write {
         int id, address, value;
     };
     for (const Write w : {Write{1, 0, 250}, Write{9, 4096, 0}, Write{200, 32767, 65535}, Write{3, 57, 0x8000}}) {
-        ModbusPtr ctx = Connect_Rtu(pty, w.id);
+        ModbusPtr ctx = connectRtu(pty, w.id);
         ASSERT_TRUE(ctx) << modbus_strerror(errno);
         modbus_set_response_timeout(ctx.get(), 0, 20000);
         modbus_write_register(ctx.get(), w.address, std::uint16_t(w.value));
-        const QByteArray sent = Master_Read(pty, 8);
-        EXPECT_EQ(sent, Console_Write(std::uint8_t(w.id), std::int16_t(w.address), w.value))
+        const QByteArray sent = masterRead(pty, 8);
+        EXPECT_EQ(sent, consoleWrite(std::uint8_t(w.id), std::int16_t(w.address), w.value))
             << w.id << " " << w.address << " " << w.value;
     }
-    EXPECT_EQ(Console_Write(1, 0, 250), bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0xFA, 0x09, 0x89}));
+    EXPECT_EQ(consoleWrite(1, 0, 250), bytes({0x01, 0x06, 0x00, 0x00, 0x00, 0xFA, 0x09, 0x89}));
 }
 
 // The console's side of the line when the master end of the pseudo-terminal
@@ -138,7 +138,7 @@ class ModbusServer : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        server = Connect_Rtu(pty, 1);
+        server = connectRtu(pty, 1);
         ASSERT_TRUE(server) << modbus_strerror(errno);
         map = modbus_mapping_new_start_address(0, 0, 0, 0, 0, 109, 4096, 30);
         ASSERT_NE(map, nullptr);
@@ -167,7 +167,7 @@ protected:
         modbus_mapping_free(map);
     }
 
-    ReplyOutcome Exchange_Read(std::uint8_t id, std::int16_t address, std::int32_t count, qsizetype replySize)
+    ReplyOutcome exchangeRead(std::uint8_t id, std::int16_t address, std::int32_t count, qsizetype replySize)
     {
         Send_Read_Request(port, line, id, address, count);
         EXPECT_TRUE(port.Await(replySize)) << "no full reply in time";
@@ -185,7 +185,7 @@ protected:
 
 TEST_F(ModbusServer, ReadRepliesPassTheCheck)
 {
-    ASSERT_EQ(Exchange_Read(1, 0, 109, 223), ReplyOutcome::Valid);
+    ASSERT_EQ(exchangeRead(1, 0, 109, 223), ReplyOutcome::Valid);
     ASSERT_EQ(line.Reply_Buffer.size(), 223);
     EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x03, 218}));
     for (int k = 0; k < 109; ++k) {
@@ -193,12 +193,12 @@ TEST_F(ModbusServer, ReadRepliesPassTheCheck)
         EXPECT_EQ(std::uint8_t(line.Reply_Buffer[4 + 2 * k]), (k * 257) & 0xFF) << k;
     }
 
-    ASSERT_EQ(Exchange_Read(1, 4096, 30, 65), ReplyOutcome::Valid);
+    ASSERT_EQ(exchangeRead(1, 4096, 30, 65), ReplyOutcome::Valid);
     ASSERT_EQ(line.Reply_Buffer.size(), 65);
     EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x04, 60}));
     EXPECT_EQ(line.Reply_Buffer.mid(3 + 2 * 29, 2), bytes({0xFF, 29}));
 
-    ASSERT_EQ(Exchange_Read(1, 57, 1, 7), ReplyOutcome::Valid);
+    ASSERT_EQ(exchangeRead(1, 57, 1, 7), ReplyOutcome::Valid);
     EXPECT_EQ(line.Reply_Buffer.mid(3, 2), bytes({57, 57}));
 }
 
@@ -208,17 +208,17 @@ TEST_F(ModbusServer, WriteEchoPassesTheCheck)
     ASSERT_TRUE(port.Await(8));
     EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
     EXPECT_EQ(line.Reply_Buffer, frameBytes(line.Request_Frame));
-    EXPECT_EQ(Exchange_Read(1, 12, 1, 7), ReplyOutcome::Valid);
+    EXPECT_EQ(exchangeRead(1, 12, 1, 7), ReplyOutcome::Valid);
     EXPECT_EQ(line.Reply_Buffer.mid(3, 2), bytes({0xBE, 0xEF}));
 }
 
 TEST_F(ModbusServer, ExceptionRepliesPassTheCheck)
 {
     // Past the end of the holding registers: address error.
-    ASSERT_EQ(Exchange_Read(1, 100, 20, 5), ReplyOutcome::Valid);
+    ASSERT_EQ(exchangeRead(1, 100, 20, 5), ReplyOutcome::Valid);
     EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x83, 0x02}));
     // More registers than a frame can carry: data error.
-    ASSERT_EQ(Exchange_Read(1, 0, 200, 5), ReplyOutcome::Valid);
+    ASSERT_EQ(exchangeRead(1, 0, 200, 5), ReplyOutcome::Valid);
     EXPECT_EQ(line.Reply_Buffer.left(3), bytes({0x01, 0x83, 0x03}));
 }
 
@@ -228,8 +228,8 @@ TEST_F(ModbusServer, LateRepliesAndSilenceGiveNoFalseReply)
     // with that request's reply.
     Send_Read_Request(port, line, 1, 0, 109);
     ASSERT_TRUE(port.Await(223));
-    ASSERT_EQ(Exchange_Read(1, 4096, 1, 7), ReplyOutcome::Valid);
-    EXPECT_EQ(line.Reply_Buffer, With_Crc(bytes({0x01, 0x04, 0x02, 0xFF, 0x00})));
+    ASSERT_EQ(exchangeRead(1, 4096, 1, 7), ReplyOutcome::Valid);
+    EXPECT_EQ(line.Reply_Buffer, withCrc(bytes({0x01, 0x04, 0x02, 0xFF, 0x00})));
 
     // The server answers ID 1 only.
     Send_Read_Request(port, line, 2, 0, 1);

@@ -43,7 +43,7 @@ protected:
     }
 
     // Polls Input until `count` bytes have come or two seconds have passed.
-    QByteArray Input_Until(qsizetype count)
+    QByteArray inputUntil(qsizetype count)
     {
         QByteArray got;
         QElapsedTimer clock;
@@ -59,7 +59,7 @@ protected:
         return got;
     }
 
-    QByteArray Master_Read(qsizetype count) { return pty.readAtLeast(count, 2000); }
+    QByteArray masterRead(qsizetype count) { return pty.readAtLeast(count, 2000); }
 
     QTemporaryDir programDir;
     PseudoTerminal pty;
@@ -75,14 +75,14 @@ TEST_F(QtSerialPortTest, RawBytesBothWays)
         all.append(char(b));
 
     port.Output(special);
-    EXPECT_EQ(Master_Read(special.size()), special);
+    EXPECT_EQ(masterRead(special.size()), special);
     port.Output(all);
-    EXPECT_EQ(Master_Read(all.size()), all);
+    EXPECT_EQ(masterRead(all.size()), all);
 
     pty.write(special);
-    EXPECT_EQ(Input_Until(special.size()), special);
+    EXPECT_EQ(inputUntil(special.size()), special);
     pty.write(all);
-    EXPECT_EQ(Input_Until(all.size()), all);
+    EXPECT_EQ(inputUntil(all.size()), all);
 }
 
 TEST_F(QtSerialPortTest, InputReturnsEverythingWithoutWaiting)
@@ -98,7 +98,7 @@ TEST_F(QtSerialPortTest, InputReturnsEverythingWithoutWaiting)
     for (int i = 0; i < 200; ++i)
         burst.append(char((i * 37) & 0xFF));
     pty.write(burst);
-    EXPECT_EQ(Input_Until(burst.size()), burst);
+    EXPECT_EQ(inputUntil(burst.size()), burst);
     EXPECT_TRUE(port.Input().isEmpty());
 }
 
@@ -120,12 +120,12 @@ TEST_F(QtSerialPortTest, RequestFlushDropsWhatTheLineStillHolds)
     ASSERT_TRUE(port.PortOpen());
     LineBuffers line;
     // A late reply, still in the OS and not yet seen by Qt.
-    pty.write(With_Crc(bytes({0x01, 0x03, 0x02, 0x12, 0x34})));
+    pty.write(withCrc(bytes({0x01, 0x03, 0x02, 0x12, 0x34})));
     pty.readFor(50);
     Send_Read_Request(port, line, 1, 4096, 30);
-    EXPECT_EQ(Master_Read(8), bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
+    EXPECT_EQ(masterRead(8), bytes({0x01, 0x04, 0x10, 0x00, 0x00, 0x1E, 0x74, 0xC2}));
 
-    const QByteArray reply = With_Crc(bytes({0x01, 0x04, 0x02, 0x00, 0x0D}));
+    const QByteArray reply = withCrc(bytes({0x01, 0x04, 0x02, 0x00, 0x0D}));
     pty.write(reply);
     pty.readFor(50);
     EXPECT_EQ(Check_Reply(port, line), ReplyOutcome::Valid);
@@ -145,7 +145,7 @@ TEST_F(QtSerialPortTest, ClosingDropsPendingInput)
     pty.readFor(50);
     EXPECT_TRUE(port.Input().isEmpty());
     pty.write(bytes({0x42}));
-    EXPECT_EQ(Input_Until(1), bytes({0x42}));
+    EXPECT_EQ(inputUntil(1), bytes({0x42}));
 }
 
 TEST_F(QtSerialPortTest, SettingsTheDeviceRefusesFailTheOpen)
@@ -228,7 +228,7 @@ TEST_F(QtSerialPortTest, DeviceGoingAwayRaisesAPortErrorWithoutHanging)
 {
     Open();
     pty.write(bytes({0x01}));
-    EXPECT_EQ(Input_Until(1), bytes({0x01}));
+    EXPECT_EQ(inputUntil(1), bytes({0x01}));
 
     pty.close();   // the other end hangs up
     QElapsedTimer clock;

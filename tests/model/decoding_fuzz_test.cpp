@@ -32,7 +32,7 @@ void decodeEverything(const QByteArray &bytes, RecordingSink &window, RecordingS
     expectOnlyShortReplyErrors(3 + 2 * HoldingRegisterCount, [&] { Show_All_Parameters(bytes, dp, t); });
     EXPECT_GE(dp, 47);
     EXPECT_LE(dp, 50);
-    expectOnlyShortReplyErrors(3 + 2 * InputRegisterCount, [&] { Show_Live_Values(bytes, dp, t); });
+    expectOnlyShortReplyErrors(3 + 2 * InputRegisterCount, [&] { showLiveValues(bytes, dp, t); });
     for (int address : {0, 15, 45, 66, 108, 109, 4096}) {
         const QString problem = Show_Read_Back(bytes, address, dp, t);
         // Decoded only from a well-formed 7-byte reply.
@@ -64,8 +64,8 @@ TEST(DecodingFuzz, RandomAndTruncatedRepliesNeverReadPastTheirBytes)
         v = std::uint16_t(byte(rng) << 8 | byte(rng));
     for (auto &v : input)
         v = std::uint16_t(byte(rng) << 8 | byte(rng));
-    for (const QByteArray &full : {test::Read_Reply(1, 3, holding), test::Read_Reply(1, 4, input),
-                                   test::Read_Reply(1, 3, {0xFFFF}), QByteArray("\x01\x83\x02\x00\x00", 5)}) {
+    for (const QByteArray &full : {test::readReply(1, 3, holding), test::readReply(1, 4, input),
+                                   test::readReply(1, 3, {0xFFFF}), QByteArray("\x01\x83\x02\x00\x00", 5)}) {
         for (qsizetype n = 0; n <= full.size(); ++n)
             decodeEverything(full.left(n), window, live);
     }

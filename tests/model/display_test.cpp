@@ -12,7 +12,7 @@
 
 using namespace orbalis;
 using orbalis::test::errorNumberOf;
-using orbalis::test::Read_Reply;
+using orbalis::test::readReply;
 using orbalis::test::RecordingSink;
 
 namespace {
@@ -34,7 +34,7 @@ QByteArray liveReply(const std::map<int, std::uint16_t> &values) { return test::
 
 TEST(DisplayRoutines, TargetRule)
 {
-    const QByteArray reply = Read_Reply(1, 3, {123});
+    const QByteArray reply = readReply(1, 3, {123});
     {
         // Window on slot 3, reply from slot 5: live boxes only.
         Windows w;
@@ -72,7 +72,7 @@ TEST(DisplayRoutines, PositionsOutsideTheReplyRaiseError9BeforeWriting)
 {
     Windows w;
     const DisplayTargets t = w.targets();
-    const QByteArray reply = Read_Reply(1, 3, {1});   // 7 bytes
+    const QByteArray reply = readReply(1, 3, {1});   // 7 bytes
     EXPECT_EQ(errorNumberOf([&] { Show_Unsigned_Value(reply, 7, 8, 1, t); }), SubscriptOutOfRange);
     EXPECT_EQ(errorNumberOf([&] { Show_Signed_Value(reply, -1, 0, 1, t); }), SubscriptOutOfRange);
     EXPECT_EQ(errorNumberOf([&] { Show_Time_Value(reply, 4, 4101, t); }), SubscriptOutOfRange);
@@ -160,13 +160,13 @@ TEST(ReadBackPass, ShowsOneRegisterByItsKind)
                           Case{66, 65535, "65535"},   // JP1 reads back unsigned
                           Case{101, 65535, "65535"}, Case{62, 65535, "65535"}}) {
         Windows w;
-        const QString problem = Show_Read_Back(Read_Reply(1, 3, {c.value}), c.address, 48, w.targets());
+        const QString problem = Show_Read_Back(readReply(1, 3, {c.value}), c.address, 48, w.targets());
         EXPECT_TRUE(problem.isEmpty()) << problem.toStdString();
         EXPECT_EQ(w.parameter.texts.value(c.address), c.text) << c.address;
         EXPECT_EQ(w.parameter.writes, 1);
     }
     Windows w;
-    EXPECT_TRUE(Show_Read_Back(Read_Reply(1, 3, {19}), 15, 48, w.targets()).isEmpty());
+    EXPECT_TRUE(Show_Read_Back(readReply(1, 3, {19}), 15, 48, w.targets()).isEmpty());
     EXPECT_EQ(w.parameter.selections.value(15), 2);   // "AT2 "
 }
 
@@ -179,15 +179,15 @@ TEST(ReadBackPass, RefusesRepliesThatAreNoOneRegisterRead)
     exception[2] = char(9);
     EXPECT_EQ(Show_Read_Back(exception, 0, 48, w.targets()), " Exception reply, code 9 !");
     const QString wrongLength = QStringLiteral(" Wrong reply length !");
-    EXPECT_EQ(Show_Read_Back(Read_Reply(1, 3, {1, 2}), 0, 48, w.targets()), wrongLength);
-    EXPECT_EQ(Show_Read_Back(Read_Reply(1, 3, {1}).left(6), 0, 48, w.targets()), wrongLength);
+    EXPECT_EQ(Show_Read_Back(readReply(1, 3, {1, 2}), 0, 48, w.targets()), wrongLength);
+    EXPECT_EQ(Show_Read_Back(readReply(1, 3, {1}).left(6), 0, 48, w.targets()), wrongLength);
     EXPECT_EQ(Show_Read_Back(QByteArray("\x01", 1), 0, 48, w.targets()), wrongLength);
     EXPECT_EQ(Show_Read_Back(QByteArray("\x01\x83\x02\x00", 4), 0, 48, w.targets()), wrongLength);
-    QByteArray badCount = Read_Reply(1, 3, {1});
+    QByteArray badCount = readReply(1, 3, {1});
     badCount[2] = char(4);
     EXPECT_EQ(Show_Read_Back(badCount, 0, 48, w.targets()), wrongLength);
-    EXPECT_EQ(Show_Read_Back(Read_Reply(1, 4, {1}), 0, 48, w.targets()), " Wrong function code !");
-    EXPECT_FALSE(Show_Read_Back(Read_Reply(1, 3, {1}), 4096, 48, w.targets()).isEmpty());
+    EXPECT_EQ(Show_Read_Back(readReply(1, 4, {1}), 0, 48, w.targets()), " Wrong function code !");
+    EXPECT_FALSE(Show_Read_Back(readReply(1, 3, {1}), 4096, 48, w.targets()).isEmpty());
     EXPECT_EQ(w.parameter.writes + w.live.writes, 0);
 }
 
@@ -199,7 +199,7 @@ TEST(LivePass, DecodesEveryInputRegisterByItsKind)
                                         {4104, 0},    {4105, 0x8000}, {4106, 65535}, {4113, 5},
                                         {4114, 65535}, {4115, 100},  {4122, 65531}, {4123, 5},
                                         {4124, 32768}, {4125, 1}});
-    Show_Live_Values(reply, 50, w.targets(2, 16));
+    showLiveValues(reply, 50, w.targets(2, 16));
     const QMap<int, QString> &t = w.live.texts;
     EXPECT_EQ(t.value(4096), "0.255");
     EXPECT_EQ(t.value(4097), "-0.001");
@@ -228,20 +228,20 @@ TEST(LivePass, ReachesTheWindowOnlyForItsSlotAndStopsAtTheEndOfAShortReply)
     const QByteArray reply = liveReply({{4096, 5}});
     {
         Windows w;
-        Show_Live_Values(reply, 48, w.targets(3, 3));
+        showLiveValues(reply, 48, w.targets(3, 3));
         EXPECT_EQ(w.parameter.texts, w.live.texts);
         EXPECT_EQ(w.parameter.texts.value(4096), "0.5");
     }
     {
         Windows w;
-        Show_Live_Values(reply, 48, w.targets(5, 3));
+        showLiveValues(reply, 48, w.targets(5, 3));
         EXPECT_EQ(w.live.texts.size(), 27);
         EXPECT_TRUE(w.parameter.texts.isEmpty());
     }
     {
         // Cut inside the first time pair: 4096..4099 shown, then error 9.
         Windows w;
-        EXPECT_EQ(errorNumberOf([&] { Show_Live_Values(reply.left(3 + 2 * 5 + 1), 48, w.targets()); }),
+        EXPECT_EQ(errorNumberOf([&] { showLiveValues(reply.left(3 + 2 * 5 + 1), 48, w.targets()); }),
                   SubscriptOutOfRange);
         EXPECT_EQ(w.live.texts.keys(), QList<int>({4096, 4097, 4098, 4099}));
     }

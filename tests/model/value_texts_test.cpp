@@ -6,43 +6,43 @@ using namespace orbalis;
 
 TEST(ValueTexts, IntegersTenthsAndScaled)
 {
-    EXPECT_EQ(Unsigned_Text(65535), "65535");
-    EXPECT_EQ(Signed_Text(-1), "-1");
-    EXPECT_EQ(Signed_Text(-32768), "-32768");
-    EXPECT_EQ(Tenths_Text(std::int16_t(65535)), "-0.1");
-    EXPECT_EQ(Tenths_Text(-5), "-0.5");
-    EXPECT_EQ(Tenths_Text(1234), "123.4");
-    EXPECT_EQ(Tenths_Text(0), "0.0");
-    EXPECT_EQ(Tenths_Text(-32768), "-3276.8");
-    EXPECT_EQ(Scaled_Text(5, 50), "0.005");
-    EXPECT_EQ(Scaled_Text(5, 49), "0.05");
-    EXPECT_EQ(Scaled_Text(5, 48), "0.5");
-    EXPECT_EQ(Scaled_Text(5, 47), "5");
-    EXPECT_EQ(Scaled_Text(-1050, 50), "-1.050");
-    EXPECT_EQ(Scaled_Text(-1, 49), "-0.01");
-    EXPECT_EQ(Scaled_Text(32767, 50), "32.767");
-    EXPECT_EQ(Scaled_Text(-32768, 48), "-3276.8");
-    EXPECT_EQ(Scaled_Text(255, 0), "255");
-    EXPECT_EQ(Scaled_Text(-255, 51), "-255");
+    EXPECT_EQ(unsignedText(65535), "65535");
+    EXPECT_EQ(signedText(-1), "-1");
+    EXPECT_EQ(signedText(-32768), "-32768");
+    EXPECT_EQ(tenthsText(std::int16_t(65535)), "-0.1");
+    EXPECT_EQ(tenthsText(-5), "-0.5");
+    EXPECT_EQ(tenthsText(1234), "123.4");
+    EXPECT_EQ(tenthsText(0), "0.0");
+    EXPECT_EQ(tenthsText(-32768), "-3276.8");
+    EXPECT_EQ(scaledText(5, 50), "0.005");
+    EXPECT_EQ(scaledText(5, 49), "0.05");
+    EXPECT_EQ(scaledText(5, 48), "0.5");
+    EXPECT_EQ(scaledText(5, 47), "5");
+    EXPECT_EQ(scaledText(-1050, 50), "-1.050");
+    EXPECT_EQ(scaledText(-1, 49), "-0.01");
+    EXPECT_EQ(scaledText(32767, 50), "32.767");
+    EXPECT_EQ(scaledText(-32768, 48), "-3276.8");
+    EXPECT_EQ(scaledText(255, 0), "255");
+    EXPECT_EQ(scaledText(-255, 51), "-255");
 }
 
 TEST(ValueTexts, TimeIsBaseSixtyOfWholeUnits)
 {
-    EXPECT_EQ(Time_Text(0), "00:00");
-    EXPECT_EQ(Time_Text(9), "00:00");       // tenths are dropped, not rounded
-    EXPECT_EQ(Time_Text(754), "01:15");
-    EXPECT_EQ(Time_Text(60000), "100:00");
-    EXPECT_EQ(Time_Text(65536), "109:13");
-    EXPECT_EQ(Time_Text(2147483648u), "3579139:24");   // 2^31 and up stay positive
-    EXPECT_EQ(Time_Text(4294967295u), "7158278:49");
+    EXPECT_EQ(timeText(0), "00:00");
+    EXPECT_EQ(timeText(9), "00:00");       // tenths are dropped, not rounded
+    EXPECT_EQ(timeText(754), "01:15");
+    EXPECT_EQ(timeText(60000), "100:00");
+    EXPECT_EQ(timeText(65536), "109:13");
+    EXPECT_EQ(timeText(2147483648u), "3579139:24");   // 2^31 and up stay positive
+    EXPECT_EQ(timeText(4294967295u), "7158278:49");
 }
 
 TEST(ValueTexts, HexIsFourUpperCaseDigits)
 {
-    EXPECT_EQ(Hex_Text(0x0A1F), "0A1F");
-    EXPECT_EQ(Hex_Text(5), "0005");
-    EXPECT_EQ(Hex_Text(0xFFFF), "FFFF");
-    EXPECT_EQ(Hex_Text(0xB000), "B000");
+    EXPECT_EQ(hexText(0x0A1F), "0A1F");
+    EXPECT_EQ(hexText(5), "0005");
+    EXPECT_EQ(hexText(0xFFFF), "FFFF");
+    EXPECT_EQ(hexText(0xB000), "B000");
 
     QString t = QStringLiteral(" A ");
     Pad_Hex_Digit(t);
@@ -63,11 +63,11 @@ TEST(ValueTexts, HexIsFourUpperCaseDigits)
 
 TEST(ValueTexts, ChoiceOutsideItsRangeSelectsTheFirstItem)
 {
-    EXPECT_EQ(Choice_Index(99, 0, 12), 0);
-    EXPECT_EQ(Choice_Index(12, 0, 12), 12);
-    EXPECT_EQ(Choice_Index(13, 13, 16), 0);
-    EXPECT_EQ(Choice_Index(12, 13, 16), 0);
-    EXPECT_EQ(Choice_Index(16, 13, 16), 3);
-    EXPECT_EQ(Choice_Index(17, 13, 16), 0);
-    EXPECT_EQ(Choice_Index(65535, 72, 82), 0);
+    EXPECT_EQ(choiceIndex(99, 0, 12), 0);
+    EXPECT_EQ(choiceIndex(12, 0, 12), 12);
+    EXPECT_EQ(choiceIndex(13, 13, 16), 0);
+    EXPECT_EQ(choiceIndex(12, 13, 16), 0);
+    EXPECT_EQ(choiceIndex(16, 13, 16), 3);
+    EXPECT_EQ(choiceIndex(17, 13, 16), 0);
+    EXPECT_EQ(choiceIndex(65535, 72, 82), 0);
 }

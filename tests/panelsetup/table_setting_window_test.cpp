@@ -32,8 +32,8 @@ class RecordingPainter : public SlotPainter {
 public:
     explicit RecordingPainter(const Console &console) : console_(console) {}
     void Show_Slot_Values(int, const QByteArray &, std::int32_t) override {}
-    void Paint_Pen_Icon(int, bool) override {}
-    void Repaint_Frame_With_Name(int slot) override
+    void paintPenIcon(int, bool) override {}
+    void repaintFrameWithName(int slot) override
     {
         slots_.push_back(slot);
         namesSeen.push_back(console_.settings.panel.NameText.at(slot));
@@ -56,7 +56,7 @@ protected:
         console.programDir = dir.path();
         test::FakeReporter startup;
         ErrorTrap trap(startup, QStringLiteral("FM_Orbalis_Load"));
-        Run_Settings_Startup(console.settingsPath(), console.settings, trap);
+        runSettingsStartup(console.settingsPath(), console.settings, trap);
         ASSERT_EQ(trap.failures(), 0);
     }
 
@@ -65,8 +65,8 @@ protected:
     {
         console.settings.panel.IdText[slot] = id;
         console.settings.panel.NameText[slot] = name;
-        console.slots.SlotId[slot] = Slot_Id_From_Text(id);
-        Save_Settings_Records(console.settingsPath(), {2, 3}, console.settings);
+        console.slots.SlotId[slot] = slotIdFromText(id);
+        saveSettingsRecords(console.settingsPath(), {2, 3}, console.settings);
     }
 
     FM_TableSetting &open()
@@ -100,8 +100,8 @@ TEST_F(TableSettingWindowTest, MetersFormTheGridOfThePanelWithTheIdList)
     FM_TableSetting &w = open();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Panel Settings"));
     // Slot 3 top right and slot 12 bottom left, like the main panel.
-    EXPECT_EQ(w.Frame1(3)->geometry(), Twips_Rect(105 + 3 * 2730, 105, 2640, 1065));
-    EXPECT_EQ(w.Frame1(12)->geometry(), Twips_Rect(105, 105 + 3 * 1155, 2640, 1065));
+    EXPECT_EQ(w.Frame1(3)->geometry(), twipsRect(105 + 3 * 2730, 105, 2640, 1065));
+    EXPECT_EQ(w.Frame1(12)->geometry(), twipsRect(105, 105 + 3 * 1155, 2640, 1065));
     for (int k = 0; k < 16; ++k)
         EXPECT_EQ(w.Frame1(k)->title(), QStringLiteral("Meter %1").arg(k + 1));
     EXPECT_EQ(w.Label2(6)->palette().color(QPalette::WindowText), QColor(33, 132, 169));
@@ -146,7 +146,7 @@ TEST(TableSettingWindowSize, WholePageWhereItFitsElseTheScreenWithScrollBars)
 TEST_F(TableSettingWindowTest, ShowsTheWholePageOnAScreenThatHoldsIt)
 {
     FM_TableSetting &w = open();
-    const QSize page = Twips_Rect(0, 0, 11040, 4740).size();
+    const QSize page = twipsRect(0, 0, 11040, 4740).size();
     ASSERT_LE(page.width(), w.screen()->availableGeometry().width());
     EXPECT_EQ(w.size(), page);
     // The last meter is inside the window, not behind a scroll bar.

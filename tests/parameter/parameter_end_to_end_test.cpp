@@ -116,7 +116,7 @@ protected:
         model.panel.IdText[0] = QStringLiteral("001");
         model.panel.IdText[1] = QStringLiteral("002");
         Fill_Default_Settings(model);
-        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
         ASSERT_TRUE(sim.start(dir.path(), 1,
                               {QStringLiteral("--ids"), QStringLiteral("1"), QStringLiteral("--log"), logPath},
@@ -314,12 +314,12 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     arrays().Combo_Para(53)->setCurrentIndex(2);
     pressEnter(53);
     ASSERT_TRUE(waitForPanel2("Read Parameters Please Wait ... Check CRC Ok !", from));
-    EXPECT_TRUE(panelSeen.mid(from).contains(WriteCycle::Write_Text(53) + " Check CRC ok !"));
+    EXPECT_TRUE(panelSeen.mid(from).contains(WriteCycle::writeText(53) + " Check CRC ok !"));
     EXPECT_EQ(console.settings.serial.Baud, "9600");
     EXPECT_TRUE(port->Settings().startsWith("9600,")) << port->Settings().toStdString();
     EXPECT_EQ(storedBaud(), "9600");
     EXPECT_EQ(arrays().Combo_Para(53)->currentText(), "9600");
-    const QByteArray baudWrite = test::Write_Request(1, 53, 63);
+    const QByteArray baudWrite = test::writeRequest(1, 53, 63);
     EXPECT_TRUE(requestsSince(mark).contains(baudWrite));
     EXPECT_EQ(replyTo(baudWrite), baudWrite);
     EXPECT_EQ(requestAfter(mark, baudWrite), test::readRequest(1, 53, 1));
@@ -338,7 +338,7 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     EXPECT_GE(witness.entries[sentAt].at - lastEnterAt, 190);
     EXPECT_GE(witness.entries[judgedAt].at - lastEnterAt, 390);
     EXPECT_LT(witness.entries[judgedAt].at - lastEnterAt, 3000);
-    const QByteArray svWrite = test::Write_Request(1, 0, 255);
+    const QByteArray svWrite = test::writeRequest(1, 0, 255);
     EXPECT_EQ(witness.entries[sentAt].bytes, svWrite);
     EXPECT_EQ(requestAfter(mark, svWrite), test::readRequest(1, 0, 1));
     const QByteArray readBack = replyTo(test::readRequest(1, 0, 1));
@@ -351,7 +351,7 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     mark = test::readTrafficLog(logPath).size();
     arrays().Combo_Para(45)->setCurrentIndex(2);
     ASSERT_GE(enterUntil(45, LineOutcome::Good), 0);
-    EXPECT_EQ(requestAfter(mark, test::Write_Request(1, 45, 49)), test::readRequest(1, 0, 109));
+    EXPECT_EQ(requestAfter(mark, test::writeRequest(1, 45, 49)), test::readRequest(1, 0, 109));
     EXPECT_EQ(panel2(), "Read All Parameters Please Wait ... Check CRC Ok !");
     EXPECT_EQ(console.slots.Slot_DP_Code[0], 49);
     EXPECT_EQ(arrays().Text_Para(0)->text(), "25.50");
@@ -359,7 +359,7 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     // An ID of 0 is refused by the controller: its text, and polling stays stopped.
     arrays().Text_Para(54)->setText(QStringLiteral("0"));
     ASSERT_GE(enterUntil(54, LineOutcome::ExceptionReply), 0);
-    EXPECT_EQ(panel2(), WriteCycle::Write_Text(54) + QString::fromUtf8(" Data Error 請檢查您的資料 !"));
+    EXPECT_EQ(panel2(), WriteCycle::writeText(54) + QString::fromUtf8(" Data Error 請檢查您的資料 !"));
     EXPECT_FALSE(window->Timer_Read().isEnabled());
     const qsizetype clicked = witness.entries.size();
     QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
@@ -373,7 +373,7 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     from = panelSeen.size();
     arrays().Combo_Para(53)->setCurrentIndex(1);
     pressEnter(53);
-    ASSERT_TRUE(waitForPanel2(WriteCycle::Write_Text(53) + " No Answer !", from));
+    ASSERT_TRUE(waitForPanel2(WriteCycle::writeText(53) + " No Answer !", from));
     EXPECT_EQ(console.settings.serial.Baud, "9600");
     EXPECT_TRUE(port->Settings().startsWith("9600,"));
     EXPECT_EQ(storedBaud(), "9600");
@@ -436,11 +436,11 @@ TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasA
         if (frames[i].request)
             requestAt << i;
     ASSERT_GE(requestAt.size(), 107);
-    const auto &order = WriteCycle::Write_All_Order();
+    const auto &order = WriteCycle::allWriteOrder();
     for (size_t i = 0; i < order.size(); ++i) {
         const QByteArray &r = frames[requestAt[qsizetype(i)]].bytes;
         EXPECT_EQ(r[1], 6) << i;
-        EXPECT_EQ(test::Request_Address(r), order[i]) << i;
+        EXPECT_EQ(test::requestAddress(r), order[i]) << i;
         EXPECT_NE(order[i], 14);
         EXPECT_NE(order[i], 53);
         EXPECT_NE(order[i], 54);

@@ -60,24 +60,24 @@ TEST(ParameterFileTest, RecordsHoldTrimmedLengthPrefixedCodePage950Texts)
     texts[0] = QStringLiteral("  25.5 ");
     texts[15] = QStringLiteral("AT2 ");
     texts[61] = QStringLiteral("溫度");
-    const QByteArray file = Build_Parameter_File(texts);
+    const QByteArray file = buildParameterFile(texts);
     ASSERT_EQ(file.size(), 13952);
     EXPECT_EQ(file.first(128), record("25.5"));
     EXPECT_EQ(file.mid(15 * 128, 128), record("AT2"));
-    EXPECT_EQ(file.mid(61 * 128, 128), record(Encode_Cp950(QStringLiteral("溫度"))));
+    EXPECT_EQ(file.mid(61 * 128, 128), record(encodeCp950(QStringLiteral("溫度"))));
     EXPECT_EQ(file.mid(108 * 128, 128), record("108.5"));
 
     QStringList expected = texts;
     for (QString &t : expected)
         t = t.trimmed();
-    EXPECT_EQ(Parse_Parameter_File(file), expected);
+    EXPECT_EQ(parseParameterFile(file), expected);
     // A longer file loads its first 109 records.
-    EXPECT_EQ(Parse_Parameter_File(file + QByteArray(300, 'x')), expected);
+    EXPECT_EQ(parseParameterFile(file + QByteArray(300, 'x')), expected);
 }
 
 TEST(ParameterFileTest, AFileIsRefusedWholeNamingTheRecordAndTheCause)
 {
-    const QByteArray good = Build_Parameter_File(sampleTexts());
+    const QByteArray good = buildParameterFile(sampleTexts());
     auto withRecord = [&](int address, const QByteArray &bytes) {
         QByteArray f = good;
         f.replace(address * 128, 128, bytes);
@@ -104,27 +104,27 @@ TEST(ParameterFileTest, AFileIsRefusedWholeNamingTheRecordAndTheCause)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        expectRefused([&] { Parse_Parameter_File(c.file); }, c.number, QString::fromUtf8(c.detail));
+        expectRefused([&] { parseParameterFile(c.file); }, c.number, QString::fromUtf8(c.detail));
     }
     // An editable combo box takes any text; the write-all decides on it later.
-    EXPECT_EQ(Parse_Parameter_File(withRecord(6, record("A_XX")))[6], "A_XX");
+    EXPECT_EQ(parseParameterFile(withRecord(6, record("A_XX")))[6], "A_XX");
 }
 
 TEST(ParameterFileTest, ATextThatDoesNotFitIsRefusedBeforeAnythingIsBuilt)
 {
     QStringList texts = sampleTexts();
     texts[47] = QString(126, u'9');
-    EXPECT_EQ(Build_Parameter_File(texts).size(), 13952);
+    EXPECT_EQ(buildParameterFile(texts).size(), 13952);
     texts[47] = QString(127, u'9');
-    expectRefused([&] { Build_Parameter_File(texts); }, BadRecordLength, "record 48 (HILT): the text");
+    expectRefused([&] { buildParameterFile(texts); }, BadRecordLength, "record 48 (HILT): the text");
     texts[47] = QStringLiteral("1");
     texts[2] = QStringLiteral("😀");
-    expectRefused([&] { Build_Parameter_File(texts); }, InvalidArgument, "record 3 (SOFT)");
+    expectRefused([&] { buildParameterFile(texts); }, InvalidArgument, "record 3 (SOFT)");
     // Chinese takes two bytes a character: 63 fit, 64 do not.
     texts[2] = QString(63, QChar(0x6EAB));
-    EXPECT_NO_THROW(Build_Parameter_File(texts));
+    EXPECT_NO_THROW(buildParameterFile(texts));
     texts[2] = QString(64, QChar(0x6EAB));
-    expectRefused([&] { Build_Parameter_File(texts); }, BadRecordLength, "record 3 (SOFT)");
+    expectRefused([&] { buildParameterFile(texts); }, BadRecordLength, "record 3 (SOFT)");
 }
 
 TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
@@ -132,15 +132,15 @@ TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("a.par"));
-    const QByteArray bytes = Build_Parameter_File(sampleTexts());
-    Write_Parameter_File(path, bytes);
-    EXPECT_EQ(Read_Parameter_File(path), bytes);
+    const QByteArray bytes = buildParameterFile(sampleTexts());
+    writeParameterFile(path, bytes);
+    EXPECT_EQ(readParameterFile(path), bytes);
     // What follows the 109 records is not even read.
     QFile longer(dir.filePath(QStringLiteral("longer.par")));
     ASSERT_TRUE(longer.open(QIODevice::WriteOnly));
     longer.write(bytes + QByteArray(1 << 20, 'x'));
     longer.close();
-    EXPECT_EQ(Read_Parameter_File(longer.fileName()), bytes);
+    EXPECT_EQ(readParameterFile(longer.fileName()), bytes);
     longer.remove();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.par"});
 
@@ -148,12 +148,12 @@ TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
     for (const QString &bad :
          {dir.filePath(QStringLiteral("folder.par")), dir.filePath(QStringLiteral("none/b.par"))}) {
         SCOPED_TRACE(bad.toStdString());
-        EXPECT_THROW(Write_Parameter_File(bad, bytes), Error);
-        EXPECT_THROW(Read_Parameter_File(bad), Error);
+        EXPECT_THROW(writeParameterFile(bad, bytes), Error);
+        EXPECT_THROW(readParameterFile(bad), Error);
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.par"});
     try {
-        Read_Parameter_File(dir.filePath(QStringLiteral("missing.par")));
+        readParameterFile(dir.filePath(QStringLiteral("missing.par")));
         ADD_FAILURE();
     } catch (const Error &e) {
         EXPECT_EQ(e.number(), FileNotFound);
@@ -162,14 +162,14 @@ TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
 
 TEST(ParameterFileTest, DialogFiltersInQtForm)
 {
-    EXPECT_EQ(Qt_File_Filter(QStringLiteral("(*.par)|*.par")), "*.par");
-    EXPECT_EQ(Qt_File_Filter(QStringLiteral("Parameters|*.par|All|*")), "Parameters (*.par);;All (*)");
+    EXPECT_EQ(qtFileFilter(QStringLiteral("(*.par)|*.par")), "*.par");
+    EXPECT_EQ(qtFileFilter(QStringLiteral("Parameters|*.par|All|*")), "Parameters (*.par);;All (*)");
 }
 
 TEST(ParameterFileTest, RandomAndTruncatedBytesAreRefusedOrReadNeverMisread)
 {
     std::mt19937 random(7);
-    const QByteArray good = Build_Parameter_File(sampleTexts());
+    const QByteArray good = buildParameterFile(sampleTexts());
     auto bytes = [&](qsizetype n) {
         QByteArray b(n, '\0');
         for (char &c : b)
@@ -187,7 +187,7 @@ TEST(ParameterFileTest, RandomAndTruncatedBytesAreRefusedOrReadNeverMisread)
                 file[qsizetype(random() % file.size())] = char(random());
         }
         try {
-            const QStringList texts = Parse_Parameter_File(file);
+            const QStringList texts = parseParameterFile(file);
             EXPECT_EQ(texts.size(), 109);
             EXPECT_GE(file.size(), 13952);
         } catch (const Error &e) {
@@ -195,6 +195,6 @@ TEST(ParameterFileTest, RandomAndTruncatedBytesAreRefusedOrReadNeverMisread)
         }
         // Whatever comes back on the line is judged, never read past its end.
         const QByteArray reply = bytes(qsizetype(random() % 12));
-        EXPECT_NE(WriteCycle::Judge_Write_Reply(reply, good.left(8)).text, QString());
+        EXPECT_NE(WriteCycle::judgeWriteReply(reply, good.left(8)).text, QString());
     }
 }

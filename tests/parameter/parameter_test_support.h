@@ -3,6 +3,7 @@
 #include "parameter/file_dialogs.h"
 
 #include "link/frames.h"
+#include "support/replies.h"
 
 #include <QList>
 #include <QStringList>
@@ -28,19 +29,12 @@ public:
     QStringList asked;
 };
 
-// The write-single-register request a controller echoes.
-inline QByteArray Write_Request(int id, int address, int value)
-{
-    const auto frame = Build_Request(std::uint8_t(id), 6, address, value);
-    return QByteArray(reinterpret_cast<const char *>(frame->data()), 8);
-}
-
-inline int Request_Address(const QByteArray &request)
+inline int requestAddress(const QByteArray &request)
 {
     return quint8(request[2]) << 8 | quint8(request[3]);
 }
 
-inline int Request_Value(const QByteArray &request)
+inline int requestValue(const QByteArray &request)
 {
     return quint8(request[4]) << 8 | quint8(request[5]);
 }

@@ -55,7 +55,7 @@ struct FramePlace {
     int left;
     int top;
 };
-const std::map<QString, FramePlace> &Designed_Frames()
+const std::map<QString, FramePlace> &designedFrames()
 {
     static const std::map<QString, FramePlace> frames{
         {"Control Settings", {-1, 105, 420}},   // (210, 525) in the window
@@ -78,7 +78,7 @@ const std::map<QString, FramePlace> &Designed_Frames()
     return frames;
 }
 
-int Tab_Of(Page page)
+int tabOf(Page page)
 {
     switch (page) {
     case Page::User: return 0;
@@ -92,12 +92,12 @@ int Tab_Of(Page page)
 }
 
 // Rows after these addresses' predecessors start 105 lower.
-bool Starts_Second_Group(int address)
+bool startsSecondGroup(int address)
 {
     return address == 102 || address == 105;
 }
 
-std::vector<const RegisterInfo *> Shown_Registers()
+std::vector<const RegisterInfo *> shownRegisters()
 {
     std::vector<const RegisterInfo *> all;
     for (auto table : {holdingRegisters(), inputRegisters()})
@@ -134,7 +134,7 @@ protected:
     void open(int slot)
     {
         console.Para_Slot = std::int16_t(slot);   // as the slot's menu button does
-        ASSERT_TRUE(window->Open_For_Slot(slot));
+        ASSERT_TRUE(window->openForSlot(slot));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
@@ -145,7 +145,7 @@ protected:
     QStringList shown() const
     {
         QStringList out;
-        for (const RegisterInfo *r : Shown_Registers())
+        for (const RegisterInfo *r : shownRegisters())
             out << arrays().text(r->address) + u'#' + QString::number(arrays().selectedIndex(r->address));
         return out;
     }
@@ -193,7 +193,7 @@ TEST_F(ParameterWindowTest, EveryAddressHasItsLabelControlFramePagePositionAndIn
     int labels = 0, textBoxes = 0, combos = 0;
     std::map<QString, int> rowsSoFar;
     std::map<QString, bool> gapSoFar;
-    for (const RegisterInfo *r : Shown_Registers()) {
+    for (const RegisterInfo *r : shownRegisters()) {
         const int a = r->address;
         SCOPED_TRACE(a);
         const QString mnemonic = latin1(r->mnemonic);
@@ -238,9 +238,9 @@ TEST_F(ParameterWindowTest, EveryAddressHasItsLabelControlFramePagePositionAndIn
         ASSERT_NE(frame, nullptr);
         EXPECT_EQ(label->parentWidget(), frame);
         EXPECT_EQ(frame->title(), frameCaption);
-        const auto place = Designed_Frames().find(frameCaption);
-        ASSERT_NE(place, Designed_Frames().end());
-        EXPECT_EQ(place->second.tab, Tab_Of(r->page));
+        const auto place = designedFrames().find(frameCaption);
+        ASSERT_NE(place, designedFrames().end());
+        EXPECT_EQ(place->second.tab, tabOf(r->page));
         if (place->second.tab < 0)
             EXPECT_EQ(frame->parentWidget(), window.get());
         else
@@ -249,14 +249,14 @@ TEST_F(ParameterWindowTest, EveryAddressHasItsLabelControlFramePagePositionAndIn
         // Position: the frame at its twips from the tab control, the row
         // 315 below the previous one (105 more before a second group).
         EXPECT_EQ(frame->mapTo(window.get(), QPoint(0, 0)),
-                  tabOrigin + QPoint(Twips_To_Pixels(place->second.left), Twips_To_Pixels(place->second.top)));
+                  tabOrigin + QPoint(twipsToPixels(place->second.left), twipsToPixels(place->second.top)));
         const int row = rowsSoFar[frameCaption]++;
         bool &gap = gapSoFar[frameCaption];
-        gap = gap || Starts_Second_Group(a);
-        const int top = Twips_To_Pixels(315 * (row + 1) + (gap ? 105 : 0));
+        gap = gap || startsSecondGroup(a);
+        const int top = twipsToPixels(315 * (row + 1) + (gap ? 105 : 0));
         EXPECT_EQ(label->y(), top);
         EXPECT_EQ(control->y(), top);
-        EXPECT_EQ(label->x(), Twips_To_Pixels(105));
+        EXPECT_EQ(label->x(), twipsToPixels(105));
         EXPECT_GT(control->x(), label->geometry().right());
         EXPECT_LE(control->geometry().right(), frame->width());
         EXPECT_LE(control->geometry().bottom(), frame->height());
@@ -271,15 +271,15 @@ TEST_F(ParameterWindowTest, EveryAddressHasItsLabelControlFramePagePositionAndIn
     for (int t = 0; t < 6; ++t)
         EXPECT_EQ(tabs->tabText(t), captions[t]);
     EXPECT_EQ(tabs->currentIndex(), 2);
-    EXPECT_EQ(tabs->geometry(), Twips_Rect(105, 105, 9465, 4635));
+    EXPECT_EQ(tabs->geometry(), twipsRect(105, 105, 9465, 4635));
     const QStringList buttons{"Read All Parameters", "Open File", "Save File"};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(window->Command_None(i)->text(), buttons[i]);
-        EXPECT_EQ(window->Command_None(i)->geometry(), Twips_Rect(210, 3465 + 420 * i, 2115, 330));
+        EXPECT_EQ(window->Command_None(i)->geometry(), twipsRect(210, 3465 + 420 * i, 2115, 330));
     }
     EXPECT_EQ(window->ProgressBar1()->minimum(), 0);
     EXPECT_EQ(window->ProgressBar1()->maximum(), 108);
-    EXPECT_EQ(window->ProgressBar1()->geometry(), Twips_Rect(105, 4935, 9465, 345));
+    EXPECT_EQ(window->ProgressBar1()->geometry(), twipsRect(105, 4935, 9465, 345));
     EXPECT_EQ(window->formHeight(), 5655);
     EXPECT_FALSE(window->ProgressBar1()->isVisible());
     EXPECT_EQ(window->windowTitle(), "Parameter");
@@ -294,7 +294,7 @@ TEST_F(ParameterWindowTest, NothingOverlapsOrIsCut)
     QTabWidget *tabs = window->SSTab2();
     // Every frame in the tab control's coordinates, with the tab it shows on (-1: all).
     std::vector<std::pair<int, QRect>> frames;
-    for (const auto &[caption, place] : Designed_Frames()) {
+    for (const auto &[caption, place] : designedFrames()) {
         SCOPED_TRACE(caption.toStdString());
         QGroupBox *frame = arrays().frame(caption);
         ASSERT_NE(frame, nullptr);
@@ -356,7 +356,7 @@ TEST_F(ParameterWindowTest, ScreenReadersFindEveryControlByItsName)
     };
     walk(QAccessible::queryAccessibleInterface(window.get()));
 
-    for (const RegisterInfo *r : Shown_Registers()) {
+    for (const RegisterInfo *r : shownRegisters()) {
         SCOPED_TRACE(r->address);
         QWidget *control = arrays().valueControl(r->address);
         ASSERT_TRUE(reachable.count(control));
@@ -394,7 +394,7 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
     EXPECT_EQ(panel(2), "");
     EXPECT_EQ(console.Read_State, ReadState::ReadAll);
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(window->height(), Twips_To_Pixels(5655 - 450));
+    EXPECT_EQ(window->height(), twipsToPixels(5655 - 450));
 
     arrays().Text_Para(47)->setText(QStringLiteral("4.7"));
     arrays().Combo_Para(15)->setCurrentIndex(2);
@@ -413,7 +413,7 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
     console.Read_State = ReadState::AwaitLive;
     window->SSTab2()->setCurrentIndex(5);
     console.Para_Slot = SlotB;
-    ASSERT_TRUE(window->Open_For_Slot(SlotB));
+    ASSERT_TRUE(window->openForSlot(SlotB));
     EXPECT_EQ(console.Para_Slot, SlotB);
     EXPECT_EQ(panel(1), "No.6 Slot ; ID = 9");
     EXPECT_EQ(arrays().Text_Para(47)->text(), "0");
@@ -512,7 +512,7 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
 
     // Loaded into slot B (two decimals): 25.5 goes out as 2550.
     console.Para_Slot = SlotB;
-    ASSERT_TRUE(window->Open_For_Slot(SlotB));
+    ASSERT_TRUE(window->openForSlot(SlotB));
     port.onOutput = [&](const QByteArray &request) { port.received = request; };
     dialogs.openAnswers << path("a.par");
     window->Command_None_Click(1);
@@ -520,18 +520,18 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
     EXPECT_EQ(arrays().Text_Para(0)->text(), "25.5");
     EXPECT_EQ(arrays().Combo_Para(15)->currentIndex(), 2);
     EXPECT_EQ(window->formHeight(), 6180);
-    EXPECT_EQ(window->height(), Twips_To_Pixels(6180 - 450));
+    EXPECT_EQ(window->height(), twipsToPixels(6180 - 450));
     EXPECT_TRUE(window->ProgressBar1()->isVisible());
     EXPECT_GT(window->StatusBar1()->y(), window->ProgressBar1()->geometry().bottom());
     for (int i = 0; i < 3; ++i)
         EXPECT_FALSE(window->Command_None(i)->isEnabled());
     cycle.Timer_Write_Timer();
     ASSERT_EQ(port.outputs.size(), 1);
-    EXPECT_EQ(port.outputs[0], test::Write_Request(IdB, 0, 2550));
+    EXPECT_EQ(port.outputs[0], test::writeRequest(IdB, 0, 2550));
 
     // Another slot's menu button is refused while it runs.
     console.Para_Slot = SlotA;
-    EXPECT_FALSE(window->Open_For_Slot(SlotA));
+    EXPECT_FALSE(window->openForSlot(SlotA));
     EXPECT_EQ(console.Para_Slot, SlotB);
     EXPECT_EQ(panel(1), "No.6 Slot ; ID = 9");
     EXPECT_EQ(reporter.beeps, 1);
@@ -565,7 +565,7 @@ TEST_F(ParameterWindowTest, ARefusedFileChangesNothingAndSaysWhy)
     QStringList good;
     for (const RegisterInfo &r : holdingRegisters())
         good << (r.listOnly ? latin1(r.enumeration->items.front()) : QStringLiteral("1"));
-    const QByteArray goodFile = Build_Parameter_File(good);
+    const QByteArray goodFile = buildParameterFile(good);
     auto withRecord = [&](int address, const QByteArray &text, int length) {
         QByteArray f = goodFile;
         QByteArray rec;

@@ -28,7 +28,7 @@ QByteArray exceptionReply(int id, int code)
 {
     QByteArray r;
     r.append(char(id)).append(char(0x86)).append(char(code));
-    return With_Crc(r);
+    return withCrc(r);
 }
 
 struct LineRecord : LineObserver {
@@ -59,8 +59,8 @@ struct FakeWriteAll : WriteAllView {
     std::vector<int> progress;
     QStringList summaries;
     int ended = 0;
-    void Set_Progress(int v) override { progress.push_back(v); }
-    void Write_All_Ended(const QString &s) override
+    void setProgress(int v) override { progress.push_back(v); }
+    void writeAllEnded(const QString &s) override
     {
         ++ended;
         summaries << s;
@@ -99,7 +99,7 @@ protected:
     // Enter in a box, then the send tick.
     void enterAndSend(int address)
     {
-        ASSERT_EQ(cycle.Start_Single_Write(address), WriteCycle::Start::Started);
+        ASSERT_EQ(cycle.startSingleWrite(address), WriteCycle::Start::Started);
         cycle.Timer_Write_Timer();
     }
 
@@ -148,11 +148,11 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
          " Check CRC Error !", LineOutcome::CrcError, false, ReadState::AwaitLive},
         {"nothing", 0, 10, [](const QByteArray &) { return QByteArray(); }, " No Answer !",
          LineOutcome::NoAnswer, false, ReadState::AwaitLive},
-        {"echo of another value", 0, 10, [](const QByteArray &) { return test::Write_Request(Id, 0, 11); },
+        {"echo of another value", 0, 10, [](const QByteArray &) { return test::writeRequest(Id, 0, 11); },
          " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
-        {"echo of another controller", 0, 10, [](const QByteArray &) { return test::Write_Request(Id + 1, 0, 10); },
+        {"echo of another controller", 0, 10, [](const QByteArray &) { return test::writeRequest(Id + 1, 0, 10); },
          " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
-        {"good CRC, six bytes", 0, 10, [](const QByteArray &) { return With_Crc(QByteArray::fromHex("07060000")); },
+        {"good CRC, six bytes", 0, 10, [](const QByteArray &) { return withCrc(QByteArray::fromHex("07060000")); },
          " Error ? 無法辨識通訊格式 !", LineOutcome::WrongReply, false, ReadState::AwaitLive},
     };
     for (const Case &c : cases) {
@@ -167,8 +167,8 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
         enterAndSend(c.address);
         EXPECT_FALSE(timerRead.isEnabled());
         ASSERT_EQ(port.outputs.size(), 1);
-        EXPECT_EQ(port.outputs[0], test::Write_Request(Id, c.address, c.value));
-        const QString pleaseWait = WriteCycle::Write_Text(c.address);
+        EXPECT_EQ(port.outputs[0], test::writeRequest(Id, c.address, c.value));
+        const QString pleaseWait = WriteCycle::writeText(c.address);
         EXPECT_EQ(panel2(), pleaseWait);
 
         cycle.Timer_Write_Timer();   // the reply tick
@@ -196,7 +196,7 @@ TEST_F(WriteCycleTest, EachTickComesOneIntervalOfTheBaudRateLater)
     for (const auto &[baud, ms] : rates) {
         SCOPED_TRACE(baud);
         console.settings.serial.Baud = QString::fromLatin1(baud);
-        ASSERT_EQ(cycle.Start_Single_Write(0), WriteCycle::Start::Started);
+        ASSERT_EQ(cycle.startSingleWrite(0), WriteCycle::Start::Started);
         // Set before the first tick: the request goes out one interval after Enter.
         EXPECT_EQ(timerWrite.interval(), ms);
         cycle.Timer_Write_Timer();
@@ -225,7 +225,7 @@ TEST_F(WriteCycleTest, AValueThatCannotBeSentIsRefusedBeforeAnythingStops)
         SCOPED_TRACE(c.what);
         c.prepare();
         timerRead.setEnabled(true);
-        EXPECT_EQ(cycle.Start_Single_Write(c.address), WriteCycle::Start::Refused);
+        EXPECT_EQ(cycle.startSingleWrite(c.address), WriteCycle::Start::Refused);
         EXPECT_EQ(panel2(), QString::fromLatin1(c.reason));
         EXPECT_TRUE(timerRead.isEnabled());
         EXPECT_FALSE(timerWrite.isEnabled());
@@ -252,8 +252,8 @@ TEST_F(WriteCycleTest, ALiveBoxOrAClosedPortStopsTheWriteWithItsTextAndPollingSt
 
 TEST_F(WriteCycleTest, ASecondEnterWhileAWriteRunsIsRefusedWithABeep)
 {
-    ASSERT_EQ(cycle.Start_Single_Write(0), WriteCycle::Start::Started);
-    EXPECT_EQ(cycle.Start_Single_Write(1), WriteCycle::Start::Busy);
+    ASSERT_EQ(cycle.startSingleWrite(0), WriteCycle::Start::Started);
+    EXPECT_EQ(cycle.startSingleWrite(1), WriteCycle::Start::Busy);
     EXPECT_EQ(reporter.beeps, 1);
     EXPECT_EQ(console.Para_Index, 0);
 }
@@ -261,7 +261,7 @@ TEST_F(WriteCycleTest, ASecondEnterWhileAWriteRunsIsRefusedWithABeep)
 TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
 {
     Fill_Default_Settings(console.settings);
-    Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, console.settings);
+    saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, console.settings);
     QFile file(console.settingsPath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
@@ -272,7 +272,7 @@ TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
         {"no answer", [](const QByteArray &) { return QByteArray(); }},
         {"data error", [](const QByteArray &) { return exceptionReply(Id, 3); }},
         {"broken CRC", [](const QByteArray &r) { return r.left(7) + char(r[7] ^ 1); }},
-        {"echo of another value", [](const QByteArray &) { return test::Write_Request(Id, 53, 64); }},
+        {"echo of another value", [](const QByteArray &) { return test::writeRequest(Id, 53, 64); }},
     };
     for (const auto &[what, reply] : refusals) {
         SCOPED_TRACE(what);
@@ -294,10 +294,10 @@ TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
     QStringList settingsWhenReplyRead;
     port.onOutput = [&](const QByteArray &request) { port.received = request; };
     enterAndSend(53);
-    EXPECT_EQ(port.outputs.last(), test::Write_Request(Id, 53, 63));
+    EXPECT_EQ(port.outputs.last(), test::writeRequest(Id, 53, 63));
     EXPECT_EQ(port.Settings(), "19200,N,8,2");
     cycle.Timer_Write_Timer();
-    EXPECT_EQ(panel2(), WriteCycle::Write_Text(53) + " Check CRC ok !");
+    EXPECT_EQ(panel2(), WriteCycle::writeText(53) + " Check CRC ok !");
     EXPECT_EQ(serialSettings.bauds, QStringList{"9600"});
     EXPECT_EQ(console.settings.serial.Baud, "9600");
     EXPECT_EQ(port.Settings(), "9600,N,8,2");
@@ -332,7 +332,7 @@ TEST_F(WriteCycleTest, WriteAllSendsEveryParameterOncePerTickAndCountsWhatWasAcc
          [&] {
              window.sink.selections[40] = -1;
              port.onOutput = [&](const QByteArray &request) {
-                 const int address = test::Request_Address(request);
+                 const int address = test::requestAddress(request);
                  port.received = address == 4 || address == 48 ? exceptionReply(Id, 3) : request;
              };
          },
@@ -343,21 +343,21 @@ TEST_F(WriteCycleTest, WriteAllSendsEveryParameterOncePerTickAndCountsWhatWasAcc
         port.outputs.clear();
         c.prepare();
         FakeWriteAll view;
-        cycle.Start_Write_All(view);
+        cycle.startWriteAll(view);
         EXPECT_FALSE(timerRead.isEnabled());
         int ticks = 0;
         while (timerWrite.isEnabled() && ticks < 1000) {
             cycle.Timer_Write_Timer();
             ++ticks;
         }
-        std::vector<int> expected(WriteCycle::Write_All_Order().begin(), WriteCycle::Write_All_Order().end());
+        std::vector<int> expected(WriteCycle::allWriteOrder().begin(), WriteCycle::allWriteOrder().end());
         for (int a : c.unsent)
             std::erase(expected, a);
         // The send tick, then one reply tick per request, each sending the next.
         EXPECT_EQ(ticks, 1 + int(expected.size()));
         ASSERT_EQ(port.outputs.size(), qsizetype(expected.size()));
         for (size_t i = 0; i < expected.size(); ++i)
-            EXPECT_EQ(test::Request_Address(port.outputs[qsizetype(i)]), expected[i]) << "request " << i;
+            EXPECT_EQ(test::requestAddress(port.outputs[qsizetype(i)]), expected[i]) << "request " << i;
         EXPECT_EQ(*std::max_element(view.progress.begin(), view.progress.end()), 108);
         EXPECT_EQ(view.progress.back(), 15);
         ASSERT_EQ(view.summaries.size(), 1);

@@ -36,7 +36,7 @@ TEST(SerialSettingWiringTest, LoadedHiddenByTheBaudWriteShownByTheMenuAfreshAfte
     EXPECT_FALSE(hidden->isVisible());
     EXPECT_EQ(hidden->Combo_Control_Baud()->currentText(), QStringLiteral("9600"));
     console.settings.serial.Baud = QStringLiteral("9600");
-    Save_Settings_Records(console.settingsPath(), {1}, console.settings);
+    saveSettingsRecords(console.settingsPath(), {1}, console.settings);
 
     // A later "Cancel" keeps the rate the port now runs at.
     QComboBox *portBox = hidden->Combo_Control_Port();

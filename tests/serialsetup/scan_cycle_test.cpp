@@ -96,7 +96,7 @@ TEST_F(ScanCycleTest, NothingAnsweringFillsEveryCellAndEndsAt2400)
     for (int n = 0; n < 1020; n += 97) {
         const int id = n % 255 + 1;
         EXPECT_EQ(observer.requests[n].first, id);
-        const auto frame = Build_Request(std::uint8_t(id), 4, 4096, 1);
+        const auto frame = buildRequest(std::uint8_t(id), 4, 4096, 1);
         EXPECT_EQ(port.outputs[n], QByteArray(reinterpret_cast<const char *>(frame->data()), 8));
     }
     EXPECT_EQ(observer.outcomes.count(LineOutcome::NoAnswer), 1020);
@@ -113,11 +113,11 @@ TEST_F(ScanCycleTest, BrokenCrcBeepsThriceGoodCrcOnceAndEnds)
     port.onOutput = [this](const QByteArray &request) {
         const int id = quint8(request[0]);
         if (id == 3) {
-            QByteArray bad = Read_Reply(3, 4, {250});
+            QByteArray bad = readReply(3, 4, {250});
             bad[bad.size() - 1] = char(bad[bad.size() - 1] ^ 1);
             port.received = bad;
         } else if (id == 5) {
-            port.received = Read_Reply(5, 4, {250});
+            port.received = readReply(5, 4, {250});
         }
     };
     start();
@@ -151,11 +151,11 @@ TEST_F(ScanCycleTest, TheLineIsToldWhoseReplyCameWhileTheScanJudgesOnTheCrcAlone
         LineOutcome outcome;
     };
     const Case cases[] = {
-        {2, Read_Reply(1, 4, {250}), LineOutcome::WrongReply},      // a late reply of ID 1
-        {3, Read_Reply(3, 3, {250}), LineOutcome::WrongReply},      // an answer to another function
-        {4, Read_Reply(4, 4, {250, 251}), LineOutcome::WrongReply}, // to another count
+        {2, readReply(1, 4, {250}), LineOutcome::WrongReply},      // a late reply of ID 1
+        {3, readReply(3, 3, {250}), LineOutcome::WrongReply},      // an answer to another function
+        {4, readReply(4, 4, {250, 251}), LineOutcome::WrongReply}, // to another count
         {5, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply},
-        {6, Read_Reply(6, 4, {250}), LineOutcome::Good},
+        {6, readReply(6, 4, {250}), LineOutcome::Good},
     };
     for (const Case &c : cases) {
         port.onOutput = [this, &c](const QByteArray &request) {

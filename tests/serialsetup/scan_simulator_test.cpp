@@ -59,7 +59,7 @@ protected:
         SettingsModel model;
         model.serial = Defaults();
         Fill_Default_Settings(model);
-        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
         console.settings = model;
 
         ASSERT_TRUE(sim.start(dir.path(), 1,
@@ -152,7 +152,7 @@ TEST_F(ScanSimulatorTest, FindsController7At9600AndKeepsThatRate)
     logged = 1;
     settle(1);
     QThread::msleep(20);
-    ASSERT_EQ(port->Input(), Request_Bytes(console.line));   // the echo
+    ASSERT_EQ(port->Input(), requestBytes(console.line));   // the echo
 
     window->Command1_Click(3);
     EXPECT_EQ(runScan(), 264);   // steps 0 to 261 and the two block starts

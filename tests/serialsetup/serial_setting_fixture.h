@@ -52,7 +52,7 @@ public:
         SettingsModel model;
         model.serial = Defaults();
         Fill_Default_Settings(model);
-        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
         console.settings = model;
         port.setCommPort(1);
         port.setSettings(QStringLiteral("19200,N,8,2"));

@@ -12,9 +12,9 @@ TEST(SlotIdRule, BindsOnlyNumbersOfOneByte)
         {"001", 1}, {" 007 ", 7}, {"255", 255}, {"12.5", 12}, {"13.5", 14}, {"254.7x", 255},
         {"---", 0}, {" --- ", 0}, {"abc", 0}, {"   ", 0}, {"", 0}, {"-0.4", 0}};
     for (const auto &[text, id] : ids)
-        EXPECT_EQ(Slot_Id_From_Text(QString::fromLatin1(text)), id) << text;
+        EXPECT_EQ(slotIdFromText(QString::fromLatin1(text)), id) << text;
     for (const char *text : {"256", "255.5", "-1", "1e10", "99999999999999999999"})
-        EXPECT_EQ(errorNumberOf([&] { Slot_Id_From_Text(QString::fromLatin1(text)); }), Overflow) << text;
+        EXPECT_EQ(errorNumberOf([&] { slotIdFromText(QString::fromLatin1(text)); }), Overflow) << text;
 }
 
 TEST(LoadPanelTable, OneBadIdIsReportedAndTheOthersStillConvert)

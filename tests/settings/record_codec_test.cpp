@@ -11,19 +11,19 @@ TEST(RecordCodec, TextsMustFitTheirRecordInCodePage950Bytes)
 {
     // 16 prefixes take 32 bytes: 96 bytes of text fit exactly, 97 do not.
     QStringList texts(16, QStringLiteral("123456"));
-    EXPECT_EQ(Record_Excess_Bytes(texts), 0);
-    EXPECT_EQ(Build_Record(texts), recordOfSame("123456"));
+    EXPECT_EQ(recordExcessBytes(texts), 0);
+    EXPECT_EQ(buildRecord(texts), recordOfSame("123456"));
     texts[15] = QStringLiteral("1234567");
-    EXPECT_EQ(Record_Excess_Bytes(texts), 1);
-    EXPECT_EQ(errorNumberOf([&] { Build_Record(texts); }), BadRecordLength);
+    EXPECT_EQ(recordExcessBytes(texts), 1);
+    EXPECT_EQ(errorNumberOf([&] { buildRecord(texts); }), BadRecordLength);
 
     // A Chinese character takes two bytes: 溫度一 is B7C5 ABD7 A440.
     texts = QStringList(16, QStringLiteral("溫度一"));
-    EXPECT_EQ(Build_Record(texts), recordOfSame(QByteArray::fromHex("b7c5abd7a440")));
+    EXPECT_EQ(buildRecord(texts), recordOfSame(QByteArray::fromHex("b7c5abd7a440")));
     texts[0] = QStringLiteral("溫度一二");
-    EXPECT_EQ(Record_Excess_Bytes(texts), 2);
+    EXPECT_EQ(recordExcessBytes(texts), 2);
     texts[0] = QStringLiteral("😀");
-    EXPECT_EQ(errorNumberOf([&] { Build_Record(texts); }), InvalidArgument);
+    EXPECT_EQ(errorNumberOf([&] { buildRecord(texts); }), InvalidArgument);
 }
 
 TEST(RecordCodec, MalformedRecordsKeepWhatPrecedesTheFault)
@@ -47,13 +47,13 @@ TEST(RecordCodec, MalformedRecordsKeepWhatPrecedesTheFault)
         {"record full before the last text", recordOf(filling), 16, BadRecordLength, 15},
     };
     for (const Case &c : cases) {
-        const ParsedRecord parsed = Parse_Record(c.bytes, c.count);
+        const ParsedRecord parsed = parseRecord(c.bytes, c.count);
         ASSERT_EQ(int(parsed.texts.size()), c.count) << c.what;
         EXPECT_EQ(parsed.fault ? parsed.fault->number() : 0, c.fault) << c.what;
         for (int i = 0; i < c.count; ++i)
             EXPECT_EQ(bool(parsed.texts[size_t(i)]), i < c.readable) << c.what << " text " << i;
     }
-    const ParsedRecord cut = Parse_Record(serial.left(12), 5);
+    const ParsedRecord cut = parseRecord(serial.left(12), 5);
     EXPECT_EQ(*cut.texts[1], "9600");
     EXPECT_EQ(*cut.texts[2], QString());
 }

@@ -21,7 +21,7 @@ TEST(SettingsSaving, SavingRecordOneLeavesTheOthersByteForByte)
     Started f;
     f.model.serial.Port = QStringLiteral("COM12");
     f.model.panel.IdText[0] = QStringLiteral("007");   // record 2 is not named: stays on disk as it was
-    Save_Settings_Records(f.path(), {1}, f.model);
+    saveSettingsRecords(f.path(), {1}, f.model);
 
     const QByteArray after = readFile(f.path());
     EXPECT_EQ(recordBytes(after, 1), recordOf({"COM12", "19200", "2", "8", "None"}));
@@ -33,7 +33,7 @@ TEST(SettingsSaving, ExitWritesTheDecimalCodesOnlyAndThemAsRead)
     Started f;
     f.model.serial.Port = QStringLiteral("COM9");   // in memory only
     f.model.panel.DecimalText[6] = QStringLiteral("50");
-    Save_Settings_Records(f.path(), {7}, f.model);
+    saveSettingsRecords(f.path(), {7}, f.model);
     const QByteArray withFifty = readFile(f.path());
 
     // Start and exit with no parameters read in between: the file is unchanged.
@@ -43,14 +43,14 @@ TEST(SettingsSaving, ExitWritesTheDecimalCodesOnlyAndThemAsRead)
     EXPECT_EQ(tables.Slot_DP_Code[6], 50);
     FakeReporter reporter;
     ErrorTrap unload(reporter, QStringLiteral("FM_Orbalis_Unload"));
-    Run_Settings_Exit(f.path(), again.model, tables, unload);
+    runSettingsExit(f.path(), again.model, tables, unload);
     EXPECT_TRUE(reporter.messages.isEmpty());
     EXPECT_EQ(readFile(f.path()), withFifty);
 
     // New codes reach record 7 and nothing else.
     for (int k = 0; k < SlotCount; ++k)
         tables.Slot_DP_Code[k] = 47 + k % 4;
-    Run_Settings_Exit(f.path(), f.model, tables, unload);
+    runSettingsExit(f.path(), f.model, tables, unload);
     QList<QByteArray> codes;
     for (int k = 0; k < SlotCount; ++k)
         codes.append(QByteArray::number(47 + k % 4));
@@ -64,7 +64,7 @@ TEST(SettingsSaving, ChineseNamesTravelAsCodePage950)
     Started f;
     f.model.panel.NameText[0] = QStringLiteral("溫度一");
     f.model.panel.NameText[1] = QStringLiteral("Tank 2");
-    Save_Settings_Records(f.path(), {3}, f.model);
+    saveSettingsRecords(f.path(), {3}, f.model);
     EXPECT_EQ(recordBytes(readFile(f.path()), 3).left(16),
               QByteArray::fromHex("0600b7c5abd7a440") + lengthPrefixed("Tank 2"));
 
@@ -79,12 +79,12 @@ TEST(SettingsSaving, RecordsThatCannotBeBuiltWriteNothing)
     Started f;
     f.model.serial.Port = QStringLiteral("COM2");
     f.model.panel.NameText[4] = QStringLiteral("Tank 😀");   // not in code page 950
-    EXPECT_EQ(errorNumberOf([&] { Save_Settings_Records(f.path(), {1, 3}, f.model); }), InvalidArgument);
+    EXPECT_EQ(errorNumberOf([&] { saveSettingsRecords(f.path(), {1, 3}, f.model); }), InvalidArgument);
     EXPECT_EQ(readFile(f.path()), f.bytes);
 
     f.model.panel.NameText.fill(QStringLiteral("Station"));   // 16 * 7 = 112 bytes of text
-    EXPECT_EQ(Record_Excess_Bytes(Record_Texts(f.model, 3)), 16);
-    EXPECT_EQ(errorNumberOf([&] { Save_Settings_Records(f.path(), {1, 3}, f.model); }), BadRecordLength);
+    EXPECT_EQ(recordExcessBytes(recordTexts(f.model, 3)), 16);
+    EXPECT_EQ(errorNumberOf([&] { saveSettingsRecords(f.path(), {1, 3}, f.model); }), BadRecordLength);
     EXPECT_EQ(readFile(f.path()), f.bytes);
 
     // Through the trap, as a closing window writes: record 3 refused, record 1 written.

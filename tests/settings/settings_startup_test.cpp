@@ -41,7 +41,7 @@ TEST(SettingsStartup, FirstStartWritesTheDefaultFileByteForByte)
                                   + QByteArray::fromHex("0100") + "2" + QByteArray::fromHex("0100") + "8"
                                   + QByteArray::fromHex("0400") + "None");
     EXPECT_EQ(bytes, defaultFile());
-    EXPECT_EQ(Record_Texts(first.model, 1), (QStringList{"COM1", "19200", "2", "8", "None"}));
+    EXPECT_EQ(recordTexts(first.model, 1), (QStringList{"COM1", "19200", "2", "8", "None"}));
     EXPECT_EQ(first.model.panel.Reserved5[15], "0");
 
     Startup second(folder.path());
@@ -201,7 +201,7 @@ TEST(SettingsStartup, ADamagedFileIsKeptBesideItAndRepairedForGood)
                     << m.toStdString();
         }
         if (c.wholeDefaults) {
-            EXPECT_EQ(Record_Texts(first.model, c.wholeDefaults), Default_Record_Texts(c.wholeDefaults));
+            EXPECT_EQ(recordTexts(first.model, c.wholeDefaults), defaultRecordTexts(c.wholeDefaults));
             EXPECT_TRUE(first.reporter.messages.front().contains(QStringLiteral(
                 "more than the 128 of a record, so all its texts take their defaults")));
         }
@@ -212,7 +212,7 @@ TEST(SettingsStartup, ADamagedFileIsKeptBesideItAndRepairedForGood)
         EXPECT_TRUE(second.codes().isEmpty()) << second.reporter.messages.join(u'\n').toStdString();
         EXPECT_EQ(damagedCopies(folder).size(), c.codes.isEmpty() ? 0 : 1);
         for (int n = 1; n <= SettingsRecordCount; ++n)
-            EXPECT_EQ(Record_Texts(second.model, n), Record_Texts(first.model, n)) << "record " << n;
+            EXPECT_EQ(recordTexts(second.model, n), recordTexts(first.model, n)) << "record " << n;
     }
 }
 

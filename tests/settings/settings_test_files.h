@@ -93,7 +93,7 @@ struct Startup {
     explicit Startup(const QString &path, const QDateTime &at = startTime())
     {
         const FixedClock clock(at);
-        Run_Settings_Startup(path, model, trap, clock);
+        runSettingsStartup(path, model, trap, clock);
     }
     QList<int> codes() const { return reportedCodes(reporter); }
 };

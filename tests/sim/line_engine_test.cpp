@@ -48,20 +48,20 @@ TEST_F(LineEngineTest, ReadsAnswerWithTheRegistersOfTheAddressedController)
 {
     const QByteArray live = Exchange(requestFrame(1, 4, 4096, 30));
     ASSERT_EQ(live.size(), 65);
-    EXPECT_TRUE(Has_Valid_Crc(live));
+    EXPECT_TRUE(hasValidCrc(live));
     EXPECT_EQ(live.left(3), QByteArray::fromHex("01043C"));
     EXPECT_EQ(Register(live, 1), 1000);     // SV 100.0
     EXPECT_EQ(Register(live, 3), 0x0400);   // status: ON, no error, no alarm
 
     const QByteArray all = Exchange(requestFrame(2, 3, 0, 109));
     ASSERT_EQ(all.size(), 223);
-    EXPECT_TRUE(Has_Valid_Crc(all));
+    EXPECT_TRUE(hasValidCrc(all));
     for (int a = 0; a < 109; ++a)
         EXPECT_EQ(Register(all, a), bank.at(1).holding(a)) << "address " << a;
     EXPECT_EQ(Register(all, reg::ID), 2);
 
     const QByteArray one = Exchange(requestFrame(1, 3, reg::DP, 1));
-    EXPECT_EQ(one, With_Crc(QByteArray::fromHex("01030200") + char(48)));
+    EXPECT_EQ(one, withCrc(QByteArray::fromHex("01030200") + char(48)));
 }
 
 TEST_F(LineEngineTest, ExceptionsNameTheFaultOfTheRequest)
@@ -80,7 +80,7 @@ TEST_F(LineEngineTest, ExceptionsNameTheFaultOfTheRequest)
     EXPECT_EQ(bank.at(0).holding(reg::RUN), reg::RUN_ON);
     EXPECT_EQ(Exchange(requestFrame(1, 5, 0, 0xFF00)), exception(1, 5, 1));  // unknown function
     // A longer frame of another function ends at the line's silence.
-    EXPECT_EQ(Exchange(With_Crc(QByteArray::fromHex("011000000001020007"))), exception(1, 0x10, 1));
+    EXPECT_EQ(Exchange(withCrc(QByteArray::fromHex("011000000001020007"))), exception(1, 0x10, 1));
 }
 
 TEST_F(LineEngineTest, WriteIsEchoedAndStored)
@@ -204,13 +204,13 @@ TEST_P(LineFaultTest, EveryReplyShowsTheFault)
         } else if (r.late > 0) {
             EXPECT_TRUE(inTime.isEmpty());
             EXPECT_EQ(later.size(), 65);
-            EXPECT_TRUE(Has_Valid_Crc(later));
+            EXPECT_TRUE(hasValidCrc(later));
         } else if (r.badCrc > 0) {
             EXPECT_EQ(inTime.size(), 65);
-            EXPECT_FALSE(Has_Valid_Crc(inTime));
+            EXPECT_FALSE(hasValidCrc(inTime));
         } else if (r.garbage > 0) {
             EXPECT_GT(inTime.size(), 65);
-            EXPECT_TRUE(Has_Valid_Crc(inTime.right(65)));
+            EXPECT_TRUE(hasValidCrc(inTime.right(65)));
             EXPECT_EQ(inTime.right(65).left(3), QByteArray::fromHex("01043C"));
         }
         EXPECT_TRUE(later.isEmpty() || r.late > 0);
@@ -239,7 +239,7 @@ TEST(FaultInjectorTest, RatesAreHonouredOverManyDraws)
 TEST(TrafficLogTest, OneLinePerFrameWithTimeDirectionAndHexBytes)
 {
     const QDateTime when(QDate(2024, 5, 1), QTime(13, 4, 5, 67));
-    EXPECT_EQ(Format_Traffic_Line(when, Direction::FromConsole, QByteArray::fromHex("0104100000 1E74C2")),
+    EXPECT_EQ(formatTrafficLine(when, Direction::FromConsole, QByteArray::fromHex("0104100000 1E74C2")),
               QStringLiteral("2024-05-01T13:04:05.067 <- 01 04 10 00 00 1E 74 C2"));
 
     auto buffer = std::make_unique<QBuffer>();

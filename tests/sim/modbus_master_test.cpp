@@ -36,7 +36,7 @@ Context Connect(const QString &device, int baud, int slave)
 }
 
 // The exception code of the reply to a raw 6-byte request (CRC added by libmodbus).
-int Exception_Of_Raw(modbus_t *ctx, std::initializer_list<std::uint8_t> request)
+int exceptionOfRaw(modbus_t *ctx, std::initializer_list<std::uint8_t> request)
 {
     std::vector<std::uint8_t> r(request);
     if (modbus_send_raw_request(ctx, r.data(), int(r.size())) < 0)
@@ -116,8 +116,8 @@ TEST_F(ServedLine, RefusesWithTheExceptionCodesOfTheProtocol)
     EXPECT_EQ(errno, EMBXILVAL);
 
     // Counts libmodbus would not send itself.
-    EXPECT_EQ(Exception_Of_Raw(ctx.get(), {1, 3, 0, 0, 0, 0}), 3);
-    EXPECT_EQ(Exception_Of_Raw(ctx.get(), {1, 4, 0x10, 0, 0, 126}), 3);
+    EXPECT_EQ(exceptionOfRaw(ctx.get(), {1, 3, 0, 0, 0, 0}), 3);
+    EXPECT_EQ(exceptionOfRaw(ctx.get(), {1, 4, 0x10, 0, 0, 126}), 3);
 
     // Still serving normally afterwards.
     EXPECT_EQ(modbus_read_registers(ctx.get(), 0, 1, values), 1);
@@ -146,7 +146,7 @@ TEST_F(ServedLine, AnswersOnlyAtItsBaudRateAndTheNewOneAfterTheEcho)
     EXPECT_EQ(baud, 63);
 }
 
-QString Simulator_Path()
+QString simulatorPath()
 {
     const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
     // Built into the same folder as this test program.
@@ -157,7 +157,7 @@ QString Simulator_Path()
 
 TEST(SimulatorProgram, ServesOnTheLinkedPortAndRemovesTheLinkOnTerminate)
 {
-    const QString program = Simulator_Path();
+    const QString program = simulatorPath();
     if (!QFileInfo(program).isExecutable())
         GTEST_SKIP() << "orbalis-sim is not built next to the tests";
     QTemporaryDir dir;
@@ -194,7 +194,7 @@ TEST(SimulatorProgram, ServesOnTheLinkedPortAndRemovesTheLinkOnTerminate)
 
 TEST(SimulatorProgram, BadArgumentsExitWithCodeTwoAndSayWhy)
 {
-    const QString program = Simulator_Path();
+    const QString program = simulatorPath();
     if (!QFileInfo(program).isExecutable())
         GTEST_SKIP() << "orbalis-sim is not built next to the tests";
     QProcess sim;

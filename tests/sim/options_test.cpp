@@ -13,7 +13,7 @@ namespace {
 ParsedOptions Parse(QStringList args)
 {
     args.prepend(QStringLiteral("orbalis-sim"));
-    return Parse_Options(args, QStringLiteral("/opt/orbalis/bin"));
+    return parseOptions(args, QStringLiteral("/opt/orbalis/bin"));
 }
 
 TEST(OptionsTest, DefaultsServeControllersOneToEightOnCom1OfTheProgramFolder)
@@ -71,13 +71,13 @@ TEST(OptionsTest, BadArgumentsAreRefusedWithAReason)
 
 TEST(OptionsTest, IdListsReadAndPrintAsRanges)
 {
-    EXPECT_EQ(Parse_Id_List(QStringLiteral("1,3,5")), (std::vector<int>{1, 3, 5}));
-    EXPECT_EQ(Parse_Id_List(QStringLiteral(" 9 ,1-3,2")), (std::vector<int>{1, 2, 3, 9}));
-    EXPECT_EQ(Parse_Id_List(QStringLiteral("255")), (std::vector<int>{255}));
-    EXPECT_EQ(Format_Id_List({1, 2, 3, 4, 5, 6, 7, 8}), QStringLiteral("1-8"));
-    EXPECT_EQ(Format_Id_List({1, 3, 5}), QStringLiteral("1,3,5"));
-    EXPECT_EQ(Format_Id_List({1, 2, 3, 4, 9}), QStringLiteral("1-4,9"));
-    EXPECT_EQ(Format_Id_List({7}), QStringLiteral("7"));
+    EXPECT_EQ(parseIdList(QStringLiteral("1,3,5")), (std::vector<int>{1, 3, 5}));
+    EXPECT_EQ(parseIdList(QStringLiteral(" 9 ,1-3,2")), (std::vector<int>{1, 2, 3, 9}));
+    EXPECT_EQ(parseIdList(QStringLiteral("255")), (std::vector<int>{255}));
+    EXPECT_EQ(formatIdList({1, 2, 3, 4, 5, 6, 7, 8}), QStringLiteral("1-8"));
+    EXPECT_EQ(formatIdList({1, 3, 5}), QStringLiteral("1,3,5"));
+    EXPECT_EQ(formatIdList({1, 2, 3, 4, 9}), QStringLiteral("1-4,9"));
+    EXPECT_EQ(formatIdList({7}), QStringLiteral("7"));
 }
 
 TEST(SettingsSeedTest, BindsTheFirstSlotsToTheControllersAndNeverOverwrites)
@@ -85,7 +85,7 @@ TEST(SettingsSeedTest, BindsTheFirstSlotsToTheControllersAndNeverOverwrites)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("User Setting.ini"));
-    ASSERT_TRUE(Write_Initial_Settings(dir.path(), {1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(writeInitialSettings(dir.path(), {1, 2, 3, 4, 5, 6, 7, 8}));
 
     SettingsFile file(path);
     file.openReadOnly();
@@ -108,7 +108,7 @@ TEST(SettingsSeedTest, BindsTheFirstSlotsToTheControllersAndNeverOverwrites)
     EXPECT_EQ(f.size(), 7 * 128);
     const QByteArray before = f.readAll();
     f.close();
-    EXPECT_FALSE(Write_Initial_Settings(dir.path(), {20}));
+    EXPECT_FALSE(writeInitialSettings(dir.path(), {20}));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
 }
@@ -119,7 +119,7 @@ TEST(SettingsSeedTest, MoreThanSixteenControllersBindOnlyTheSixteenSlots)
     std::vector<int> ids;
     for (int id = 100; id < 120; ++id)
         ids.push_back(id);
-    ASSERT_TRUE(Write_Initial_Settings(dir.filePath(QStringLiteral("new/folder")), ids));
+    ASSERT_TRUE(writeInitialSettings(dir.filePath(QStringLiteral("new/folder")), ids));
     SettingsFile file(dir.filePath(QStringLiteral("new/folder/User Setting.ini")));
     file.openReadOnly();
     SettingsModel m;

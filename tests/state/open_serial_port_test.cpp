@@ -15,29 +15,29 @@ SerialSettings Defaults(const QString &port)
 
 TEST(PortNumber, LeadingNumberAfterThreeCharacters)
 {
-    EXPECT_EQ(Port_Number(QStringLiteral("COM1")), 1);
-    EXPECT_EQ(Port_Number(QStringLiteral("COM7")), 7);
-    EXPECT_EQ(Port_Number(QStringLiteral("COM12")), 12);
-    EXPECT_EQ(Port_Number(QStringLiteral("  COM10  ")), 10);
-    EXPECT_EQ(Port_Number(QStringLiteral("COM3x")), 3);
-    EXPECT_EQ(Port_Number(QStringLiteral("COM")), 0);
-    EXPECT_EQ(Port_Number(QStringLiteral("CLOSE")), 0);
+    EXPECT_EQ(portNumber(QStringLiteral("COM1")), 1);
+    EXPECT_EQ(portNumber(QStringLiteral("COM7")), 7);
+    EXPECT_EQ(portNumber(QStringLiteral("COM12")), 12);
+    EXPECT_EQ(portNumber(QStringLiteral("  COM10  ")), 10);
+    EXPECT_EQ(portNumber(QStringLiteral("COM3x")), 3);
+    EXPECT_EQ(portNumber(QStringLiteral("COM")), 0);
+    EXPECT_EQ(portNumber(QStringLiteral("CLOSE")), 0);
     // Beyond a 16-bit port number there is no port.
-    EXPECT_EQ(Port_Number(QStringLiteral("COM99999")), 0);
-    EXPECT_EQ(Port_Number(QStringLiteral("COM1e30")), 0);
+    EXPECT_EQ(portNumber(QStringLiteral("COM99999")), 0);
+    EXPECT_EQ(portNumber(QStringLiteral("COM1e30")), 0);
 }
 
 TEST(PortSettingsText, ParityLetterAndNoBlanks)
 {
-    EXPECT_EQ(Port_Settings_Text(Defaults(QStringLiteral("COM1"))), QStringLiteral("19200,N,8,2"));
+    EXPECT_EQ(portSettingsText(Defaults(QStringLiteral("COM1"))), QStringLiteral("19200,N,8,2"));
     SerialSettings s = Defaults(QStringLiteral("COM1"));
     s.Parity = QStringLiteral("Even");
-    EXPECT_EQ(Port_Settings_Text(s), QStringLiteral("19200,E,8,2"));
+    EXPECT_EQ(portSettingsText(s), QStringLiteral("19200,E,8,2"));
     s.Parity = QStringLiteral("  Odd");
     s.Baud = QStringLiteral("9600");
     s.StopBits = QStringLiteral("1");
     s.DataBits = QStringLiteral("7");
-    EXPECT_EQ(Port_Settings_Text(s), QStringLiteral("9600,O,7,1"));
+    EXPECT_EQ(portSettingsText(s), QStringLiteral("9600,O,7,1"));
 }
 
 TEST(OpenSerialPort, OpensTheNamedPortWithItsSettings)

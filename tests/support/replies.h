@@ -32,7 +32,7 @@ inline QByteArray frameBytes(const std::array<std::uint8_t, 8> &frame)
 // A request: id, function, two 16-bit fields high byte first, CRC.
 inline QByteArray requestFrame(int id, int function, int field1, int field2)
 {
-    return With_Crc(bytes({id, function, (field1 >> 8) & 0xFF, field1 & 0xFF, (field2 >> 8) & 0xFF,
+    return withCrc(bytes({id, function, (field1 >> 8) & 0xFF, field1 & 0xFF, (field2 >> 8) & 0xFF,
                            field2 & 0xFF}));
 }
 
@@ -47,17 +47,17 @@ inline QByteArray liveRequest(int id) { return readRequest(id, InputRegisterBase
 inline QByteArray writeRequest(int id, int address, int value) { return requestFrame(id, 6, address, value); }
 
 // A read reply: id, function, byte count, the registers high byte first, CRC.
-inline QByteArray Read_Reply(int id, int function, std::span<const std::uint16_t> registers)
+inline QByteArray readReply(int id, int function, std::span<const std::uint16_t> registers)
 {
     QByteArray r = bytes({id, function, int(2 * registers.size())});
     for (std::uint16_t v : registers)
         r.append(char(v >> 8)).append(char(v & 0xFF));
-    return With_Crc(r);
+    return withCrc(r);
 }
 
-inline QByteArray Read_Reply(int id, int function, std::initializer_list<std::uint16_t> registers)
+inline QByteArray readReply(int id, int function, std::initializer_list<std::uint16_t> registers)
 {
-    return Read_Reply(id, function, std::span<const std::uint16_t>(registers.begin(), registers.size()));
+    return readReply(id, function, std::span<const std::uint16_t>(registers.begin(), registers.size()));
 }
 
 // A reply of `count` registers, register k holding first + k.
@@ -66,7 +66,7 @@ inline QByteArray countingReply(int id, int function, int count, int first = 0)
     std::vector<std::uint16_t> registers;
     for (int k = 0; k < count; ++k)
         registers.push_back(std::uint16_t(first + k));
-    return Read_Reply(id, function, registers);
+    return readReply(id, function, registers);
 }
 
 // A reply to a read of `count` registers from `firstAddress`, register a
@@ -76,7 +76,7 @@ inline QByteArray blockReply(int id, int firstAddress, int count, const std::map
     std::vector<std::uint16_t> registers(std::size_t(count), 0);
     for (auto [address, value] : values)
         registers.at(std::size_t(address - firstAddress)) = value;
-    return Read_Reply(id, firstAddress < InputRegisterBase ? 3 : 4, registers);
+    return readReply(id, firstAddress < InputRegisterBase ? 3 : 4, registers);
 }
 
 // The reply to the read of all 109 parameters.
@@ -94,7 +94,7 @@ inline QByteArray liveReply(int id, const std::map<int, std::uint16_t> &values =
 // A refusal: the function with bit 7 set and the exception code.
 inline QByteArray exceptionReply(int id, int function, int code)
 {
-    return With_Crc(bytes({id, function | 0x80, code}));
+    return withCrc(bytes({id, function | 0x80, code}));
 }
 
 } // namespace orbalis::test

@@ -41,8 +41,8 @@ public:
 class NoPainter : public SlotPainter {
 public:
     void Show_Slot_Values(int, const QByteArray &, std::int32_t) override {}
-    void Paint_Pen_Icon(int, bool) override {}
-    void Repaint_Frame_With_Name(int) override {}
+    void paintPenIcon(int, bool) override {}
+    void repaintFrameWithName(int) override {}
 };
 
 } // namespace
@@ -207,8 +207,8 @@ TEST(TrendHistories, TakesOnlyGoodLiveRepliesOfEachSlot)
     } units[] = {
         {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 45}}), LineOutcome::Good, 5, "oF"},
         {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 44}}), LineOutcome::CrcError, 5, "oF"},
-        {Exchange::ReadOne, test::readRequest(5, 45, 1), test::Read_Reply(5, 3, {46}), LineOutcome::Good, 5, "oF"},
-        {Exchange::ReadOne, test::readRequest(5, 44, 1), test::Read_Reply(5, 3, {46}), LineOutcome::Good, 5, "Eng"},
+        {Exchange::ReadOne, test::readRequest(5, 45, 1), test::readReply(5, 3, {46}), LineOutcome::Good, 5, "oF"},
+        {Exchange::ReadOne, test::readRequest(5, 44, 1), test::readReply(5, 3, {46}), LineOutcome::Good, 5, "Eng"},
         {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 44}}), LineOutcome::Good, 5, "oC"},
         {Exchange::ReadAll, test::readRequest(5, 0, 109), test::readAllReply(5, {{44, 44}}), LineOutcome::Good, 8, ""},
     };

@@ -37,11 +37,11 @@ QByteArray recordLine(const QTime &time, std::int32_t dpCode, const Live &v)
     test::RecordingSink boxes;
     DisplayTargets targets;
     targets.liveValues = &boxes;
-    Show_Live_Values(reply, dpCode, targets);
-    return LiveValueRecorder::Record_Line(time, boxes).toLatin1();
+    showLiveValues(reply, dpCode, targets);
+    return LiveValueRecorder::recordLine(time, boxes).toLatin1();
 }
 
-QByteArray header() { return LiveValueRecorder::Record_Header().toLatin1(); }
+QByteArray header() { return LiveValueRecorder::recordHeader().toLatin1(); }
 
 qint64 msOf(const QDate &day, const QTime &time) { return QDateTime(day, time).toMSecsSinceEpoch(); }
 
@@ -50,7 +50,7 @@ qint64 msOf(const QDate &day, const QTime &time) { return QDateTime(day, time).t
 TEST(RecordFileReader, NamesItsFilesAsTheRecorderDoes)
 {
     for (const auto &[day, id] : {std::pair{Day, 5}, std::pair{QDate(2031, 12, 31), 255}, std::pair{QDate(2000, 1, 9), 1}})
-        EXPECT_EQ(RecordFileReader::fileName(day, id), LiveValueRecorder::Record_File_Name(day, id));
+        EXPECT_EQ(RecordFileReader::fileName(day, id), LiveValueRecorder::recordFileName(day, id));
     EXPECT_EQ(RecordFileReader::fileName(Day, 5), "240303 5.Csv");
 }
 

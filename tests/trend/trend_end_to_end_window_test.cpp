@@ -67,7 +67,7 @@ QList<LoggedReply> goodLiveReplies(const QString &logPath)
         if (!m.hasMatch())
             continue;
         const QByteArray b = QByteArray::fromHex(m.captured(2).toLatin1());
-        if (b.size() != 65 || b[1] != 4 || quint8(b[2]) != 60 || !Has_Valid_Crc(b))
+        if (b.size() != 65 || b[1] != 4 || quint8(b[2]) != 60 || !hasValidCrc(b))
             continue;
         auto reg = [&](int i) { return std::uint16_t(quint8(b[3 + 2 * i]) << 8 | quint8(b[4 + 2 * i])); };
         out << LoggedReply{QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
@@ -125,7 +125,7 @@ protected:
         model.panel.DecimalText[0] = QStringLiteral("49");
         model.panel.DecimalText[5] = QStringLiteral("47");
         Fill_Default_Settings(model);
-        Save_Settings_Records(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
         sim.start(simulatorProgram(), {QStringLiteral("--program-dir"), dir.path(), QStringLiteral("--com"),
                                        QStringLiteral("1"), QStringLiteral("--ids"), QStringLiteral("1-2"),
