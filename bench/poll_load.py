@@ -8,14 +8,16 @@ console (offscreen), then reports over the measured span:
   - its largest resident memory,
   - the mean interval between consecutive requests on the line.
 
-With --monitor it runs orbalis-monitor-load, the same console with
-"Setting", "Line Monitor" open, its traffic view following the line.
+With --monitor, --full-ring or --trend-windows it runs orbalis-load, the same
+console with "Setting", "Line Monitor" open and its traffic view following
+the line (--monitor), or with the trend windows of the first N bound slots
+open and following live (--trend-windows N).
 With --full-ring the console's traffic ring starts full, so a short run
 measures the memory of 10 000 frames held. With --runs N it repeats the measure and also prints the medians (the
 machine may be shared).
 
 Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200]
-                          [--monitor] [--full-ring] [--runs N]
+                          [--monitor] [--full-ring] [--trend-windows N] [--runs N]
 """
 import argparse
 import datetime
@@ -78,9 +80,10 @@ def measure(args):
     bin_dir = os.path.join(args.build, "bin")
     work = tempfile.mkdtemp(prefix="orbalis-bench-")
     try:
-        program = "orbalis-monitor-load" if args.monitor or args.full_ring else "orbalis"
+        options = ((["--monitor"] if args.monitor else []) + (["--full-ring"] if args.full_ring else [])
+                   + (["--trend-windows", str(args.trend_windows)] if args.trend_windows else []))
+        program = "orbalis-load" if options else "orbalis"
         console = shutil.copy(os.path.join(bin_dir, program), work)
-        options = (["--monitor"] if args.monitor else []) + (["--full-ring"] if args.full_ring else [])
         settings_file(os.path.join(work, "User Setting.ini"), args.baud)
         log = os.path.join(work, "traffic.log")
         sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
@@ -129,6 +132,7 @@ def main():
     ap.add_argument("--warmup", type=float, default=5)
     ap.add_argument("--monitor", action="store_true")
     ap.add_argument("--full-ring", action="store_true")
+    ap.add_argument("--trend-windows", type=int, default=0)
     ap.add_argument("--runs", type=int, default=1)
     args = ap.parse_args()
 

@@ -15,6 +15,7 @@
 #include "parameter/write_cycle.h"
 #include "serialsetup/serial_setting_window.h"
 #include "settings/settings_store.h"
+#include "trend/trend_windows.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -33,7 +34,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
       images_(std::make_unique<ImageLists>()),
       timerRead_(std::make_unique<QtCycleTimer>(100)),
       timerWrite_(std::make_unique<QtCycleTimer>(100)),
-      liveValues_(std::make_unique<LiveValueTable>())
+      liveValues_(std::make_unique<LiveValueTable>()),
+      trends_(std::make_unique<TrendWindows>(console, reporter, this))
 {
     setWindowTitle(QStringLiteral("Orbalis"));
     setFont(QFont(QStringLiteral("DotumChe"), 10));
@@ -52,6 +54,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     panel_->setFont(QFont(QStringLiteral("新細明體"), 9));
     layout->addWidget(panel_);
     setCentralWidget(central);
+    connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
 
     for (size_t i = 0; i < statusPanels_.size(); ++i) {
         statusPanels_[i] = new QLabel(this);
@@ -110,6 +113,8 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Communication"), this, [this] { Option_Click(0); });
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
+
+    trends_->addViewMenu(*menuBar());
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));

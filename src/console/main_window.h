@@ -25,6 +25,7 @@ class FM_SerialSetting;
 class FM_Parameter;
 class WriteCycle;
 class LineHealth;
+class TrendWindows;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -63,6 +64,7 @@ public:
     void showParameterWindow(int slot);
     // The line's counters, traffic and panel marks; "Line Monitor".
     LineHealth &health() const { return *health_; }
+    TrendWindows &trends() const { return *trends_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -99,6 +101,8 @@ private:
     bool unloaded_ = false;
     // Last, so it goes first: it stops watching the line before the rest goes.
     std::unique_ptr<LineHealth> health_;
+    // Last, so it goes first: its windows read the console's state.
+    std::unique_ptr<TrendWindows> trends_;
 };
 
 } // namespace orbalis

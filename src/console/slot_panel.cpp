@@ -157,7 +157,9 @@ void SlotPanel::resizeEvent(QResizeEvent *event)
 
 bool SlotPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonPress) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    if (press || doubleClick) {
         for (int k = 0; k < SlotCount; ++k) {
             SlotPicture *picture = pictures_[size_t(k)];
             if (watched != picture)
@@ -166,7 +168,14 @@ bool SlotPanel::eventFilter(QObject *watched, QEvent *event)
             const QPointF p = mouse->position();
             const double x = picture->width() > 0 ? p.x() * 60.0 / picture->width() : 0;
             const double y = picture->height() > 0 ? p.y() * 70.0 / picture->height() : 0;
-            Pic_Control_MouseDown(k, mouse->button(), x, y);
+            if (press) {
+                Pic_Control_MouseDown(k, mouse->button(), x, y);
+                return true;
+            }
+            // The digits, rows y 10 to 50, open the slot's trend.
+            if (mouse->button() != Qt::LeftButton || console_.slots.SlotId[size_t(k)] == 0 || y < 10 || y >= 50)
+                return false;
+            Q_EMIT trendRequested(k);
             return true;
         }
     }

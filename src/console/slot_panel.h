@@ -43,6 +43,8 @@ public:
 Q_SIGNALS:
     // The menu button of a bound slot was clicked; Para_Slot is already set.
     void parameterWindowRequested(int slot);
+    // A bound slot's digits (the PV and SV rows) were double-clicked.
+    void trendRequested(int slot);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

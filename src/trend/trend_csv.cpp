@@ -1,0 +1,62 @@
+#include "trend_csv.h"
+
+#include "base/error.h"
+#include "model/display.h"
+
+#include <QDateTime>
+#include <QSaveFile>
+
+namespace orbalis {
+
+namespace {
+
+constexpr std::int32_t NoDecimalsCode = 47;
+
+} // namespace
+
+int fileErrorNumber(QFileDevice::FileError e)
+{
+    switch (e) {
+    case QFileDevice::PermissionsError: return PermissionDenied;
+    case QFileDevice::ResourceError: return DiskFull;
+    default: return PathFileAccess;
+    }
+}
+
+QString trendCsvHeader()
+{
+    return QStringLiteral("Date,Time,PV,SV,Outl,Alarm 1,Alarm 2");
+}
+
+QByteArray trendCsv(std::span<const TrendSample> samples)
+{
+    QByteArray out;
+    out.reserve(qsizetype(samples.size()) * 48 + 64);
+    out += trendCsvHeader().toLatin1() + "\r\n";
+    bool first = true;
+    for (const TrendSample &s : samples) {
+        if (s.breaksBefore() && !first)
+            out += "\r\n";
+        first = false;
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(s.timeMs);
+        const std::int32_t dpCode = NoDecimalsCode + s.decimals();
+        const QString line = at.toString(QStringLiteral("yyyy-MM-dd,HH:mm:ss.zzz")) + u','
+            + scaledText(s.pv, dpCode) + u',' + scaledText(s.sv, dpCode) + u','
+            + tenthsText(s.output) + u',' + QLatin1Char(s.alarm1() ? '1' : '0') + u','
+            + QLatin1Char(s.alarm2() ? '1' : '0');
+        out += line.toLatin1() + "\r\n";
+    }
+    return out;
+}
+
+void saveTrendCsv(const QString &path, std::span<const TrendSample> samples)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
+    const QByteArray bytes = trendCsv(samples);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
+}
+
+} // namespace orbalis

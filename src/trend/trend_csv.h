@@ -1,0 +1,26 @@
+#pragma once
+
+#include "trend_sample.h"
+
+#include <QByteArray>
+#include <QFileDevice>
+#include <QString>
+#include <span>
+
+namespace orbalis {
+
+// The samples of a trend as comma-separated text: a header, then per sample
+// its date, time to the millisecond, PV and SV with their decimals, the
+// output in tenths of a percent and the two alarm lamps (1 lit, 0 dark);
+// lines end with CR LF like the record files. A break of the line shows as
+// an empty line before the sample that follows it.
+QString trendCsvHeader();
+QByteArray trendCsv(std::span<const TrendSample> samples);
+
+// The error number of a failed save, for the error trap.
+int fileErrorNumber(QFileDevice::FileError e);
+
+// Writes the file whole or not at all; throws Error with the reason.
+void saveTrendCsv(const QString &path, std::span<const TrendSample> samples);
+
+} // namespace orbalis
