@@ -20,15 +20,14 @@
 #include "support/files.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
+#include "support/simulator.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QMenuBar>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -42,14 +41,6 @@ namespace {
 
 constexpr int TimeoutMs = 15000;
 
-QString simulatorProgram()
-{
-    const QByteArray dir = qgetenv("ORBALIS_BIN_DIR");
-    const QString bin = dir.isEmpty() ? QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).path()
-                                      : QString::fromLocal8Bit(dir);
-    return QDir(bin).filePath(QStringLiteral("orbalis-sim"));
-}
-
 // A good live reply of the simulator, read straight from its bytes.
 struct LoggedReply {
     QDateTime at;
@@ -61,17 +52,12 @@ struct LoggedReply {
 QList<LoggedReply> goodLiveReplies(const QString &logPath)
 {
     QList<LoggedReply> out;
-    static const QRegularExpression line(QStringLiteral("^(\\S+) -> ([0-9A-F ]+)$"));
-    for (const QByteArray &raw : test::readFile(logPath).split('\n')) {
-        const auto m = line.match(QString::fromLatin1(raw));
-        if (!m.hasMatch())
-            continue;
-        const QByteArray b = QByteArray::fromHex(m.captured(2).toLatin1());
-        if (b.size() != 65 || b[1] != 4 || quint8(b[2]) != 60 || !hasValidCrc(b))
+    for (const test::LoggedFrame &f : test::readTrafficLog(logPath)) {
+        const QByteArray &b = f.bytes;
+        if (f.request || b.size() != 65 || b[1] != 4 || quint8(b[2]) != 60 || !hasValidCrc(b))
             continue;
         auto reg = [&](int i) { return std::uint16_t(quint8(b[3 + 2 * i]) << 8 | quint8(b[4 + 2 * i])); };
-        out << LoggedReply{QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
-                           quint8(b[0]), std::int16_t(reg(0)), std::int16_t(reg(1)), std::int16_t(reg(2)), reg(3)};
+        out << LoggedReply{f.at, quint8(b[0]), std::int16_t(reg(0)), std::int16_t(reg(1)), std::int16_t(reg(2)), reg(3)};
     }
     return out;
 }
@@ -88,7 +74,7 @@ protected:
     {
         test::qtApp();
         ASSERT_TRUE(dir.isValid());
-        if (!QFileInfo(simulatorProgram()).isExecutable())
+        if (!test::simulatorBuilt())
             GTEST_SKIP() << "orbalis-sim is not built next to the tests";
         console.programDir = dir.path();
         console.clock = &clock;
@@ -103,13 +89,7 @@ protected:
         }
         window.reset();
         port.reset();
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            if (!sim.waitForFinished(5000)) {
-                sim.kill();
-                sim.waitForFinished(2000);
-            }
-        }
+        sim.stop();
     }
 
     // Slot 0: controller 1 with two decimals; slot 5: controller 2 without.
@@ -127,12 +107,9 @@ protected:
         Fill_Default_Settings(model);
         saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
 
-        sim.start(simulatorProgram(), {QStringLiteral("--program-dir"), dir.path(), QStringLiteral("--com"),
-                                       QStringLiteral("1"), QStringLiteral("--ids"), QStringLiteral("1-2"),
-                                       QStringLiteral("--log"), logPath});
-        ASSERT_TRUE(sim.waitForStarted(TimeoutMs));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(dir.filePath(QStringLiteral("ports/COM1"))).isSymLink(); },
-                                    TimeoutMs));
+        ASSERT_TRUE(sim.start(dir.path(), 1,
+                              {QStringLiteral("--ids"), QStringLiteral("1-2"), QStringLiteral("--log"), logPath}))
+            << sim.said().constData();
         port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
         window = std::make_unique<FM_Orbalis>(console, *port, reporter);
         window->Form_Load();
@@ -155,7 +132,7 @@ protected:
     Console console;
     test::FakeReporter reporter;
     QString logPath;
-    QProcess sim;
+    test::SimulatedLine sim;
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<FM_Orbalis> window;
 };
