@@ -10,6 +10,7 @@
 #include "health_test_support.h"
 
 #include "state/console.h"
+#include "support/accessibility.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
@@ -25,7 +26,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <algorithm>
 
 using namespace orbalis;
 using namespace orbalis::test;
@@ -187,18 +188,7 @@ TEST_F(MonitorWindowTest, ControlsCarryTheirCaptionsAndDoWhatTheySay)
 {
     EXPECT_EQ(window.windowTitle(), "Line Monitor");
     // What a screen reader finds: each control by its caption.
-    QMultiMap<QString, QAccessible::Role> found;
-    std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *iface) {
-        if (!iface)
-            return;
-        found.insert(iface->text(QAccessible::Name), iface->role());
-        // On Linux a combo box is named by its text, its label by relation.
-        for (const auto &[label, relation] : iface->relations(QAccessible::Label))
-            found.insert(label->text(QAccessible::Name), iface->role());
-        for (int i = 0; i < iface->childCount(); ++i)
-            walk(iface->child(i));
-    };
-    walk(QAccessible::queryAccessibleInterface(&window));
+    const QMultiMap<QString, QAccessible::Role> found = test::accessibleNames(&window);
     // A top-level widget reads as a client area; a button that stays down, as a check box.
     const std::pair<const char *, QList<QAccessible::Role>> controls[] = {
         {"Line Monitor", {QAccessible::Window, QAccessible::Client}},
@@ -210,12 +200,10 @@ TEST_F(MonitorWindowTest, ControlsCarryTheirCaptionsAndDoWhatTheySay)
         {"Counters", {QAccessible::Table}},
         {"Traffic", {QAccessible::Table}},
     };
-    for (const auto &[name, roles] : controls) {
-        bool match = false;
-        for (QAccessible::Role role : found.values(QString::fromUtf8(name)))
-            match = match || roles.contains(role);
-        EXPECT_TRUE(match) << name;
-    }
+    for (const auto &[name, roles] : controls)
+        EXPECT_TRUE(std::ranges::any_of(
+            roles, [&](QAccessible::Role r) { return hasAccessible(found, QString::fromUtf8(name), {r}); }))
+            << name;
     EXPECT_EQ(window.countersView()->model(), &window.countersModel());
     EXPECT_EQ(window.trafficView()->model(), &window.trafficModel());
     QStringList choices;
