@@ -13,6 +13,7 @@
 #include "model/live_value_table.h"
 #include "settings/settings_store.h"
 #include "support/fakes.h"
+#include "support/console_over_simulator.h"
 #include "support/simulator.h"
 #include "support/qt_app.h"
 
@@ -42,7 +43,6 @@ constexpr std::array<int, 4> BoundSlots{0, 5, 10, 15};
 int controllerOf(int slotIndexInBound) { return slotIndexInBound + 1; }
 
 // Timeouts are generous: the machine that runs the tests is shared.
-constexpr int StartTimeoutMs = 10000;
 constexpr int LiveTimeoutMs = 10000;
 
 const char *const Header =
@@ -173,30 +173,19 @@ QImage pvRowImage(const SlotPicture &picture, const QImage &image)
     return image.copy(picture.pixelRect(0, 10, 60, 20));
 }
 
-class EndToEndWindowTest : public ::testing::Test {
+class EndToEndWindowTest : public test::ConsoleOverSimulator {
 protected:
     void SetUp() override
     {
-        test::qtApp();
-        ASSERT_TRUE(dir.isValid());
-        if (!test::simulatorBuilt())
-            GTEST_SKIP() << "orbalis-sim is not built next to the tests";
-        console.programDir = dir.path();
+        ConsoleOverSimulator::SetUp();
         console.clock = &realClock;
-        logPath = dir.filePath(QStringLiteral("traffic.log"));
         startDate = QDate::currentDate();
     }
 
     void TearDown() override
     {
         sampler.stop();
-        if (window) {
-            window->Form_Unload();   // stops the timers and closes the port
-            window->hide();
-        }
-        window.reset();
-        port.reset();
-        sim.stop();
+        ConsoleOverSimulator::TearDown();
     }
 
     // Settings with the bound slots and their decimal-point codes, then the
@@ -204,36 +193,22 @@ protected:
     // held until the framed pictures have been taken as references.
     void start(const QStringList &faultOptions, const QMap<int, QString> &decimals = {})
     {
-        SettingsModel model;
-        model.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"),
-                        QStringLiteral("8"), QStringLiteral("None")};
+        SettingsModel model = lineSettings();
         for (size_t i = 0; i < BoundSlots.size(); ++i)
             model.panel.IdText[size_t(BoundSlots[i])] =
                 QStringLiteral("%1").arg(controllerOf(int(i)), 3, 10, QLatin1Char('0'));
         for (auto it = decimals.begin(); it != decimals.end(); ++it)
             model.panel.DecimalText[size_t(it.key())] = it.value();
-        Fill_Default_Settings(model);
-        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
-
-        ASSERT_TRUE(sim.start(dir.path(), 1,
-                              QStringList{QStringLiteral("--ids"), QStringLiteral("1-4"), QStringLiteral("--log"),
-                                          logPath}
-                                  + faultOptions,
-                              StartTimeoutMs))
-            << sim.said().constData();
+        saveSettings(model);
+        ASSERT_NO_FATAL_FAILURE(startSimulator(QStringLiteral("1-4"), faultOptions));
         ASSERT_TRUE(QFileInfo(dir.filePath(QStringLiteral("ports/COM1"))).isSymLink());
 
-        port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
-        window = std::make_unique<FM_Orbalis>(console, *port, reporter);
-        window->Form_Load();
-        ASSERT_TRUE(port->PortOpen());
+        ASSERT_NO_FATAL_FAILURE(openConsole());
         ASSERT_EQ(window->StatusBar1().text(2), "");   // opened without a port error
         ASSERT_TRUE(window->Timer_Read().isEnabled());
         window->Timer_Read().setEnabled(false);
 
-        window->resize(800, 700);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_NO_FATAL_FAILURE(showConsole());
         QApplication::processEvents();
         for (int k = 0; k < SlotCount; ++k) {
             frames[size_t(k)] = picture(k).picture().copy();
@@ -386,15 +361,8 @@ protected:
         EXPECT_GE(requests.first().at.msecsTo(requests.last().at), (requests.size() - 1) * 80);
     }
 
-    QTemporaryDir dir;
     Clock realClock;   // the real time of day: lines are checked against the log's times
     QDate startDate;
-    Console console;
-    test::FakeReporter reporter;
-    QString logPath;
-    test::SimulatedLine sim;
-    std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<FM_Orbalis> window;
     std::array<QImage, SlotCount> frames;
     QTimer sampler;
     QStringList statusSeen;

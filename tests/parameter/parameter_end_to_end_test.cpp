@@ -15,6 +15,7 @@
 #include "support/fakes.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
+#include "support/console_over_simulator.h"
 #include "support/simulator.h"
 
 #include <QComboBox>
@@ -40,7 +41,6 @@ using namespace orbalis;
 
 namespace {
 
-constexpr int StartTimeoutMs = 10000;
 constexpr int ReplyTimeoutMs = 10000;
 
 using Frame = test::LoggedFrame;
@@ -82,54 +82,30 @@ struct Witness : LineObserver {
     }
 };
 
-class ParameterEndToEndTest : public ::testing::Test {
+class ParameterEndToEndTest : public test::ConsoleOverSimulator {
 protected:
     void SetUp() override
     {
-        test::qtApp();
-        ASSERT_TRUE(dir.isValid());
-        if (!test::simulatorBuilt())
-            GTEST_SKIP() << "orbalis-sim is not built next to the tests";
-        console.programDir = dir.path();
-        logPath = dir.filePath(QStringLiteral("traffic.log"));
+        ConsoleOverSimulator::SetUp();
         console.lineObservers.add(&witness);
     }
 
     void TearDown() override
     {
         sampler.stop();
-        if (window) {
-            window->Form_Unload();
-            window->hide();
-        }
-        window.reset();
-        port.reset();
-        sim.stop();
+        ConsoleOverSimulator::TearDown();
     }
 
     // Slot 0 bound to controller 1 (simulated), slot 1 to controller 2 (absent).
     void start()
     {
-        SettingsModel model;
-        model.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"),
-                        QStringLiteral("8"), QStringLiteral("None")};
+        SettingsModel model = lineSettings();
         model.panel.IdText[0] = QStringLiteral("001");
         model.panel.IdText[1] = QStringLiteral("002");
-        Fill_Default_Settings(model);
-        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
-
-        ASSERT_TRUE(sim.start(dir.path(), 1,
-                              {QStringLiteral("--ids"), QStringLiteral("1"), QStringLiteral("--log"), logPath},
-                              StartTimeoutMs))
-            << sim.said().constData();
-
-        port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
-        window = std::make_unique<FM_Orbalis>(console, *port, reporter);
-        window->Form_Load();
-        ASSERT_TRUE(port->PortOpen());
-        window->resize(800, 700);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        saveSettings(model);
+        ASSERT_NO_FATAL_FAILURE(startSimulator(QStringLiteral("1")));
+        ASSERT_NO_FATAL_FAILURE(openConsole());
+        ASSERT_NO_FATAL_FAILURE(showConsole());
     }
 
     // A left click on the slot's menu button, then the read-all it starts.
@@ -281,15 +257,8 @@ protected:
         return reread.serial.Baud;
     }
 
-    QTemporaryDir dir;
-    Console console;
-    test::FakeReporter reporter;
     test::FakeFileDialogs dialogs;
     Witness witness;
-    QString logPath;
-    test::SimulatedLine sim;
-    std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<FM_Orbalis> window;
     FM_Parameter *parameter = nullptr;
     QTimer sampler;
     QStringList panelSeen;

@@ -20,6 +20,7 @@
 #include "support/files.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
+#include "support/console_over_simulator.h"
 #include "support/simulator.h"
 
 #include <QCheckBox>
@@ -68,55 +69,28 @@ bool sameValues(const TrendSample &a, const TrendSample &b)
         && a.alarm1() == b.alarm1() && a.alarm2() == b.alarm2();
 }
 
-class TrendEndToEndTest : public ::testing::Test {
+class TrendEndToEndTest : public test::ConsoleOverSimulator {
 protected:
     void SetUp() override
     {
-        test::qtApp();
-        ASSERT_TRUE(dir.isValid());
-        if (!test::simulatorBuilt())
-            GTEST_SKIP() << "orbalis-sim is not built next to the tests";
-        console.programDir = dir.path();
+        ConsoleOverSimulator::SetUp();
         console.clock = &clock;
-        logPath = dir.filePath(QStringLiteral("traffic.log"));
-    }
-
-    void TearDown() override
-    {
-        if (window) {
-            window->Form_Unload();
-            window->hide();
-        }
-        window.reset();
-        port.reset();
-        sim.stop();
     }
 
     // Slot 0: controller 1 with two decimals; slot 5: controller 2 without.
     void start()
     {
-        SettingsModel model;
-        model.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"), QStringLiteral("8"),
-                        QStringLiteral("None")};
+        SettingsModel model = lineSettings();
         model.panel.IdText[0] = QStringLiteral("001");
         model.panel.IdText[5] = QStringLiteral("002");
         model.panel.NameText[0] = QStringLiteral("Kiln A");
         model.panel.NameText[5] = QStringLiteral("Dryer B");
         model.panel.DecimalText[0] = QStringLiteral("49");
         model.panel.DecimalText[5] = QStringLiteral("47");
-        Fill_Default_Settings(model);
-        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
-
-        ASSERT_TRUE(sim.start(dir.path(), 1,
-                              {QStringLiteral("--ids"), QStringLiteral("1-2"), QStringLiteral("--log"), logPath}))
-            << sim.said().constData();
-        port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
-        window = std::make_unique<FM_Orbalis>(console, *port, reporter);
-        window->Form_Load();
-        ASSERT_TRUE(port->PortOpen());
-        window->resize(800, 700);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        saveSettings(model);
+        ASSERT_NO_FATAL_FAILURE(startSimulator(QStringLiteral("1-2")));
+        ASSERT_NO_FATAL_FAILURE(openConsole());
+        ASSERT_NO_FATAL_FAILURE(showConsole());
     }
 
     SlotPicture &picture(int slot) const { return *window->Pic_All().Pic_Control(slot); }
@@ -127,14 +101,7 @@ protected:
         return RecordFileReader(dir.path(), 1).path(clock.now().date());
     }
 
-    QTemporaryDir dir;
     Clock clock;   // the real time of day: the history is checked against the log's times
-    Console console;
-    test::FakeReporter reporter;
-    QString logPath;
-    test::SimulatedLine sim;
-    std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<FM_Orbalis> window;
 };
 
 } // namespace
