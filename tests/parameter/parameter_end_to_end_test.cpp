@@ -5,6 +5,8 @@
 #include "console/main_window.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
+#include "health/line_counters.h"
+#include "health/line_health.h"
 #include "link/qt_serial_port.h"
 #include "model/display.h"
 #include "model/register_map.h"
@@ -25,7 +27,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -459,4 +460,12 @@ TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasA
         EXPECT_EQ(arrays().Combo_Para(45)->currentText(), "000.0");
     }
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
+
+    // The line's counters saw every request to controller 1, the writes included.
+    window->Timer_Read().setEnabled(false);
+    QTest::qWait(300);   // the last reply judged, the last request logged
+    qsizetype toController1 = 0;
+    for (const QByteArray &request : requestsSince(0))
+        toController1 += quint8(request[0]) == 1 ? 1 : 0;
+    EXPECT_EQ(window->health().counters().of(1).sent, std::uint64_t(toController1));
 }
