@@ -8,6 +8,7 @@
 #include "state/open_serial_port.h"
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
+#include "support/listed_ports.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
@@ -684,27 +685,6 @@ protected:
         console.slots.Slot_DP_Code.fill(47);
     }
 
-    static ListedPort adapterAt(const PseudoTerminal &t, const QString &name)
-    {
-        ListedPort p;
-        p.portName = name;
-        p.systemLocation = t.slavePath();
-        p.description = QStringLiteral("FT232R USB UART");
-        p.manufacturer = QStringLiteral("FTDI");
-        p.serialNumber = QStringLiteral("AK05B7Q2");
-        p.vendorId = 0x0403;
-        p.productId = 0x6001;
-        p.byIdPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_AK05B7Q2-if00-port0");
-        return p;
-    }
-    ListedPort uartPort() const
-    {
-        ListedPort p;
-        p.portName = QStringLiteral("ttyS0");
-        p.systemLocation = uart.slavePath();
-        return p;
-    }
-
     // One tick; then the controllers (when connected) answer what they were
     // asked, and the device on the UART answers whatever reached it.
     void tickAndAnswer(PseudoTerminal *controllers)
@@ -762,14 +742,14 @@ protected:
 TEST_F(BoundDeviceTest, APulledAdapterIsWaitedForAndFoundAgainUnderAnotherNumber)
 {
     auto adapter = std::make_unique<PseudoTerminal>();
-    listed = {adapterAt(*adapter, QStringLiteral("ttyUSB0")), uartPort()};
+    listed = {test::usbAdapter(adapter->slavePath(), QStringLiteral("ttyUSB0")), test::onBoardUart(uart.slavePath())};
     Open_Serial_Port(port, console.settings.serial);
     ASSERT_TRUE(port.PortOpen());
     ASSERT_TRUE(resumesOn(*adapter));
 
     // Pulled: COM1 would now resolve to the UART by number.
     adapter->close();
-    listed = {uartPort()};
+    listed = {test::onBoardUart(uart.slavePath())};
     EXPECT_EQ(tickWhileAway(),
               QStringLiteral("Serial port error ! ;error number = 8018 ;waiting for FT232R USB UART "
                              "(usb-FTDI_FT232R_USB_UART_AK05B7Q2-if00-port0) to come back ;the values shown "
@@ -780,7 +760,7 @@ TEST_F(BoundDeviceTest, APulledAdapterIsWaitedForAndFoundAgainUnderAnotherNumber
     // Plugged in again, as ttyUSB1 now.
     const std::size_t before = log.size();
     adapter = std::make_unique<PseudoTerminal>();
-    listed = {uartPort(), adapterAt(*adapter, QStringLiteral("ttyUSB1"))};
+    listed = {test::onBoardUart(uart.slavePath()), test::usbAdapter(adapter->slavePath(), QStringLiteral("ttyUSB1"))};
     EXPECT_TRUE(resumesOn(*adapter)) << status.text(2).toStdString();
     EXPECT_GT(log.size(), before);
     EXPECT_TRUE(uartHeard.isEmpty());
@@ -789,7 +769,7 @@ TEST_F(BoundDeviceTest, APulledAdapterIsWaitedForAndFoundAgainUnderAnotherNumber
 
 TEST_F(BoundDeviceTest, ALinkThatDisappearsIsWaitedForAndFollowedWhenItIsBack)
 {
-    listed = {uartPort()};
+    listed = {test::onBoardUart(uart.slavePath())};
     auto simulator = std::make_unique<PseudoTerminal>();
     simulator->bindAs(dir.path(), 1);
     const QString firstTarget = simulator->slavePath();

@@ -3,6 +3,7 @@
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
 
+#include "support/listed_ports.h"
 #include "support/errors.h"
 #include "support/replies.h"
 #include "support/qt_app.h"
@@ -335,25 +336,6 @@ protected:
         port.setSettings(QStringLiteral("19200,N,8,2"));
     }
 
-    static ListedPort Adapter(const PseudoTerminal &t, const QString &name)
-    {
-        ListedPort p;
-        p.portName = name;
-        p.systemLocation = t.slavePath();
-        p.description = QStringLiteral("USB-RS485 Cable");
-        p.serialNumber = QStringLiteral("FT4Q9ZK1");
-        p.vendorId = 0x0403;
-        p.productId = 0x6001;
-        p.byIdPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_USB-RS485_Cable_FT4Q9ZK1-if00-port0");
-        return p;
-    }
-    ListedPort Uart() const
-    {
-        ListedPort p;
-        p.portName = QStringLiteral("ttyS0");
-        p.systemLocation = uart.slavePath();
-        return p;
-    }
 
     // Whether a byte sent now arrives at the far end of `t`.
     bool Reaches(PseudoTerminal &t)
@@ -371,17 +353,18 @@ protected:
 TEST_F(BoundDeviceOpenTest, TheComNameStaysWithItsDeviceUntilTheUserChoosesAgain)
 {
     auto adapter = std::make_unique<PseudoTerminal>();
-    listed = {Uart(), Adapter(*adapter, QStringLiteral("ttyUSB0"))};
+    listed = {test::onBoardUart(uart.slavePath()),
+              test::usbAdapter(adapter->slavePath(), QStringLiteral("ttyUSB0"))};
     EXPECT_EQ(port.boundDevice().name, QString());
     port.setPortOpen(true);
     ASSERT_TRUE(Reaches(*adapter));
-    const QString name = QStringLiteral("USB-RS485 Cable (usb-FTDI_USB-RS485_Cable_FT4Q9ZK1-if00-port0)");
+    const QString name = QStringLiteral("FT232R USB UART (usb-FTDI_FT232R_USB_UART_AK05B7Q2-if00-port0)");
     EXPECT_EQ(port.boundDevice().name, name);
     EXPECT_FALSE(port.boundDevice().missing);
 
     // Pulled: by number COM1 is the UART now, but the name waits.
     adapter->close();
-    listed = {Uart()};
+    listed = {test::onBoardUart(uart.slavePath())};
     port.setPortOpen(false);
     for (int attempt = 0; attempt < 3; ++attempt) {
         EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
@@ -393,7 +376,8 @@ TEST_F(BoundDeviceOpenTest, TheComNameStaysWithItsDeviceUntilTheUserChoosesAgain
 
     // Back as ttyUSB1.
     adapter = std::make_unique<PseudoTerminal>();
-    listed = {Uart(), Adapter(*adapter, QStringLiteral("ttyUSB1"))};
+    listed = {test::onBoardUart(uart.slavePath()),
+              test::usbAdapter(adapter->slavePath(), QStringLiteral("ttyUSB1"))};
     port.setPortOpen(true);
     EXPECT_TRUE(Reaches(*adapter));
     EXPECT_FALSE(port.boundDevice().missing);
@@ -410,7 +394,7 @@ TEST_F(BoundDeviceOpenTest, TheComNameStaysWithItsDeviceUntilTheUserChoosesAgain
 
     // The user's choice binds the name anew, to what it resolves to now.
     adapter->close();
-    listed = {Uart()};
+    listed = {test::onBoardUart(uart.slavePath())};
     EXPECT_EQ(errorNumberOf([&] { port.setPortOpen(true); }), InvalidPortNumber);
     port.forgetBoundDevice();
     EXPECT_EQ(port.boundDevice().name, QString());
