@@ -583,9 +583,14 @@ TEST_F(PollingTest, APortErrorNamesTheDeviceThatWentAwayOrIsWaitedFor)
 
 // --- A real line that goes away and comes back --------------------------------
 
-class VanishingPortTest : public ::testing::Test {
+// The polling cycle on a real port, controller 7 bound to slot 3. The ports
+// are the machine's, or those the test lists.
+class RealPortTest : public ::testing::Test {
 protected:
-    VanishingPortTest() : port(ComPortResolver(dir.path()))
+    enum class Ports { OfTheMachine, ListedByTheTest };
+    explicit RealPortTest(Ports ports)
+        : port(ports == Ports::OfTheMachine ? ComPortResolver(dir.path())
+                                            : ComPortResolver(dir.path(), [this] { return listed; }))
     {
         test::qtApp();
         console.port = &port;
@@ -596,6 +601,22 @@ protected:
         console.slots.SlotId[3] = 7;
         console.slots.Slot_DP_Code.fill(47);
     }
+
+    QTemporaryDir dir;
+    QList<ListedPort> listed;
+    Console console;
+    QtSerialPort port;
+    test::FakeTimer timer{100};
+    test::FakeStatus status;
+    std::vector<Call> log;
+    StoreSpy store{console, log};
+    PainterSpy painter{log};
+    PollingCycle cycle{console, port, timer, status, store, painter};
+};
+
+class VanishingPortTest : public RealPortTest {
+protected:
+    VanishingPortTest() : RealPortTest(Ports::OfTheMachine) {}
 
     // One tick, then the controller on the far end answers what was asked.
     void tickAndAnswer(PseudoTerminal *line)
@@ -608,16 +629,6 @@ protected:
             line->write(liveReply(7));
         QTest::qWait(30);
     }
-
-    QTemporaryDir dir;
-    Console console;
-    QtSerialPort port;
-    test::FakeTimer timer{100};
-    test::FakeStatus status;
-    std::vector<Call> log;
-    StoreSpy store{console, log};
-    PainterSpy painter{log};
-    PollingCycle cycle{console, port, timer, status, store, painter};
 };
 
 TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)
@@ -670,20 +681,9 @@ TEST_F(VanishingPortTest, PollingResumesByItselfWhenTheDeviceComesBack)
 // The machine as the port lister sees it: a USB adapter with the controllers
 // on it, and an on-board UART where some other device answers every request
 // with a frame that passes its CRC check. Pseudo-terminals stand in for both.
-class BoundDeviceTest : public ::testing::Test {
+class BoundDeviceTest : public RealPortTest {
 protected:
-    BoundDeviceTest()
-        : port(ComPortResolver(dir.path(), [this] { return listed; }))
-    {
-        test::qtApp();
-        console.port = &port;
-        console.Timer_Read = &timer;
-        console.programDir = dir.path();
-        console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"),
-                                   QStringLiteral("2"), QStringLiteral("8"), QStringLiteral("None")};
-        console.slots.SlotId[3] = 7;
-        console.slots.Slot_DP_Code.fill(47);
-    }
+    BoundDeviceTest() : RealPortTest(Ports::ListedByTheTest) {}
 
     // One tick; then the controllers (when connected) answer what they were
     // asked, and the device on the UART answers whatever reached it.
@@ -724,19 +724,9 @@ protected:
         return false;
     }
 
-    QTemporaryDir dir;
-    QList<ListedPort> listed;
     PseudoTerminal uart;
     const QByteArray foreignReply = countingReply(7, 4, 30, 900);
     QByteArray uartHeard;
-    Console console;
-    QtSerialPort port;
-    test::FakeTimer timer{100};
-    test::FakeStatus status;
-    std::vector<Call> log;
-    StoreSpy store{console, log};
-    PainterSpy painter{log};
-    PollingCycle cycle{console, port, timer, status, store, painter};
 };
 
 TEST_F(BoundDeviceTest, APulledAdapterIsWaitedForAndFoundAgainUnderAnotherNumber)
