@@ -1,5 +1,7 @@
 #include "slot_picture.h"
 
+#include "scaled_image_cache.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QFontMetricsF>
@@ -27,6 +29,14 @@ TextExtent textExtent(const QFontMetrics &metrics, const QString &text)
     const int ascent = std::max(metrics.ascent(), -ink.top());
     const int descent = std::max(metrics.descent(), ink.bottom() + 1);
     return {ascent, ascent + descent};
+}
+
+// One for all pictures: the sixteen slots show the same bitmaps at the same
+// sizes.
+ScaledImageCache &scaledBitmaps()
+{
+    static ScaledImageCache cache;
+    return cache;
 }
 
 } // namespace
@@ -107,10 +117,7 @@ void SlotPicture::paintImage(const QImage &image, int x, int y, int w, int h)
     const QRect target = pixelRect(x, y, w, h);
     if (target.width() <= 0 || target.height() <= 0)
         return;
-    // Qt's smooth scaling averages the source pixels when it shrinks, which
-    // keeps thin segments and legends legible at a few dozen pixels.
-    const QImage scaled = image.scaled(target.size(), Qt::IgnoreAspectRatio,
-                                       Qt::SmoothTransformation);
+    const QImage scaled = scaledBitmaps().scaled(image, target.size());
     QPainter p(&picture_);
     p.drawImage(target.topLeft(), scaled);
     p.end();

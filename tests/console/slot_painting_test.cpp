@@ -1,4 +1,5 @@
 #include "console/slot_painting.h"
+#include "console/scaled_image_cache.h"
 #include "console/slot_picture.h"
 
 #include "base/error.h"
@@ -300,6 +301,36 @@ TEST_F(SlotPaintingTest, FrameOfABoundSlotAndTheIconToggles)
     EXPECT_EQ(shown(L::ImageList_60x60, 10, 0, 10, 10), 4);
     paintPenIcon(picture, lists, true);
     EXPECT_EQ(shown(L::ImageList_60x60, 0, 0, 10, 10), 3);
+}
+
+// ---- scaled bitmaps ------------------------------------------------------------
+
+TEST(ScaledImageCache, SamePixelsAsScalingBoundedAndNeverStale)
+{
+    ScaledImageCache cache(64 * 1024);
+    QImage source(60, 60, QImage::Format_ARGB32);
+    source.fill(qRgba(200, 30, 40, 255));
+    QPainter(&source).fillRect(10, 10, 20, 5, Qt::white);
+
+    // What the slots get is exactly Qt's smooth scaling, kept or not.
+    for (QSize size : {QSize(25, 25), QSize(7, 40), QSize(25, 25), QSize(120, 1)}) {
+        const QImage expected = source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        EXPECT_EQ(cache.scaled(source, size), expected) << size.width() << "x" << size.height();
+    }
+    EXPECT_EQ(cache.count(), 3);
+
+    // Pixels drawn into the source afterwards show at once.
+    source.fill(Qt::blue);
+    EXPECT_EQ(cache.scaled(source, QSize(25, 25)).pixel(12, 12), qRgb(0, 0, 255));
+
+    // Many sizes (the output bar's widths) stay within the bound, and a
+    // bitmap larger than the whole cache is scaled but not kept.
+    for (int w = 1; w <= 200; ++w)
+        cache.scaled(source, QSize(w, 25));
+    EXPECT_LE(cache.bytesHeld(), 64 * 1024);
+    const qsizetype held = cache.count();
+    EXPECT_EQ(cache.scaled(source, QSize(200, 200)).size(), QSize(200, 200));
+    EXPECT_LE(cache.count(), held);
 }
 
 // ---- the picture widget -------------------------------------------------------
