@@ -33,15 +33,9 @@ void PlainTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const QVariant alignment = index.data(Qt::TextAlignmentRole);
     const int flags = (alignment.isValid() ? alignment.toInt() : int(Qt::AlignLeft | Qt::AlignVCenter))
         | Qt::TextSingleLine;
-    QString shown = index.data(Qt::DisplayRole).toString();
-    // A frame's hex runs far past its cell; in a fixed-pitch font what cannot
-    // show is cut before drawing, so it is never shaped at every repaint.
-    if (shown.size() > 32 && (flags & Qt::AlignLeft) && painter->fontInfo().fixedPitch()) {
-        const int advance = painter->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-        if (advance > 0)
-            shown.truncate(text.width() / advance + 1);
-    }
-    painter->drawText(text, flags, shown);
+    const QString shown = index.data(Qt::DisplayRole).toString();
+    if (!glyphRuns_.draw(*painter, text, flags, shown))
+        painter->drawText(text, flags, shown);
     painter->restore();
 }
 
