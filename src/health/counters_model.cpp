@@ -27,12 +27,29 @@ QString count(std::uint64_t n)
 CountersModel::CountersModel(const Console &console, const LineCounters &counters, QObject *parent)
     : QAbstractTableModel(parent), console_(console), counters_(counters)
 {
-    rows_ = boundRows();
+    takeRows(boundRows());
+}
+
+void CountersModel::takeRows(std::vector<Row> rows)
+{
+    rows_ = std::move(rows);
+    slots_.clear();
+    seen_.clear();
+    shown_.clear();
     for (const Row &r : rows_) {
         slots_.push_back(r.slot);
         seen_.push_back(seenOf(r));
+        shown_.push_back(textsOf(r));
     }
     seenChanges_ = counters_.changes();
+}
+
+CountersModel::Texts CountersModel::textsOf(const Row &row) const
+{
+    Texts texts;
+    for (int c = 0; c < ColumnCount; ++c)
+        texts[std::size_t(c)] = text(row, c).toString();
+    return texts;
 }
 
 CountersModel::Seen CountersModel::seenOf(const Row &row) const
@@ -143,15 +160,8 @@ void CountersModel::refresh()
     std::vector<Row> rows = boundRows();
     if (rows != rows_) {
         beginResetModel();
-        rows_ = std::move(rows);
-        slots_.clear();
-        seen_.clear();
-        for (const Row &r : rows_) {
-            slots_.push_back(r.slot);
-            seen_.push_back(seenOf(r));
-        }
+        takeRows(std::move(rows));
         endResetModel();
-        seenChanges_ = counters_.changes();
         return;
     }
     if (counters_.changes() == seenChanges_)
@@ -162,7 +172,21 @@ void CountersModel::refresh()
         if (now == seen_[r])
             continue;
         seen_[r] = now;
-        Q_EMIT dataChanged(index(int(r), 0), index(int(r), ColumnCount - 1));
+        Texts texts = textsOf(rows_[r]);
+        Texts &shown = shown_[r];
+        // One signal per run of changed cells: the zeros of a healthy line
+        // and the row's names stay as they are drawn.
+        for (int c = 0; c < ColumnCount;) {
+            if (texts[std::size_t(c)] == shown[std::size_t(c)]) {
+                ++c;
+                continue;
+            }
+            const int first = c;
+            while (c < ColumnCount && texts[std::size_t(c)] != shown[std::size_t(c)])
+                ++c;
+            Q_EMIT dataChanged(index(int(r), first), index(int(r), c - 1));
+        }
+        shown = std::move(texts);
     }
 }
 

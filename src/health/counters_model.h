@@ -3,6 +3,7 @@
 #include "line_counters.h"
 
 #include <QAbstractTableModel>
+#include <array>
 #include <vector>
 
 namespace orbalis {
@@ -57,15 +58,21 @@ private:
 
     const Console &console_;
     const LineCounters &counters_;
-    // What each row showed last, to redraw only the rows that changed.
+    // What each row showed last, to redraw only the cells that changed: a
+    // row is looked at again when its counts moved, and then only the cells
+    // whose text differs are redrawn.
     struct Seen {
         std::uint64_t sent, judged, notJudged;
         bool operator==(const Seen &) const = default;
     };
     Seen seenOf(const Row &row) const;
+    using Texts = std::array<QString, ColumnCount>;
+    Texts textsOf(const Row &row) const;
+    void takeRows(std::vector<Row> rows);
 
     std::vector<Row> rows_;
     std::vector<Seen> seen_;
+    std::vector<Texts> shown_;
     std::vector<int> slots_;
     std::uint64_t seenChanges_ = 0;
 };

@@ -24,6 +24,7 @@
 #include <QPainter>
 #include <QMultiMap>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,12 +84,36 @@ TEST(CountersModel, OneRowPerBoundSlotWithItsControllersCounters)
     EXPECT_EQ(cell(model, 1, CountersModel::NameColumn), "Kiln");
     EXPECT_EQ(cell(model, 1, CountersModel::HealthColumn), "not polled");
 
+    // Exactly the cells whose text changed are announced, so the view
+    // redraws those and not the zeros and names around them.
+    const auto texts = [&] {
+        QMap<QPair<int, int>, QString> t;
+        for (int r = 0; r < model.rowCount(); ++r)
+            for (int c = 0; c < model.columnCount(); ++c)
+                t[{r, c}] = cell(model, r, c);
+        return t;
+    };
+    const auto before = texts();
     for (int i = 0; i < 3; ++i)
         exchange(counters, 2);
     replyAfter(port, clock, std::chrono::milliseconds(47));
     exchange(counters, 2);
     exchange(counters, 2, LineOutcome::NoAnswer);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.refresh();
+    const auto after = texts();
+    QSet<QPair<int, int>> announced, differing;
+    for (const QList<QVariant> &signal : changed) {
+        const auto from = signal[0].toModelIndex(), to = signal[1].toModelIndex();
+        for (int r = from.row(); r <= to.row(); ++r)
+            for (int c = from.column(); c <= to.column(); ++c)
+                announced.insert({r, c});
+    }
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (before.value(it.key()) != it.value())
+            differing.insert(it.key());
+    EXPECT_EQ(announced, differing);
+    EXPECT_FALSE(differing.contains({1, CountersModel::CrcErrorColumn}));
     EXPECT_EQ(cell(model, 1, CountersModel::SentColumn), "5");
     EXPECT_EQ(cell(model, 1, CountersModel::GoodColumn), "4");
     EXPECT_EQ(cell(model, 1, CountersModel::NoAnswerColumn), "1");
