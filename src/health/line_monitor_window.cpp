@@ -241,6 +241,9 @@ bool LineMonitorWindow::saveTrafficTo(const QString &path)
         errno = 0;
         if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
             fail(errno);
+        // Following the line, the rows are brought up to the ring first, so
+        // every row saved still has its frame.
+        traffic_->refresh();
         QByteArray text;
         const int rows = traffic_->rowCount();
         text += QStringLiteral("Orbalis line traffic, %1 frames%2, saved %3\n")
@@ -251,7 +254,8 @@ bool LineMonitorWindow::saveTrafficTo(const QString &path)
                     .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                     .toUtf8();
         for (int r = 0; r < rows; ++r)
-            text += trafficLine(traffic_->frame(r)).toUtf8() + '\n';
+            if (const TrafficFrame *frame = traffic_->frame(r))
+                text += trafficLine(*frame).toUtf8() + '\n';
         errno = 0;
         if (file.write(text) != text.size())
             fail(errno);

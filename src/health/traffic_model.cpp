@@ -17,24 +17,30 @@ const char *const Headers[TrafficModel::ColumnCount] = {"Time", "Dir", "ID", "Ex
 TrafficModel::TrafficModel(TrafficRing &ring, QObject *parent)
     : QAbstractTableModel(parent), ring_(ring), fixedFont_(QFontDatabase::systemFont(QFontDatabase::FixedFont))
 {
-    takeAllFromRing();
+    rebuildRows();
 }
 
-void TrafficModel::takeAllFromRing()
+const TrafficFrame *TrafficModel::frameNumbered(std::uint64_t number) const
 {
-    frames_.clear();
-    firstNumber_ = ring_.firstNumber();
-    for (std::uint64_t n = ring_.firstNumber(); n < ring_.endNumber(); ++n)
-        frames_.push_back(ring_.at(n));
-    rebuildRows();
+    if (paused_)
+        return number >= heldFirst_ && number - heldFirst_ < held_.size() ? &held_[std::size_t(number - heldFirst_)]
+                                                                          : nullptr;
+    return number >= ring_.firstNumber() && number < ring_.endNumber() ? &ring_.at(number) : nullptr;
+}
+
+std::uint64_t TrafficModel::sourceFirst() const
+{
+    return paused_ ? heldFirst_ : ring_.firstNumber();
 }
 
 void TrafficModel::rebuildRows()
 {
     rows_.clear();
-    for (std::size_t i = 0; i < frames_.size(); ++i)
-        if (passes(frames_[i]))
-            rows_.push_back(firstNumber_ + i);
+    if (!paused_)
+        seenEnd_ = ring_.endNumber();
+    for (std::uint64_t n = sourceFirst(); n < seenEnd_; ++n)
+        if (const TrafficFrame *f = frameNumbered(n); f && passes(*f))
+            rows_.push_back(n);
 }
 
 int TrafficModel::rowCount(const QModelIndex &parent) const
@@ -54,16 +60,19 @@ QVariant TrafficModel::headerData(int section, Qt::Orientation orientation, int 
     return QString::fromLatin1(Headers[section]);
 }
 
-const TrafficFrame &TrafficModel::frame(int row) const
+const TrafficFrame *TrafficModel::frame(int row) const
 {
-    return frames_[std::size_t(rows_[std::size_t(row)] - firstNumber_)];
+    return frameNumbered(rows_[std::size_t(row)]);
 }
 
 QVariant TrafficModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const TrafficFrame &f = frame(index.row());
+    const TrafficFrame *shown = frame(index.row());
+    if (!shown)
+        return {};
+    const TrafficFrame &f = *shown;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
@@ -90,72 +99,70 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     }
 }
 
+void TrafficModel::dropRowsOfDroppedFrames()
+{
+    std::size_t gone = 0;
+    while (gone < rows_.size() && rows_[gone] < ring_.firstNumber())
+        ++gone;
+    if (gone == 0)
+        return;
+    beginRemoveRows({}, 0, int(gone) - 1);
+    rows_.erase(rows_.begin(), rows_.begin() + qsizetype(gone));
+    endRemoveRows();
+}
+
 void TrafficModel::refresh()
 {
     if (paused_)
         return;
-    const std::size_t capacity = ring_.capacity();
-    std::uint64_t from = firstNumber_ + frames_.size();
-    // Frames the ring dropped before we looked (or all of them, after a clear).
-    if (from < ring_.firstNumber())
-        from = ring_.firstNumber();
+    // The rows of frames the ring dropped go first, then the new frames come.
+    dropRowsOfDroppedFrames();
+    const std::uint64_t from = std::max(seenEnd_, ring_.firstNumber());
     const std::uint64_t end = ring_.endNumber();
-    if (end <= from)
-        return;
-    if (end - from >= capacity || from != firstNumber_ + frames_.size()) {
-        beginResetModel();
-        takeAllFromRing();
-        endResetModel();
-        return;
-    }
-
-    // Make room first: the oldest frames go, and their rows with them.
-    const std::size_t incoming = std::size_t(end - from);
-    const std::size_t evict = frames_.size() + incoming > capacity ? frames_.size() + incoming - capacity : 0;
-    if (evict > 0) {
-        const std::uint64_t newFirst = firstNumber_ + evict;
-        std::size_t rowsGone = 0;
-        while (rowsGone < rows_.size() && rows_[rowsGone] < newFirst)
-            ++rowsGone;
-        if (rowsGone > 0) {
-            beginRemoveRows({}, 0, int(rowsGone) - 1);
-            rows_.erase(rows_.begin(), rows_.begin() + qsizetype(rowsGone));
-        }
-        frames_.erase(frames_.begin(), frames_.begin() + qsizetype(evict));
-        firstNumber_ = newFirst;
-        if (rowsGone > 0)
-            endRemoveRows();
-    }
-
+    seenEnd_ = end;
     std::size_t shown = 0;
-    for (std::uint64_t n = from; n < end; ++n) {
-        frames_.push_back(ring_.at(n));
-        shown += passes(frames_.back()) ? 1 : 0;
-    }
+    for (std::uint64_t n = from; n < end; ++n)
+        shown += passes(ring_.at(n)) ? 1 : 0;
     if (shown == 0)
         return;
     const int first = int(rows_.size());
     beginInsertRows({}, first, first + int(shown) - 1);
     for (std::uint64_t n = from; n < end; ++n)
-        if (passes(frames_[std::size_t(n - firstNumber_)]))
+        if (passes(ring_.at(n)))
             rows_.push_back(n);
     endInsertRows();
 }
 
 void TrafficModel::setPaused(bool paused)
 {
-    paused_ = paused;
-    if (!paused_)
-        refresh();
+    if (paused == paused_)
+        return;
+    if (paused) {
+        // What the rows show is kept as it is; frames the ring dropped since
+        // the last look are gone from it already, and their rows go.
+        dropRowsOfDroppedFrames();
+        heldFirst_ = ring_.firstNumber();
+        held_.clear();
+        for (std::uint64_t n = heldFirst_; n < seenEnd_; ++n)
+            held_.push_back(ring_.at(n));
+        paused_ = true;
+        return;
+    }
+    beginResetModel();
+    paused_ = false;
+    held_.clear();
+    rebuildRows();
+    endResetModel();
 }
 
 void TrafficModel::clear()
 {
     ring_.clear();
     beginResetModel();
-    frames_.clear();
+    held_.clear();
+    heldFirst_ = ring_.endNumber();
     rows_.clear();
-    firstNumber_ = ring_.endNumber();
+    seenEnd_ = ring_.endNumber();
     endResetModel();
 }
 

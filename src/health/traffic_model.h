@@ -9,8 +9,10 @@
 namespace orbalis {
 
 // The traffic view's frames: what the ring held when the view last looked,
-// oldest first, as many as the ring holds at most. Paused, it keeps what it
-// shows while the ring goes on; a filter shows one controller's frames.
+// oldest first, as many as the ring holds at most. Following the line it
+// reads them from the ring itself; paused, it keeps a copy of what the ring
+// held, which the ring may drop as it goes on. A filter shows one
+// controller's frames.
 class TrafficModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -35,18 +37,24 @@ public:
     void setFilter(int id);
     int filter() const { return filter_; }
 
-    const TrafficFrame &frame(int row) const;
+    // The frame of a row; null when the ring dropped it after the last look
+    // (its row goes at the next), so a row never shows another frame.
+    const TrafficFrame *frame(int row) const;
 
 private:
     bool passes(const TrafficFrame &f) const { return filter_ == AllControllers || f.id == filter_; }
+    const TrafficFrame *frameNumbered(std::uint64_t number) const;
+    // The first and end numbers of the frames the rows are chosen from.
+    std::uint64_t sourceFirst() const;
     void rebuildRows();
-    void takeAllFromRing();
+    void dropRowsOfDroppedFrames();
 
     TrafficRing &ring_;
     const QFont fixedFont_;   // of the bytes and the function; asked for once, not per cell
-    std::deque<TrafficFrame> frames_;   // copies; their bytes are shared with the ring's
-    std::uint64_t firstNumber_ = 0;     // ring number of frames_.front()
     std::deque<std::uint64_t> rows_;    // ring numbers of the frames shown
+    std::uint64_t seenEnd_ = 0;         // ring number of the first frame not looked at yet
+    std::deque<TrafficFrame> held_;     // paused only: copies; their bytes are shared with the ring's
+    std::uint64_t heldFirst_ = 0;       // ring number of held_.front()
     int filter_ = AllControllers;
     bool paused_ = false;
 };

@@ -174,6 +174,17 @@ TEST(TrafficModel, FollowsTheRingThroughDropsFiltersPausesAndClears)
         {"more than the ring holds between two looks", [&] { for (int i = 0; i < 5; ++i) exchange(ring, 10 + i);
                                                             model.refresh(); },
          {"11", "11", "12", "12", "13", "13", "14", "14"}},
+        {"dropped before the next look: blank, never another frame", [&] { exchange(ring, 15); },
+         {"", "", "12", "12", "13", "13", "14", "14"}},
+        {"the next look takes their rows away", [&] { model.refresh(); },
+         {"12", "12", "13", "13", "14", "14", "15", "15"}},
+        {"paused as the ring drops: those rows go, the rest stay", [&] { exchange(ring, 16); model.setPaused(true);
+                                                                         exchange(ring, 17); model.refresh(); },
+         {"13", "13", "14", "14", "15", "15"}},
+        {"filtered while paused: from what was held", [&] { model.setFilter(14); }, {"14", "14"}},
+        {"resumed with the filter", [&] { model.setPaused(false); }, {"14", "14"}},
+        {"and following", [&] { model.setFilter(TrafficModel::AllControllers); },
+         {"14", "14", "15", "15", "16", "16", "17", "17"}},
     };
     for (const Step &s : steps) {
         s.act();
@@ -186,9 +197,9 @@ TEST(TrafficModel, FollowsTheRingThroughDropsFiltersPausesAndClears)
     EXPECT_EQ(cell(model, last, TrafficModel::ExchangeColumn), "live values");
     EXPECT_EQ(cell(model, last, TrafficModel::FunctionColumn), "04");
     EXPECT_EQ(cell(model, last, TrafficModel::OutcomeColumn), "Good");
-    EXPECT_EQ(cell(model, last, TrafficModel::BytesColumn), bytesText(liveReply(14)));
-    EXPECT_EQ(cell(model, last - 1, TrafficModel::BytesColumn), bytesText(liveRequest(14)));
-    EXPECT_TRUE(bytesText(liveRequest(14)).startsWith("0E 04 10 00 00 1E "));
+    EXPECT_EQ(cell(model, last, TrafficModel::BytesColumn), bytesText(liveReply(17)));
+    EXPECT_EQ(cell(model, last - 1, TrafficModel::BytesColumn), bytesText(liveRequest(17)));
+    EXPECT_TRUE(bytesText(liveRequest(17)).startsWith("11 04 10 00 00 1E "));
     EXPECT_EQ(cell(model, last, TrafficModel::TimeColumn).size(), 12);
 }
 
@@ -350,7 +361,7 @@ TEST_F(MonitorWindowTest, SaveWritesTheFramesShownAndReportsWhatFails)
     ASSERT_EQ(lines.size(), 6);   // a head line, four frames, the end of the last line
     EXPECT_TRUE(lines[0].startsWith("Orbalis line traffic, 4 frames, saved ")) << lines[0].toStdString();
     for (int r = 0; r < 4; ++r)
-        EXPECT_EQ(lines[r + 1], trafficLine(window.trafficModel().frame(r)));
+        EXPECT_EQ(lines[r + 1], trafficLine(*window.trafficModel().frame(r)));
     EXPECT_TRUE(lines[4].contains("  RX  ID   1  live values      No answer")) << lines[4].toStdString();
     EXPECT_EQ(lines[5], "");
     EXPECT_TRUE(reporter.messages.isEmpty());
