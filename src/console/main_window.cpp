@@ -16,10 +16,10 @@
 #include "serialsetup/serial_setting_window.h"
 #include "settings/settings_store.h"
 #include "trend/trend_windows.h"
+#include "widgets/status_panel.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -57,7 +57,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
 
     for (size_t i = 0; i < statusPanels_.size(); ++i) {
-        statusPanels_[i] = new QLabel(this);
+        statusPanels_[i] = new StatusPanel(this);
         statusPanels_[i]->setAccessibleName(QStringLiteral("Status %1").arg(i + 1));
     }
     statusPanels_[0]->setMinimumWidth(twipsToPixels(2700));
@@ -253,9 +253,9 @@ void FM_Orbalis::setText(int panel, const QString &text)
 {
     if (panel < 1 || panel > 2)
         return;
-    statusPanels_[size_t(panel - 1)]->setText(text);
-    // A long port error text does not fit the panel at the window's own size.
-    statusPanels_[size_t(panel - 1)]->setToolTip(text);
+    // A long port error text does not fit the panel at the window's own size:
+    // the panel cuts it with an ellipsis and its tip holds it whole.
+    statusPanels_[size_t(panel - 1)]->setPanelText(text);
 }
 
 } // namespace orbalis

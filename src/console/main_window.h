@@ -10,10 +10,11 @@
 #include <memory>
 
 class QAction;
-class QLabel;
 class QMenu;
 
 namespace orbalis {
+
+class StatusPanel;
 
 class ImageLists;
 class LiveValueTable;
@@ -91,7 +92,7 @@ private:
     std::unique_ptr<LiveValueRecorder> recorder_;
     std::unique_ptr<PollingCycle> polling_;
     std::unique_ptr<WriteCycle> writeCycle_;
-    std::array<QLabel *, 2> statusPanels_{};
+    std::array<StatusPanel *, 2> statusPanels_{};
     QMenu *fileMenu_ = nullptr;
     QMenu *optionMenu_ = nullptr;
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close

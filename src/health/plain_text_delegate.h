@@ -1,6 +1,6 @@
 #pragma once
 
-#include "glyph_run_text.h"
+#include "widgets/glyph_run_text.h"
 
 #include <QStyledItemDelegate>
 

@@ -9,6 +9,7 @@
 #include "base/error_trap.h"
 #include "base/reporter.h"
 #include "base/twips.h"
+#include "widgets/status_panel.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -39,35 +40,6 @@ bool isSlot(int slot)
     return slot >= 0 && slot < SlotCount;
 }
 
-// A status panel shows as much of its text as fits, an ellipsis marking the
-// rest (a write-all's list of refused parameters can be long); the whole
-// text stays the panel's text, its tip and its accessible description.
-class StatusPanel : public QLabel {
-public:
-    using QLabel::QLabel;
-    const QString &fullText() const { return full_; }
-    void setFullText(const QString &text)
-    {
-        full_ = text;
-        setToolTip(text);
-        setAccessibleDescription(text);
-        refresh();
-    }
-
-protected:
-    void resizeEvent(QResizeEvent *event) override
-    {
-        QLabel::resizeEvent(event);
-        refresh();
-    }
-
-private:
-    void refresh()
-    {
-        setText(fontMetrics().elidedText(full_, Qt::ElideRight, std::max(0, contentsRect().width())));
-    }
-    QString full_;
-};
 
 QString capitalised(QString text)
 {
@@ -383,14 +355,14 @@ QString FM_Parameter::text(int panel) const
 {
     if (panel < 1 || panel > 2)
         return {};
-    return static_cast<StatusPanel *>(statusPanels_[size_t(panel - 1)])->fullText();
+    return statusPanels_[size_t(panel - 1)]->text();
 }
 
 void FM_Parameter::setText(int panel, const QString &text)
 {
     if (panel < 1 || panel > 2)
         return;
-    static_cast<StatusPanel *>(statusPanels_[size_t(panel - 1)])->setFullText(text);
+    statusPanels_[size_t(panel - 1)]->setPanelText(text);
 }
 
 void FM_Parameter::setProgress(int value)

@@ -9,13 +9,14 @@
 #include <array>
 #include <memory>
 
-class QLabel;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
 
 namespace orbalis {
+
+class StatusPanel;
 
 class Error;
 class FileDialogs;
@@ -72,7 +73,7 @@ public:
     QProgressBar *ProgressBar1() const { return progress_; }
     QStatusBar *StatusBar1() const { return statusBar_; }
     // The label of a panel; it may show its text cut short (status().text() is whole).
-    QLabel *statusPanel(int panel) const { return statusPanels_.at(size_t(panel - 1)); }
+    StatusPanel *statusPanel(int panel) const { return statusPanels_.at(size_t(panel - 1)); }
 
     // ParameterView
     ParameterSink &controls() override;
@@ -116,7 +117,7 @@ private:
     std::array<QPushButton *, 3> buttons_{};
     QProgressBar *progress_ = nullptr;
     QStatusBar *statusBar_ = nullptr;
-    std::array<QLabel *, 2> statusPanels_{};
+    std::array<StatusPanel *, 2> statusPanels_{};
 
     int slot_ = NoParameterSlot;
     int formHeight_ = 0;

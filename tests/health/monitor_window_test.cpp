@@ -2,7 +2,6 @@
 // frames come, go and are filtered, and the window's controls.
 
 #include "health/counters_model.h"
-#include "health/glyph_run_text.h"
 #include "health/line_counters.h"
 #include "health/line_monitor_window.h"
 #include "health/traffic_model.h"
@@ -11,6 +10,7 @@
 #include "health_test_support.h"
 
 #include "state/console.h"
+#include "widgets/glyph_run_text.h"
 #include "support/accessibility.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
@@ -240,6 +240,7 @@ TEST(GlyphRunText, DrawsWhereQtDrawsAndStaysInTheCell)
         // Cut at the cell's edge, as a frame's hex is.
         {fixed, left, QStringLiteral("01 04 3C ") + QStringLiteral("11 ").repeated(60)},
         {plain, right, QStringLiteral("99.8 % answered, and more than the cell holds")},
+        {plain, int(Qt::AlignCenter), QStringLiteral("Good, 43 ms")},
     };
     for (const auto &c : cases) {
         bool byQt = false, byRuns = false;

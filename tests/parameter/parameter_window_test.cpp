@@ -1,6 +1,7 @@
 // The parameter window offscreen: its build from the register map, what
 // screen readers find, opening and closing, Enter, and the two file commands.
 
+#include "widgets/status_panel.h"
 #include "parameter/parameter_controls.h"
 #include "parameter/parameter_file.h"
 #include "parameter/parameter_window.h"
@@ -402,12 +403,16 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
     // A text longer than the panel shows what fits and ends in an ellipsis;
     // the panel's text stays whole.
     const QString longText = QStringLiteral("Written 0 of 106; not accepted: ") + QStringList(106, "PVOH").join(", ");
+    // Its size does not follow its text, so a new text never lays the bar out again.
+    const QSize hint = window->statusPanel(2)->sizeHint();
     window->status().setText(2, longText);
+    EXPECT_EQ(window->statusPanel(2)->sizeHint(), hint);
     EXPECT_EQ(panel(2), longText);
-    QLabel *shown = window->statusPanel(2);
-    EXPECT_TRUE(shown->text().endsWith(QChar(0x2026))) << shown->text().toStdString();
-    EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->text()), shown->contentsRect().width());
+    StatusPanel *shown = window->statusPanel(2);
+    EXPECT_TRUE(shown->shownText().endsWith(QChar(0x2026))) << shown->shownText().toStdString();
+    EXPECT_LE(shown->fontMetrics().horizontalAdvance(shown->shownText()), shown->contentsRect().width());
     EXPECT_EQ(shown->toolTip(), longText);
+    EXPECT_EQ(shown->accessibleDescription(), longText);
 
     // Picking another slot reloads the window for it: initial texts, panel 1, a new read-all.
     console.Read_State = ReadState::AwaitLive;

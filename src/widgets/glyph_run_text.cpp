@@ -28,6 +28,21 @@ const GlyphRunText::Glyphs &GlyphRunText::glyphsOf(const QFont &font)
     return fonts_.back();
 }
 
+std::optional<qreal> GlyphRunText::width(const QFont &font, const QString &text)
+{
+    const Glyphs &g = glyphsOf(font);
+    if (!g.raw.isValid())
+        return std::nullopt;
+    qreal x = 0;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < First || u > Last || g.index[u - First] == 0)
+            return std::nullopt;
+        x += g.advance[u - First];
+    }
+    return x;
+}
+
 bool GlyphRunText::draw(QPainter &painter, const QRect &rect, int flags, const QString &text)
 {
     if (text.isEmpty() || rect.isEmpty())
@@ -43,13 +58,17 @@ bool GlyphRunText::draw(QPainter &painter, const QRect &rect, int flags, const Q
         if (u < First || u > Last || g.index[u - First] == 0)
             return false;
         // Glyphs wholly past the cell's right edge are not drawn at all.
-        if (x < rect.width() || (flags & Qt::AlignRight)) {
+        if (x < rect.width() || (flags & (Qt::AlignRight | Qt::AlignHCenter))) {
             indexes_.append(g.index[u - First]);
             positions_.append(QPointF(x, 0));
         }
         x += g.advance[u - First];
     }
-    const qreal left = (flags & Qt::AlignRight) ? rect.right() + 1 - x : rect.left();
+    qreal left = rect.left();
+    if (flags & Qt::AlignRight)
+        left = rect.right() + 1 - x;
+    else if (flags & Qt::AlignHCenter)
+        left = rect.left() + (rect.width() - x) / 2;
     const qreal lineHeight = g.raw.ascent() + g.raw.descent();
     const qreal baseline = rect.top() + (rect.height() - lineHeight) / 2 + g.raw.ascent();
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -14,16 +15,19 @@ namespace orbalis {
 
 // Draws one line of printable ASCII as a glyph run: each character's glyph
 // and advance come straight from the font, with no shaping and no line
-// layout. The line monitor's cells are ASCII (times, IDs, words, hex bytes)
-// and every cell of a busy line is new at each refresh, so shaping them was
-// most of what the open monitor cost. Text the font cannot show this way
-// (other scripts, a missing glyph) is left to QPainter::drawText.
+// layout. The line monitor's cells and the status panels are ASCII (times,
+// IDs, words, hex bytes) and change many times a second while the line is
+// busy, so shaping them anew was most of what drawing them cost. Text the
+// font cannot show this way (other scripts, a missing glyph) is left to
+// QPainter::drawText.
 class GlyphRunText {
 public:
-    // Draws the text in the rectangle, cut at its edges, aligned left or
-    // right and centred vertically as flags say. False, drawing nothing, when
+    // Draws the text in the rectangle, cut at its edges, aligned left, right
+    // or centred, and centred vertically, as flags say. False, drawing nothing, when
     // the text is not for this path.
     bool draw(QPainter &painter, const QRect &rect, int flags, const QString &text);
+    // The text's width in the font, when this path can draw it.
+    std::optional<qreal> width(const QFont &font, const QString &text);
 
 private:
     static constexpr char16_t First = 0x20, Last = 0x7e;
