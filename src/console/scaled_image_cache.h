@@ -14,8 +14,10 @@ namespace orbalis {
 class ScaledImageCache {
 public:
     // Holds at most this many bytes of scaled pixels; the least recently used
-    // go first. The panel's bitmaps at the design size take about 300 KB.
-    static constexpr qsizetype DefaultMaxBytes = 4 * 1024 * 1024;
+    // go first. The panel's bitmaps take about 0.2 MB at the design size and
+    // fill the bound only on a screen-wide window, where the output bar's
+    // many widths are the first to go.
+    static constexpr qsizetype DefaultMaxBytes = 2 * 1024 * 1024;
 
     explicit ScaledImageCache(qsizetype maxBytes = DefaultMaxBytes);
 
