@@ -5,8 +5,9 @@
 #include "health/line_counters.h"
 #include "health/traffic_ring.h"
 
-#include "link/frames.h"
 #include "state/line_observer.h"
+#include "support/fake_serial_port.h"
+#include "support/replies.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -15,45 +16,17 @@
 #include <vector>
 
 using namespace orbalis;
+using namespace orbalis::test;
 
 namespace {
 
-// A port that has just timed a reply, as QtSerialPort has when a reply is judged.
-class TimedPort : public SerialPort {
-public:
-    TimedPort()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        times_.requestEnd = now - std::chrono::milliseconds(50);
-        times_.lastByte = now - std::chrono::milliseconds(4);
-    }
-    bool PortOpen() const override { return true; }
-    void setPortOpen(bool) override {}
-    int CommPort() const override { return 1; }
-    void setCommPort(int) override {}
-    QString Settings() const override { return QStringLiteral("19200,N,8,2"); }
-    void setSettings(const QString &) override {}
-    void Output(const QByteArray &) override {}
-    QByteArray Input() override { return {}; }
-    LineTimes lineTimes() const override { return times_; }
-
-private:
-    LineTimes times_;
-};
-
-QByteArray liveRequest(int id)
+// Stamps the port as having just timed a reply, as QtSerialPort has when a
+// reply is judged.
+void timeAReply(FakeSerialPort &port)
 {
-    const auto frame = buildRequest(std::uint8_t(id), 4, 4096, 30);
-    return QByteArray(reinterpret_cast<const char *>(frame->data()), qsizetype(frame->size()));
-}
-
-QByteArray liveReply(int id)
-{
-    QByteArray r;
-    r.append(char(id)).append(char(4)).append(char(60));
-    for (int k = 0; k < 30; ++k)
-        r.append(char(1)).append(char(17 * k));
-    return withCrc(r);
+    const auto now = std::chrono::steady_clock::now();
+    port.times.requestEnd = now - std::chrono::milliseconds(50);
+    port.times.lastByte = now - std::chrono::milliseconds(4);
 }
 
 // One iteration is one frame, requests and replies taking turns over 16
@@ -63,7 +36,8 @@ QByteArray liveReply(int id)
 void BM_FrameToCountersAndRing(benchmark::State &state)
 {
     const bool fresh = state.range(0) != 0;
-    TimedPort port;
+    FakeSerialPort port;
+    timeAReply(port);
     LineCounters counters(&port);
     TrafficRing ring(&port);
     LineObservers observers;
