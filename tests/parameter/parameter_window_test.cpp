@@ -4,6 +4,7 @@
 #include "widgets/status_panel.h"
 #include "parameter/parameter_controls.h"
 #include "parameter/parameter_file.h"
+#include "parameter/parameter_layout.h"
 #include "parameter/parameter_window.h"
 
 #include "base/twips.h"
@@ -77,19 +78,6 @@ const std::map<QString, FramePlace> &designedFrames()
         {"P.I.D Output", {5, 7665, 420}}, {"A/D", {5, 7665, 2835}},
     };
     return frames;
-}
-
-int tabOf(Page page)
-{
-    switch (page) {
-    case Page::User: return 0;
-    case Page::PID: return 1;
-    case Page::Option: return 2;
-    case Page::Output: return 3;
-    case Page::Program: return 4;
-    case Page::Aux: return 5;
-    default: return -1;
-    }
 }
 
 // Rows after these addresses' predecessors start 105 lower.
@@ -241,7 +229,7 @@ TEST_F(ParameterWindowTest, EveryAddressHasItsLabelControlFramePagePositionAndIn
         EXPECT_EQ(frame->title(), frameCaption);
         const auto place = designedFrames().find(frameCaption);
         ASSERT_NE(place, designedFrames().end());
-        EXPECT_EQ(place->second.tab, tabOf(r->page));
+        EXPECT_EQ(place->second.tab, tabOfPage(r->page));
         if (place->second.tab < 0)
             EXPECT_EQ(frame->parentWidget(), window.get());
         else
