@@ -97,6 +97,7 @@ bool AlarmTracker::apply(const AlarmKey &key, AlarmEvent event, const QString &c
         const bool isNew = found == alarms_.end();
         Record &r = alarms_[key];
         r.state = t.next;
+        r.slotName = change.slotName;
         // Acknowledging or shelving does not make an alarm newer.
         if (isNew || change.change == AlarmChangeKind::Activated || change.change == AlarmChangeKind::Returned)
             r.sinceMs = change.timeMs;
@@ -239,7 +240,7 @@ std::vector<AlarmTracker::Alarm> AlarmTracker::current() const
     std::vector<Alarm> out;
     for (const auto &[key, record] : alarms_)
         if (isCurrent(record.state))
-            out.push_back({key, record.state, record.sinceMs, record.shelvedUntilMs});
+            out.push_back({key, record.slotName, record.state, record.sinceMs, record.shelvedUntilMs});
     std::stable_sort(out.begin(), out.end(), [](const Alarm &a, const Alarm &b) { return a.sinceMs > b.sinceMs; });
     return out;
 }
@@ -249,7 +250,7 @@ std::vector<AlarmTracker::Alarm> AlarmTracker::shelved() const
     std::vector<Alarm> out;
     for (const auto &[key, record] : alarms_)
         if (isShelved(record.state))
-            out.push_back({key, record.state, record.sinceMs, record.shelvedUntilMs});
+            out.push_back({key, record.slotName, record.state, record.sinceMs, record.shelvedUntilMs});
     std::stable_sort(out.begin(), out.end(),
                      [](const Alarm &a, const Alarm &b) { return a.shelvedUntilMs < b.shelvedUntilMs; });
     return out;

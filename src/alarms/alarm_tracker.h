@@ -60,6 +60,7 @@ public:
 
     struct Alarm {
         AlarmKey key;
+        QString slotName;                        // as the slot was named at its last change
         AlarmState state = AlarmState::Normal;
         qint64 sinceMs = 0;                      // it came or went (or was shelved from normal)
         std::optional<qint64> shelvedUntilMs;
@@ -88,6 +89,7 @@ public:
 private:
     struct Record {
         AlarmState state = AlarmState::Normal;
+        QString slotName;
         qint64 sinceMs = 0;
         std::optional<qint64> shelvedUntilMs;
     };

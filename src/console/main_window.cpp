@@ -4,6 +4,8 @@
 #include "polling_cycle.h"
 #include "slot_panel.h"
 
+#include "alarms/alarms_window.h"
+#include "alarms/console_alarms.h"
 #include "base/error_trap.h"
 #include "base/twips.h"
 #include "health/line_health.h"
@@ -22,6 +24,7 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace orbalis {
@@ -66,6 +69,9 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     statusBar()->setSizeGripEnabled(true);
 
     health_ = std::make_unique<LineHealth>(console_, port_, *panel_, reporter_, this);
+    // After the counters: the tracker reads them for each reply they counted.
+    alarms_ = std::make_unique<ConsoleAlarms>(console_, health_->counters(), *panel_, reporter_, this);
+    statusBar()->addPermanentWidget(alarms_->summaryButton(this));
 
     recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveValues_, *liveValues_, *panel_,
                                                     reporter_);
@@ -114,7 +120,8 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
 
-    trends_->addViewMenu(*menuBar());
+    viewMenu_ = trends_->addViewMenu(*menuBar());
+    viewMenu_->addAction(QStringLiteral("Alarms"), this, [this] { alarms_->showWindow(); });
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -148,6 +155,7 @@ void FM_Orbalis::Form_Load()
             timerRead_->setEnabled(true);
         }
     });
+    trap.step([&] { alarms_->start(); });
 }
 
 void FM_Orbalis::Form_Unload()
