@@ -62,7 +62,9 @@ qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, 
         throw Error(PathFileAccess, QStringLiteral("the journal cannot be read: ") + q.lastError().text());
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that a short write (a full disk, a size limit) is seen
+    // here: a buffered one is flushed at the commit, which does not report it.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(file, path);
     QByteArray chunk = "\xEF\xBB\xBF" + journalCsvHeader().toUtf8() + "\r\n";
     qint64 rows = 0;
