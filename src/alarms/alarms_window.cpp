@@ -41,7 +41,7 @@ namespace {
 constexpr int WindowWidth = 13500;
 constexpr int WindowHeight = 10500;
 constexpr int RowHeight = 300;
-constexpr int AlarmWidths[CurrentAlarmsModel::ColumnCount] = {2700, 600, 1000, 1600, 1600, 2600, 1200};
+constexpr int AlarmWidths[CurrentAlarmsModel::ColumnCount] = {2700, 600, 1150, 1600, 1600, 2600, 1200};
 constexpr int JournalWidths[JournalModel::ColumnCount] = {2700, 1000, 600, 1400, 1500, 1300,
                                                           800,  800,  2400, 1100, 2700};
 constexpr int SearchDelayMs = 300;
