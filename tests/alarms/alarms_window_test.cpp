@@ -9,10 +9,12 @@
 #include "alarms/console_alarms.h"
 #include "alarms/current_alarms_model.h"
 #include "alarms/journal_model.h"
+#include "console/main_window.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
 #include "health/line_health.h"
 #include "images/image_lists.h"
+#include "journal/journal_database.h"
 #include "settings/orbalis_ini.h"
 #include "settings/settings_store.h"
 #include "support/accessibility.h"
@@ -23,6 +25,8 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -401,4 +405,55 @@ TEST_F(AlarmsWindowTest, TheConsoleBeepsEveryTenSecondsWhileAnAlarmWaitsUnlessTh
     // The next start keeps it off.
     EXPECT_FALSE(PanelAlarms(console, tracker(), panel, reporter).soundOn());
     EXPECT_TRUE(reporter.messages.isEmpty());
+}
+
+TEST(AlarmsInTheConsole, AJournalThatCannotBeReadIsSetAsideAndReportedAndViewAlarmsShowsTheLostPort)
+{
+    qtApp();
+    QTemporaryDir dir;
+    Console console;
+    console.programDir = dir.path();
+    FixedClock clock{QDateTime(QDate(2024, 3, 3), QTime(14, 3, 7))};
+    console.clock = &clock;
+    writeFile(journalPath(dir.path()), QByteArray(4096, '\x01'));
+    FakeSerialPort port;
+    port.refuseOpen = true;   // a port named in the settings that cannot be opened
+    FakeReporter reporter;
+    FM_Orbalis window(console, port, reporter);
+    window.Form_Load();
+
+    ASSERT_TRUE(window.alarms().journal().flush(10s));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !reporter.messages.isEmpty(); }, 5000));
+    const QString aside = journalPath(dir.path()) + QStringLiteral(".damaged-240303-140307");
+    ASSERT_EQ(reporter.messages.size(), 1) << reporter.messages.join(u'\n').toStdString();
+    EXPECT_EQ(reporter.messages[0], QStringLiteral("At openJournal()\r\nWrong code: 75\r\nWrong reasons: ")
+                                        + errorDescription(PathFileAccess) + QStringLiteral(" (")
+                                        + journalPath(dir.path())
+                                        + QStringLiteral(": it is not a database SQLite can read (file is not a "
+                                                         "database); it is kept as \"")
+                                        + aside + QStringLiteral("\" and a new journal was started)"));
+    EXPECT_EQ(readFile(aside), QByteArray(4096, '\x01'));
+
+    // The port lost at the start is an alarm of the line, in the status bar
+    // and in the window that "View", "Alarms" opens.
+    EXPECT_EQ(window.alarms().tracker().state(AlarmKey::line()), AlarmState::ActiveUnacknowledged);
+    QToolButton *summary = window.alarms().summaryButton(&window);
+    EXPECT_EQ(summary->parentWidget(), window.statusBar());
+    EXPECT_TRUE(summary->isVisibleTo(&window));
+    EXPECT_EQ(summary->text(), QStringLiteral("Alarms: 1 unacknowledged, 1 current"));
+    QAction *alarmsEntry = nullptr;
+    for (QAction *a : window.viewMenu()->actions())
+        if (a->text() == u"Alarms")
+            alarmsEntry = a;
+    ASSERT_NE(alarmsEntry, nullptr);
+    alarmsEntry->trigger();
+    AlarmsWindow *alarms = window.alarms().window();
+    ASSERT_NE(alarms, nullptr);
+    EXPECT_TRUE(alarms->isVisible());
+    ASSERT_EQ(alarms->currentModel().rowCount(), 1);
+    EXPECT_EQ(alarms->currentModel().data(alarms->currentModel().index(0, CurrentAlarmsModel::Slot)).toString(),
+              QStringLiteral("Line"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alarms->journalModel().rowCount() == 1; }, 5000));
+    EXPECT_EQ(alarms->journalModel().rowAt(0).alarm, QStringLiteral("Port lost"));
+    window.Form_Unload();
 }
