@@ -116,10 +116,19 @@ QString journalPath(const QString &programDir)
 }
 
 JournalOpening openJournal(const QString &connection, const QString &path, const std::vector<JournalTable> &tables,
-                           const QDateTime &now)
+                           const QDateTime &now, const QString &knownDamage)
 {
     JournalOpening result;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    if (!knownDamage.isEmpty() && QFileInfo::exists(path)) {
+        try {
+            result.setAsidePath = setAside(path, now);
+            result.whySetAside = knownDamage;
+        } catch (const Error &e) {
+            result.failure = e;
+            return result;
+        }
+    }
+    for (int attempt = result.setAsidePath.isEmpty() ? 0 : 1; attempt < 2; ++attempt) {
         QSqlError error;
         QString unusable;
         {

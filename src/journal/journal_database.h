@@ -40,9 +40,11 @@ struct JournalOpening {
 // connection `connection` of the calling thread, checks it, moves it aside
 // under a dated name (see setAsideName) when it is damaged and starts a new
 // one, and creates the tables that are missing. The connection is used only
-// by the thread that opened it.
+// by the thread that opened it. `knownDamage`: SQLite found the journal
+// damaged while writing (what its checks at the opening may not see); it is
+// set aside for that reason.
 JournalOpening openJournal(const QString &connection, const QString &path, const std::vector<JournalTable> &tables,
-                           const QDateTime &now);
+                           const QDateTime &now, const QString &knownDamage = {});
 
 // A connection of the calling thread that only reads an existing journal
 // (the window's queries); false when there is none to read.

@@ -164,7 +164,8 @@ bool JournalWriter::ensureOpen()
 {
     if (open_)
         return true;
-    const JournalOpening opening = openJournal(connection_, path_, tables_, clock_.now());
+    const JournalOpening opening = openJournal(connection_, path_, tables_, clock_.now(), damagedWhileWriting_);
+    damagedWhileWriting_.clear();
     if (!opening.open) {
         reportFailure(opening.failure.value_or(Error(PathFileAccess, path_)));
         return false;
@@ -211,8 +212,11 @@ bool JournalWriter::write(const std::vector<Row> &batch)
     } else {
         error = db.lastError();
     }
-    if (journalFault(error) == JournalFault::Damaged)
-        closeConnection();   // the next open sets it aside
+    if (journalFault(error) == JournalFault::Damaged) {
+        // The next opening sets it aside, whatever its checks find.
+        damagedWhileWriting_ = QStringLiteral("SQLite found it damaged while writing (") + error.databaseText() + u')';
+        closeConnection();
+    }
     reportFailure(journalError(error, path_));
     return false;
 }

@@ -112,6 +112,7 @@ private:
 
     // The thread's own.
     bool open_ = false;
+    QString damagedWhileWriting_;   // set aside at the next opening
     std::vector<std::unique_ptr<QSqlQuery>> prepared_;   // one insert per table; they go before the connection
     QString lastFailure_;
     std::thread thread_;

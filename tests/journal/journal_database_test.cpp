@@ -152,6 +152,25 @@ TEST(JournalDatabase, AJournalThatCannotBeUsedIsSetAsideUnderADatedNameAndANewOn
     }
 }
 
+TEST(JournalDatabase, AJournalFoundDamagedWhileWritingIsSetAsideAtTheNextOpeningWhateverItsChecksSay)
+{
+    JournalFolder folder;
+    ASSERT_TRUE(folder.write({notesTable()}, QStringLiteral("notes"), 5));
+    const JournalOpening opening = openJournal(QStringLiteral("t3"), folder.path(), {notesTable()}, At,
+                                               QStringLiteral("SQLite found it damaged while writing"));
+    ASSERT_TRUE(opening.open);
+    EXPECT_EQ(opening.setAsidePath, folder.path() + QStringLiteral(".damaged-240501-120005"));
+    EXPECT_EQ(opening.whySetAside, QStringLiteral("SQLite found it damaged while writing"));
+    {
+        QSqlQuery q(QSqlDatabase::database(QStringLiteral("t3")));
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM notes")) && q.next());
+        EXPECT_EQ(q.value(0).toInt(), 0);
+    }
+    closeJournalConnection(QStringLiteral("t3"));
+    JournalReader aside(opening.setAsidePath);
+    EXPECT_EQ(aside.scalar(QStringLiteral("SELECT count(*) FROM notes")).toInt(), 5);
+}
+
 TEST(JournalDatabase, ASetAsideNameThatIsTakenGetsANumber)
 {
     JournalFolder folder;
