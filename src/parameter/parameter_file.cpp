@@ -1,13 +1,10 @@
 #include "parameter_file.h"
 
 #include "base/error.h"
+#include "base/regular_file.h"
+#include "base/replace_file.h"
 #include "settings/record_codec.h"
 #include "settings/settings_store.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <cerrno>
 
 namespace orbalis {
 
@@ -21,16 +18,10 @@ QString mnemonicOf(int address)
     return r ? QString::fromLatin1(r->mnemonic.data(), qsizetype(r->mnemonic.size())) : QString();
 }
 
-// An error of a file operation: errno when the system set one, else the
-// nearest number for Qt's own kind of failure.
-Error fileError(const QFileDevice &file, int err, const QString &what)
+// The same Error with `what` before its detail ("cannot read: ...").
+Error withContext(const Error &e, const QString &what)
 {
-    int number = PathFileAccess;
-    if (err != 0)
-        number = errorNumberForErrno(err);
-    else if (file.error() == QFileDevice::PermissionsError)
-        number = PermissionDenied;
-    return Error(number, what + QStringLiteral(": ") + file.errorString());
+    return Error(e.number(), e.detail().isEmpty() ? what : what + QStringLiteral(": ") + e.detail());
 }
 
 QString itemList(const Enumeration &list)
@@ -114,35 +105,21 @@ QStringList parseParameterFile(const QByteArray &bytes)
 
 QByteArray readParameterFile(const QString &path)
 {
-    QFile file(path);
-    errno = 0;
-    if (QFileInfo(path).isDir())
-        throw Error(PathFileAccess, QStringLiteral("cannot read: it is a folder"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw fileError(file, errno, QStringLiteral("cannot open"));
-    errno = 0;
-    // Records past the 109th are never loaded, so they are never read either.
-    QByteArray bytes = file.read(ParameterFileSize);
-    if (file.error() != QFileDevice::NoError)
-        throw fileError(file, errno, QStringLiteral("cannot read"));
-    return bytes;
+    try {
+        // Records past the 109th are never loaded, so they are never read either.
+        return readRegularFile(path, ParameterFileSize);
+    } catch (const Error &e) {
+        throw withContext(e, QStringLiteral("cannot read"));
+    }
 }
 
 void writeParameterFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        throw fileError(file, errno, QStringLiteral("cannot write"));
-    errno = 0;
-    if (file.write(bytes) != bytes.size()) {
-        const int err = errno;
-        file.cancelWriting();
-        throw fileError(file, err, QStringLiteral("cannot write"));
+    try {
+        replaceFile(path, bytes);
+    } catch (const Error &e) {
+        throw withContext(e, QStringLiteral("cannot write"));
     }
-    errno = 0;
-    if (!file.commit())
-        throw fileError(file, errno, QStringLiteral("cannot write"));
 }
 
 } // namespace orbalis

@@ -32,12 +32,14 @@ QByteArray buildParameterFile(const QStringList &texts);
 // the 109th record are ignored.
 QStringList parseParameterFile(const QByteArray &bytes);
 
-// The file's first 13952 bytes (all of a shorter file); Error 53, 70, 75 ...
-// with the system's reason on failure.
+// The file's first 13952 bytes (all of a shorter file). Only a regular file is
+// opened, and never in a way that waits: a FIFO, a device or a directory is
+// refused (Error 75, "cannot read: it is a FIFO, not a regular file"); other
+// failures give Error 53, 70, 75 ... with the system's reason.
 QByteArray readParameterFile(const QString &path);
-// Writes through a temporary file that replaces the target only once all of
-// it is on disk: on failure (disk full, no permission ...) the target keeps
-// its previous bytes. Throws Error with the system's reason.
+// Replaces the file whole or not at all (replaceFile): on any failure (disk
+// full, no permission, not a regular file ...) the target keeps its previous
+// bytes. Throws Error with "cannot write: " and the system's reason.
 void writeParameterFile(const QString &path, const QByteArray &bytes);
 
 // "record 16 (RUN)": how the messages name a record.
