@@ -1,6 +1,7 @@
 #include "parameter_file.h"
 
 #include "base/error.h"
+#include "base/leading_number.h"
 #include "base/regular_file.h"
 #include "base/replace_file.h"
 #include "settings/record_codec.h"
@@ -16,6 +17,21 @@ QString mnemonicOf(int address)
 {
     const RegisterInfo *r = findRegister(address);
     return r ? QString::fromLatin1(r->mnemonic.data(), qsizetype(r->mnemonic.size())) : QString();
+}
+
+// A text as a message quotes it: characters that do not print stand as
+// <U+0080>, so that a damaged record is told apart from a blank one.
+QString quoted(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c.isPrint())
+            out += c;
+        else
+            out += QStringLiteral("<U+") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')
+                + QLatin1Char('>');
+    }
+    return out + QLatin1Char('"');
 }
 
 // The same Error with `what` before its detail ("cannot read: ...").
@@ -50,6 +66,25 @@ int matchingItem(const Enumeration &list, const QString &text)
     return -1;
 }
 
+void checkParameterText(int address, const QString &text)
+{
+    const RegisterInfo &r = *findRegister(address);
+    if (r.listOnly && matchingItem(*r.enumeration, text) < 0)
+        throw Error(InvalidArgument, recordName(address) + QStringLiteral(": %1 is none of the items %2")
+                                                            .arg(quoted(text), itemList(*r.enumeration)));
+    // Read by its leading number, "abc" would be written as 0 and "12,5" as
+    // 12: a text box's record holds a number and nothing else, or what the
+    // box shows before its first read ("00:00" in "A1DT"), which a window
+    // saved at once puts in its file.
+    const QLatin1String initialText(r.initialText.data(), qsizetype(r.initialText.size()));
+    if (r.control == ControlKind::TextBox && !isPlainNumber(text) && text != initialText)
+        throw Error(InvalidArgument,
+                    recordName(address)
+                        + QStringLiteral(": %1 is not a number (digits with an optional sign and at most "
+                                         "one \".\" point)")
+                              .arg(quoted(text)));
+}
+
 QByteArray buildParameterFile(const QStringList &texts)
 {
     if (texts.size() != HoldingRegisterCount)
@@ -70,6 +105,9 @@ QByteArray buildParameterFile(const QStringList &texts)
             throw Error(e.number(), recordName(a) + QStringLiteral(": ") + cause);
         }
     }
+    // What the console saves, it loads again.
+    for (int a = 0; a < HoldingRegisterCount; ++a)
+        checkParameterText(a, texts[a].trimmed());
     return file;
 }
 
@@ -94,10 +132,7 @@ QStringList parseParameterFile(const QByteArray &bytes)
             throw Error(parsed.fault->number(), recordName(a) + QStringLiteral(": ") + cause);
         }
         const QString text = parsed.texts.front().value_or(QString()).trimmed();
-        const RegisterInfo &r = *findRegister(a);
-        if (r.listOnly && matchingItem(*r.enumeration, text) < 0)
-            throw Error(InvalidArgument, recordName(a) + QStringLiteral(": \"%1\" is none of the items %2")
-                                                           .arg(text, itemList(*r.enumeration)));
+        checkParameterText(a, text);
         texts << text;
     }
     return texts;

@@ -5,9 +5,12 @@
 #include "parameter/write_cycle.h"
 
 #include "base/error.h"
+#include "model/display.h"
+#include "model/parameter_value.h"
 #include "settings/cp950.h"
 #include "support/disk_full.h"
 #include "support/fifo.h"
+#include "support/fakes.h"
 #include "support/files.h"
 
 #include <QDir>
@@ -17,6 +20,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <random>
 #include <sys/socket.h>
@@ -69,12 +73,12 @@ TEST(ParameterFileTest, RecordsHoldTrimmedLengthPrefixedCodePage950Texts)
     QStringList texts = sampleTexts();
     texts[0] = QStringLiteral("  25.5 ");
     texts[15] = QStringLiteral("AT2 ");
-    texts[61] = QStringLiteral("溫度");
+    texts[6] = QStringLiteral("溫度");   // an editable combo box takes any text
     const QByteArray file = buildParameterFile(texts);
     ASSERT_EQ(file.size(), 13952);
     EXPECT_EQ(file.first(128), record("25.5"));
     EXPECT_EQ(file.mid(15 * 128, 128), record("AT2"));
-    EXPECT_EQ(file.mid(61 * 128, 128), record(encodeCp950(QStringLiteral("溫度"))));
+    EXPECT_EQ(file.mid(6 * 128, 128), record(encodeCp950(QStringLiteral("溫度"))));
     EXPECT_EQ(file.mid(108 * 128, 128), record("108.5"));
 
     QStringList expected = texts;
@@ -120,6 +124,110 @@ TEST(ParameterFileTest, AFileIsRefusedWholeNamingTheRecordAndTheCause)
     EXPECT_EQ(parseParameterFile(withRecord(6, record("A_XX")))[6], "A_XX");
 }
 
+TEST(ParameterFileTest, ANumericRecordThatIsNoNumberAsTheWindowShowsOneRefusesTheFile)
+{
+    const QByteArray good = buildParameterFile(sampleTexts());
+    struct Case {
+        int address;
+        QByteArray text;
+        const char *shown;   // as the message quotes it
+    };
+    const Case refused[] = {
+        {0, "abc", "abc"},
+        {0, encodeCp950(QStringLiteral("１２")), "１２"},
+        {0, "12,5", "12,5"},
+        {0, "\xFF\xFF", "<U+F8F8><U+F8F8>"},
+        {0, "", ""},
+        {0, "1\x80 0", "1<U+0080> 0"},
+        {17, "1.2.3", "1.2.3"},
+        {54, "+-1", "+-1"},
+        {102, "1e3", "1e3"},
+        {55, "0x10", "0x10"},
+        {62, "- 5", "- 5"},
+        {103, ".", "."},
+        {8, "00:30", "00:30"},    // only what the box shows before a read passes
+        {14, "1 0", "1 0"},
+    };
+    for (const Case &c : refused) {
+        SCOPED_TRACE(c.shown);
+        QByteArray file = good;
+        file.replace(c.address * 128, 128, record(c.text));
+        expectRefused([&] { parseParameterFile(file); }, InvalidArgument,
+                      recordName(c.address) + QStringLiteral(": \"%1\" is not a number").arg(QString::fromUtf8(c.shown)));
+    }
+
+    const Case accepted[] = {
+        {0, "-12.5", "-12.5"}, {0, "+3", "+3"}, {0, " 007 ", "007"}, {0, "5.", "5."},
+        {0, ".5", ".5"},      {8, "00:00", "00:00"}, {13, "00:00", "00:00"}, {54, "-0", "-0"},
+    };
+    for (const Case &c : accepted) {
+        SCOPED_TRACE(c.shown);
+        QByteArray file = good;
+        file.replace(c.address * 128, 128, record(c.text));
+        EXPECT_EQ(parseParameterFile(file)[c.address], QString::fromUtf8(c.shown));
+    }
+}
+
+TEST(ParameterFileTest, EveryValueTheWindowCanShowIsSavedAndWrittenBackAsItWasRead)
+{
+    // One register of each kind stands for all of its kind: the check looks at
+    // the control and the initial text only, the encoding at the kind.
+    struct Shown {
+        const char *what;
+        int address;
+        std::function<QString(std::uint16_t)> text;
+        int dpCode;
+    };
+    std::vector<Shown> shown = {
+        {"RT1, unsigned", 62, [](std::uint16_t u) { return unsignedText(u); }, 47},
+        {"ID, signed", 54, [](std::uint16_t u) { return signedText(std::int16_t(u)); }, 47},
+        {"JP1 read back unsigned", 66, [](std::uint16_t u) { return unsignedText(u); }, 47},
+        {"PB1, tenths", 17, [](std::uint16_t u) { return tenthsText(std::int16_t(u)); }, 47},
+    };
+    for (int dp : {47, 48, 49, 50})
+        shown.push_back({"SV, scaled", 0, [dp](std::uint16_t u) { return scaledText(std::int16_t(u), dp); }, dp});
+    test::RecordingSink controls;
+    for (const Shown &s : shown) {
+        SCOPED_TRACE(std::string(s.what) + " at decimal-point code " + std::to_string(s.dpCode));
+        int wrong = 0;
+        for (int u = 0; u <= 0xFFFF; ++u) {
+            const QString text = s.text(std::uint16_t(u));
+            controls.texts[s.address] = text;
+            const ParameterValue v = Get_Parameter_Value(s.address, controls, s.dpCode);
+            bool passes = true;
+            try {
+                checkParameterText(s.address, text);
+            } catch (const Error &) {
+                passes = false;
+            }
+            if ((!passes || v.status != ParameterValue::Ok || v.value != u) && ++wrong == 1)
+                ADD_FAILURE() << "register value " << u << " shown as " << text.toStdString() << " passes "
+                              << passes << ", written as " << v.value;
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    // What a box shows before the first read, and every item of every list.
+    QStringList fresh;
+    for (const RegisterInfo &r : holdingRegisters()) {
+        const QString initial = QString::fromLatin1(r.initialText.data(), qsizetype(r.initialText.size()));
+        fresh << (r.listOnly ? QString::fromLatin1(r.enumeration->items.front().data(),
+                                                   qsizetype(r.enumeration->items.front().size()))
+                             : initial);
+        if (!r.enumeration)
+            continue;
+        for (std::string_view item : r.enumeration->items) {
+            EXPECT_NO_THROW(
+                checkParameterText(r.address, QString::fromLatin1(item.data(), qsizetype(item.size())).trimmed()));
+        }
+    }
+    EXPECT_EQ(parseParameterFile(buildParameterFile(fresh)), fresh);
+    // A list box that shows nothing yet cannot be loaded back, so it is not saved.
+    fresh[15].clear();
+    expectRefused([&] { buildParameterFile(fresh); }, InvalidArgument,
+                  "record 16 (RUN): \"\" is none of the items \"OFF\", \"AT1\", \"AT2 \"");
+}
+
 TEST(ParameterFileTest, ATextThatDoesNotFitIsRefusedBeforeAnythingIsBuilt)
 {
     QStringList texts = sampleTexts();
@@ -130,11 +238,12 @@ TEST(ParameterFileTest, ATextThatDoesNotFitIsRefusedBeforeAnythingIsBuilt)
     texts[47] = QStringLiteral("1");
     texts[2] = QStringLiteral("😀");
     expectRefused([&] { buildParameterFile(texts); }, InvalidArgument, "record 3 (SOFT)");
+    texts[2] = QStringLiteral("1");
     // Chinese takes two bytes a character: 63 fit, 64 do not.
-    texts[2] = QString(63, QChar(0x6EAB));
+    texts[6] = QString(63, QChar(0x6EAB));
     EXPECT_NO_THROW(buildParameterFile(texts));
-    texts[2] = QString(64, QChar(0x6EAB));
-    expectRefused([&] { buildParameterFile(texts); }, BadRecordLength, "record 3 (SOFT)");
+    texts[6] = QString(64, QChar(0x6EAB));
+    expectRefused([&] { buildParameterFile(texts); }, BadRecordLength, "record 7 (A1FU)");
 }
 
 TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)

@@ -586,6 +586,8 @@ TEST_F(ParameterWindowTest, ARefusedFileChangesNothingAndSaysWhy)
         {"not code page 950", "cp.par", withRecord(54, "\xA1\x20", 2), "Record 55 (ID): its text is not code page 950"},
         {"RUN of no item", "run.par", withRecord(15, "AT3", 3), "Record 16 (RUN): \"AT3\" is none of the items"},
         {"a folder", "folder.par", QByteArray(), "Cannot read: it is a directory, not a regular file."},
+        {"SV that is no number", "sv.par", withRecord(0, "12,5", 4),
+         "Record 1 (SV): \"12,5\" is not a number"},
         {"a FIFO", "fifo.par", QByteArray(), "Cannot read: it is a FIFO, not a regular file."},
     };
     arrays().Text_Para(0)->setText(QStringLiteral("77.7"));
@@ -663,6 +665,7 @@ TEST_F(ParameterWindowTest, SavingNeverLeavesAHalfWrittenOrUnaskedFile)
         {"too long", 0, QString(127, u'1'), target, "Record 1 (SV): the text"},
         {"not code page 950", 102, QStringLiteral("😀"), target, "Record 103 (HYSM)"},
         {"a folder as target", 0, QStringLiteral("1"), dir.path(), "Cannot write"},
+        {"SV that is no number", 0, QStringLiteral("12,5"), target, "Record 1 (SV): \"12,5\" is not a number"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
