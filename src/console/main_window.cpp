@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "about_box.h"
 #include "live_value_recorder.h"
 #include "polling_cycle.h"
 #include "slot_panel.h"
@@ -114,7 +115,10 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
 
-    trends_->addViewMenu(*menuBar());
+    QMenu *view = trends_->addViewMenu(*menuBar());
+    // Help stays hidden (below), so the version and the program folder are told here.
+    view->addSeparator();
+    view->addAction(QStringLiteral("About Orbalis"), this, &FM_Orbalis::showAbout);
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -222,6 +226,15 @@ FM_SerialSetting &FM_Orbalis::loadSerialSetting()
         serialSetting_->FM_SerialSetting_Load();
     }
     return *serialSetting_;
+}
+
+void FM_Orbalis::showAbout()
+{
+    if (!about_)
+        about_ = new AboutBox(console_.programDir, this);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
 }
 
 void FM_Orbalis::showParameterWindow(int slot)
