@@ -39,9 +39,8 @@ TEST_F(SerialSettingOverAtspi, CombosByTheirCaptionsAndTheScanPercentageAreHeard
     EXPECT_EQ(heardOtherwiseThanShown(window.get(), *tree).join(u'\n').toStdString(), "");
 
     EXPECT_EQ(tree->find(QStringLiteral("label"), QStringLiteral("Scan progress: 25 %")).size(), 1u);
+    // The caption beside a combo box labels it too.
     const auto baud = tree->find(QStringLiteral("combo box"), QStringLiteral("Baud rate"));
     ASSERT_EQ(baud.size(), 1u);
-    EXPECT_EQ(baud[0]->text, QStringLiteral("9600"));
-    EXPECT_EQ(baud[0]->selectedItem(), QStringList{"9600"});
     EXPECT_TRUE(baud[0]->labelledBy.contains(QStringLiteral("Baud rate")));
 }

@@ -39,7 +39,6 @@ TEST_F(TrendWindowOverAtspi, StatusLineAndPlotAreHeardAsShown)
     const auto tree = test::readOverAtspi(trend->windowTitle(), error);
     ASSERT_TRUE(tree) << error.toStdString();
     EXPECT_EQ(test::heardOtherwiseThanShown(trend, *tree).join(u'\n').toStdString(), "");
-
     EXPECT_EQ(tree->find(QStringLiteral("label"), "Status: " + trend->statusText()).size(), 1u);
     bool plotDescribed = false;
     for (const test::AtspiNode *n : tree->all())
