@@ -167,8 +167,9 @@ void selectShownItem(QComboBox *combo)
     QItemSelectionModel *selection = combo->view() ? combo->view()->selectionModel() : nullptr;
     if (!selection)
         return;
-    const int row = combo->isEditable() ? combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive)
-                                        : combo->currentIndex();
+    const int row = combo->isEditable()
+        ? combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive)
+        : combo->currentIndex();
     const QModelIndex shown = combo->model()->index(row, combo->modelColumn(), combo->rootModelIndex());
     if (shown.isValid())
         selection->select(shown, QItemSelectionModel::ClearAndSelect);

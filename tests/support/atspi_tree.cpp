@@ -155,8 +155,9 @@ QStringList heardOtherwiseThanShown(QWidget *window, const AtspiNode &tree)
     for (const QComboBox *combo : window->findChildren<QComboBox *>()) {
         const QString name = combo->accessibleName();
         // The item of the shown text: an editable box may show a text that is no item.
-        const int row = combo->isEditable() ? combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive)
-                                            : combo->currentIndex();
+        const int row = combo->isEditable()
+            ? combo->findText(combo->currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive)
+            : combo->currentIndex();
         const QStringList item = row >= 0 ? QStringList{combo->itemText(row)} : QStringList{};
         const auto found = tree.find(QStringLiteral("combo box"), name);
         const bool tells = std::any_of(found.begin(), found.end(), [&](const AtspiNode *n) {
