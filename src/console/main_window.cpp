@@ -17,6 +17,7 @@
 #include "serialsetup/serial_setting_window.h"
 #include "settings/settings_store.h"
 #include "trend/trend_windows.h"
+#include "widgets/accessible_names.h"
 #include "widgets/status_panel.h"
 
 #include <QCloseEvent>
@@ -59,7 +60,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
 
     for (size_t i = 0; i < statusPanels_.size(); ++i) {
         statusPanels_[i] = new StatusPanel(this);
-        statusPanels_[i]->setAccessibleName(QStringLiteral("Status %1").arg(i + 1));
+        nameByRoleAndText(statusPanels_[i], QStringLiteral("Status %1").arg(i + 1));
     }
     statusPanels_[0]->setMinimumWidth(twipsToPixels(2700));
     statusBar()->addWidget(statusPanels_[0]);
