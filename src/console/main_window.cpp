@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "about_box.h"
 #include "live_value_recorder.h"
 #include "polling_cycle.h"
 #include "slot_panel.h"
@@ -18,6 +19,7 @@
 #include "serialsetup/serial_setting_window.h"
 #include "settings/settings_store.h"
 #include "trend/trend_windows.h"
+#include "widgets/accessible_names.h"
 #include "widgets/status_panel.h"
 
 #include <QCloseEvent>
@@ -61,7 +63,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
 
     for (size_t i = 0; i < statusPanels_.size(); ++i) {
         statusPanels_[i] = new StatusPanel(this);
-        statusPanels_[i]->setAccessibleName(QStringLiteral("Status %1").arg(i + 1));
+        nameByRoleAndText(statusPanels_[i], QStringLiteral("Status %1").arg(i + 1));
     }
     statusPanels_[0]->setMinimumWidth(twipsToPixels(2700));
     statusBar()->addWidget(statusPanels_[0]);
@@ -122,6 +124,9 @@ void FM_Orbalis::buildMenus()
 
     viewMenu_ = trends_->addViewMenu(*menuBar());
     viewMenu_->addAction(QStringLiteral("Alarms"), this, [this] { alarms_->showWindow(); });
+    // Help stays hidden (below), so the version and the program folder are told here.
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(QStringLiteral("About Orbalis"), this, &FM_Orbalis::showAbout);
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -230,6 +235,15 @@ FM_SerialSetting &FM_Orbalis::loadSerialSetting()
         serialSetting_->FM_SerialSetting_Load();
     }
     return *serialSetting_;
+}
+
+void FM_Orbalis::showAbout()
+{
+    if (!about_)
+        about_ = new AboutBox(console_.programDir, this);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
 }
 
 void FM_Orbalis::showParameterWindow(int slot)

@@ -28,6 +28,7 @@ class WriteCycle;
 class LineHealth;
 class ConsoleAlarms;
 class TrendWindows;
+class AboutBox;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -70,6 +71,9 @@ public:
     // The alarms: tracker, journal, panel marks; "View", "Alarms".
     ConsoleAlarms &alarms() const { return *alarms_; }
     QMenu *viewMenu() const { return viewMenu_; }
+    // "View", "About Orbalis": the version and the program folder.
+    void showAbout();
+    AboutBox *aboutBox() const { return about_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -103,6 +107,7 @@ private:
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
+    AboutBox *about_ = nullptr;                 // a child: hidden, not destroyed, on close
     bool inTick_ = false;
     bool unloaded_ = false;
     // Last, so it goes first: it stops watching the line before the rest goes.
