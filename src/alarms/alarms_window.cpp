@@ -11,6 +11,7 @@
 #include "base/twips.h"
 #include "journal/journal_writer.h"
 #include "state/console.h"
+#include "widgets/accessible_names.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,7 +78,10 @@ Control *labelled(const QString &caption, Control *control, QHBoxLayout *row, QW
 {
     auto *label = new QLabel(caption, parent);
     label->setBuddy(control);
-    control->setAccessibleName(caption);
+    if (auto *combo = qobject_cast<QComboBox *>(control))
+        nameComboBox(combo, caption);
+    else
+        control->setAccessibleName(caption);
     row->addWidget(label);
     row->addWidget(control);
     return control;
@@ -155,7 +159,7 @@ void AlarmsWindow::build()
 {
     auto *layout = new QVBoxLayout(this);
     rates_ = new QLabel(this);
-    rates_->setAccessibleName(QStringLiteral("Alarm flood and chattering"));
+    nameByRoleAndText(rates_, QStringLiteral("Alarm flood and chattering"));
     rates_->setWordWrap(true);
     QFont bold = rates_->font();
     bold.setBold(true);
@@ -259,7 +263,7 @@ QWidget *AlarmsWindow::buildJournal()
     journalView_ = tableView(journal_, QStringLiteral("Journal"), JournalWidths, JournalModel::ColumnCount, box);
     layout->addWidget(journalView_);
     note_ = new QLabel(box);
-    note_->setAccessibleName(QStringLiteral("Journal note"));
+    nameByRoleAndText(note_, QStringLiteral("Journal note"));
     layout->addWidget(note_);
 
     connect(controller_, &QComboBox::activated, this, &AlarmsWindow::applyFilter);

@@ -4,6 +4,7 @@
 #include "journal_model.h"
 
 #include "base/error.h"
+#include "base/regular_file.h"
 
 #include <QSaveFile>
 #include <QSqlDatabase>
@@ -51,6 +52,8 @@ QString journalCsvHeader()
 
 qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, const QString &path)
 {
+    // A FIFO or a device of that name would be replaced, not written to.
+    requireRegularFileOrNothing(path);
     const SqlCondition condition = journalCondition(filter);
     QSqlQuery q(QSqlDatabase::database(connection, false));
     q.setForwardOnly(true);

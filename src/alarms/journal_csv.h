@@ -16,7 +16,8 @@ QString journalCsvHeader();
 // Writes every row the filter lets through (not only those the view has
 // read), newest first, as the view shows them: UTF-8 with a byte-order mark
 // (names may be Chinese), lines ending in CR LF. The file is replaced only
-// once it is whole: a save that fails leaves a file of that name as it was.
+// once it is whole: a save that fails leaves a file of that name as it was,
+// and a name that is no regular file (a FIFO, a device, a folder) is refused.
 // Throws Error with the reason; returns the number of rows written.
 qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, const QString &path);
 

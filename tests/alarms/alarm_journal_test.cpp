@@ -5,13 +5,15 @@
 #include "alarms/journal_model.h"
 #include "journal/journal_test_support.h"
 #include "journal/journal_writer.h"
+#include "support/disk_full.h"
 #include "support/files.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <sys/stat.h>
+
 
 using namespace orbalis;
 using namespace orbalis::test;
@@ -215,21 +217,20 @@ TEST(AlarmJournal, ExportWritesEveryFilteredRowAndAFailedExportLeavesTheFileAsIt
     EXPECT_EQ(csvField(QStringLiteral("plain")), QStringLiteral("plain"));
 
     // A disk that takes no more than a few bytes: the old file stays whole.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit was{};
-    getrlimit(RLIMIT_FSIZE, &was);
-    rlimit small = was;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
     bool thrown = false;
     try {
+        const DiskFullAt full(4096);
         exportJournalCsv(reader.name(), filter(Any), path);
     } catch (const Error &e) {
         thrown = true;
         EXPECT_TRUE(e.detail().startsWith(path)) << e.description().toStdString();
     }
-    setrlimit(RLIMIT_FSIZE, &was);
     EXPECT_TRUE(thrown);
     EXPECT_EQ(readFile(path), csv);
     EXPECT_THROW(exportJournalCsv(reader.name(), filter(Any), folder.dir.filePath(QStringLiteral("no/such/folder.csv"))), Error);
+    // A FIFO of that name is refused, not replaced or waited on.
+    const QString fifo = folder.dir.filePath(QStringLiteral("pipe.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_THROW(exportJournalCsv(reader.name(), filter(Any), fifo), Error);
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
 }

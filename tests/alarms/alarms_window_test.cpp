@@ -18,6 +18,7 @@
 #include "settings/orbalis_ini.h"
 #include "settings/settings_store.h"
 #include "support/accessibility.h"
+#include "support/disk_full.h"
 #include "support/files.h"
 #include "support/qt_app.h"
 
@@ -35,8 +36,6 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace orbalis;
 using namespace orbalis::test;
@@ -301,14 +300,11 @@ TEST_F(AlarmsWindowTest, ExportWritesWhatTheFilterLetsThroughAndAFailedOneSaysWh
     EXPECT_EQ(csv.count('\n'), 3);   // the header and controller 5's two rows
     EXPECT_EQ(w.note(), QStringLiteral("Exported 2 rows to ") + path);
 
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit was{};
-    getrlimit(RLIMIT_FSIZE, &was);
-    rlimit small = was;
-    small.rlim_cur = 100;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const bool saved = w.exportCsv(path);
-    setrlimit(RLIMIT_FSIZE, &was);
+    bool saved = true;
+    {
+        const DiskFullAt full(100);
+        saved = w.exportCsv(path);
+    }
     EXPECT_FALSE(saved);
     ASSERT_EQ(reporter.messages.size(), 1);
     EXPECT_TRUE(reporter.messages[0].startsWith(QStringLiteral("At exportJournalCsv()\r\nWrong code: ")))
