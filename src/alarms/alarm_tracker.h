@@ -42,6 +42,8 @@ public:
     // Looks at the port, the bindings, shelving times and the rates every
     // TickMs from now on.
     void start();
+    // Stops looking: the console closes its port at the end, which is no loss.
+    void stop() { timer_.stop(); }
     // What the timer runs; tests call it directly.
     void tick();
 

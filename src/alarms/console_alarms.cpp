@@ -51,6 +51,12 @@ void ConsoleAlarms::start()
     tracker_.start();
 }
 
+void ConsoleAlarms::stop()
+{
+    console_.lineObservers.remove(&tracker_);
+    tracker_.stop();
+}
+
 void ConsoleAlarms::journalOpened(const QString &setAsidePath, const QString &why)
 {
     if (setAsidePath.isEmpty())

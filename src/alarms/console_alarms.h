@@ -40,6 +40,8 @@ public:
     // and the shelving times. The startup sequence calls it once the
     // settings are read.
     void start();
+    // The exit sequence calls it before it closes the port.
+    void stop();
 
     AlarmTracker &tracker() { return tracker_; }
     JournalWriter &journal() { return *writer_; }

@@ -170,6 +170,7 @@ void FM_Orbalis::Form_Unload()
     unloaded_ = true;
     timerRead_->setEnabled(false);
     timerWrite_->setEnabled(false);
+    alarms_->stop();
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
     trap.step([&] {
         if (port_.PortOpen())
