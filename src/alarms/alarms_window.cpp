@@ -261,6 +261,8 @@ QWidget *AlarmsWindow::buildJournal()
     layout->addLayout(row);
 
     journalView_ = tableView(journal_, QStringLiteral("Journal"), JournalWidths, JournalModel::ColumnCount, box);
+    // By rows: rows put on top move the view by as many steps (takeNewRows).
+    journalView_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     layout->addWidget(journalView_);
     note_ = new QLabel(box);
     nameByRoleAndText(note_, QStringLiteral("Journal note"));

@@ -29,6 +29,7 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -454,4 +455,24 @@ TEST(AlarmsInTheConsole, AJournalThatCannotBeReadIsSetAsideAndReportedAndViewAla
     EXPECT_TRUE(QTest::qWaitFor([&] { return alarms->journalModel().rowCount() == 1; }, 5000));
     EXPECT_EQ(alarms->journalModel().rowAt(0).alarm, QStringLiteral("Port lost"));
     window.Form_Unload();
+}
+
+TEST_F(AlarmsWindowTest, RowsWrittenWhileTheJournalIsScrolledDownLeaveTheRowsInViewInView)
+{
+    for (int i = 0; i < 120; ++i) {
+        pollStatus(0, i % 2 ? 0x0000 : 0x0001);
+        clock.set(clock.now().addSecs(1));
+    }
+    AlarmsWindow &w = window();
+    ASSERT_TRUE(journalShows(w, 120));
+    QTableView *view = w.journalView();
+    view->verticalScrollBar()->setValue(40);
+    QApplication::processEvents();
+    const qint64 topId = w.journalModel().rowAt(view->rowAt(0)).id;
+    pollStatus(1, 0x0001);
+    pollStatus(2, 0x0001);
+    ASSERT_TRUE(journalShows(w, 122));
+    QApplication::processEvents();
+    EXPECT_EQ(w.journalModel().rowAt(view->rowAt(0)).id, topId);
+    EXPECT_EQ(w.journalModel().rowAt(0).controllerId, 7);
 }
