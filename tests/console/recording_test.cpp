@@ -5,6 +5,7 @@
 #include "base/error.h"
 #include "link/frames.h"
 #include "model/live_value_table.h"
+#include "support/disk_full.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
 #include "support/replies.h"
@@ -17,12 +18,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <future>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -85,30 +84,7 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-// A disk that is full once files reach `bytes`, made by the file size limit
-// (no root needed): a write past it is cut short, the next one fails (EFBIG).
-class DiskFullAt {
-public:
-    explicit DiskFullAt(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        signal_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lower = saved_;
-        lower.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~DiskFullAt()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, signal_);
-    }
-    DiskFullAt(const DiskFullAt &) = delete;
-    DiskFullAt &operator=(const DiskFullAt &) = delete;
-
-private:
-    rlimit saved_{};
-    void (*signal_)(int) = SIG_DFL;
-};
+using test::DiskFullAt;
 
 class RecordingTest : public ::testing::Test {
 protected:

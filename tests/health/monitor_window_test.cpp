@@ -11,6 +11,8 @@
 
 #include "state/console.h"
 #include "support/accessibility.h"
+#include "support/disk_full.h"
+#include "support/files.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
@@ -325,4 +327,19 @@ TEST_F(MonitorWindowTest, SaveWritesTheFramesShownAndReportsWhatFails)
     EXPECT_TRUE(reporter.messages[0].startsWith("At saveTraffic()\r\nWrong code: ")) << reporter.messages[0].toStdString();
     EXPECT_TRUE(reporter.messages[0].contains(bad));
     EXPECT_EQ(reporter.titles[0], "Attention! Wrong");
+
+    // Saved again over the same file on a full disk: it says why, and the
+    // file saved before stays whole.
+    const QByteArray before = readFile(path);
+    reporter.messages.clear();
+    bool saved;
+    {
+        const DiskFullAt full(0);
+        saved = window.saveTrafficTo(path);
+    }
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(reporter.messages.size(), 1);
+    EXPECT_TRUE(reporter.messages[0].startsWith("At saveTraffic()\r\nWrong code: 61\r\nWrong reasons: Disk full ("))
+        << reporter.messages[0].toStdString();
+    EXPECT_EQ(readFile(path), before);
 }
