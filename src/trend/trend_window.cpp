@@ -370,6 +370,8 @@ void TrendWindow::refreshStatus()
             s += QStringLiteral("; no file: ") + load_.filesMissing.join(QStringLiteral(", "));
         if (!load_.filesFailed.isEmpty())
             s += QStringLiteral("; cannot read: ") + load_.filesFailed.join(QStringLiteral(", "));
+        if (!load_.filesCutShort.isEmpty())
+            s += QStringLiteral("; cut short while being read: ") + load_.filesCutShort.join(QStringLiteral(", "));
         if (load_.cutAfter.isValid())
             s += QStringLiteral("; too many lines, those after %1 left out").arg(load_.cutAfter.toString(TimeFormat));
     }
