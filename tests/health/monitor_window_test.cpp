@@ -200,6 +200,12 @@ TEST(TrafficModel, FollowsTheRingThroughDropsFiltersPausesAndClears)
     EXPECT_EQ(cell(model, last - 1, TrafficModel::BytesColumn), bytesText(liveRequest(17)));
     EXPECT_TRUE(bytesText(liveRequest(17)).startsWith("11 04 10 00 00 1E "));
     EXPECT_EQ(cell(model, last, TrafficModel::TimeColumn).size(), 12);
+
+    // Garbage longer than a frame keeps shows that it was cut.
+    ring.replyJudged(Exchange::Live, 0, 17, QByteArray(300, '\x55'), LineOutcome::CrcError);
+    model.refresh();
+    EXPECT_EQ(cell(model, model.rowCount() - 1, TrafficModel::BytesColumn),
+              bytesText(QByteArray(256, '\x55')) + QStringLiteral(" \u2026 (+44 bytes)"));
 }
 
 class MonitorWindowTest : public ::testing::Test {
