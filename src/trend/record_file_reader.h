@@ -69,7 +69,8 @@ public:
     RecordLoad load(QDate first, QDate last, qint64 fallbackPeriodMs) const;
 
     // For tests: called before each block of a file is read, with the
-    // block's offset, so that a test can change the file in between.
+    // offset the read starts at, so that a test can change the file in
+    // between.
     std::function<void(qint64 offset)> beforeBlock;
 
 private:
