@@ -61,7 +61,11 @@ QString frameBytesText(const TrafficFrame &frame)
 {
     if (frame.bytesLeftOut == 0)
         return bytesText(frame.bytes);
-    return bytesText(frame.bytes) + QStringLiteral(" \u2026 (+%1 bytes)").arg(frame.bytesLeftOut);
+    // The count first: a cell of the view shows only the start of a long frame.
+    return QStringLiteral("(%1 bytes, first %2 kept) %3 \u2026")
+        .arg(qint64(frame.bytes.size()) + frame.bytesLeftOut)
+        .arg(frame.bytes.size())
+        .arg(bytesText(frame.bytes));
 }
 
 QString frameOutcomeText(const TrafficFrame &frame)
