@@ -205,7 +205,8 @@ TEST(TrafficModel, FollowsTheRingThroughDropsFiltersPausesAndClears)
     ring.replyJudged(Exchange::Live, 0, 17, QByteArray(300, '\x55'), LineOutcome::CrcError);
     model.refresh();
     EXPECT_EQ(cell(model, model.rowCount() - 1, TrafficModel::BytesColumn),
-              bytesText(QByteArray(256, '\x55')) + QStringLiteral(" \u2026 (+44 bytes)"));
+              QStringLiteral("(300 bytes, first 256 kept) ") + bytesText(QByteArray(256, '\x55'))
+                  + QStringLiteral(" \u2026"));
 }
 
 class MonitorWindowTest : public ::testing::Test {
