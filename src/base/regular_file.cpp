@@ -27,13 +27,13 @@ QString kindOf(mode_t mode)
     return QStringLiteral("something else");
 }
 
-void requireRegular(const struct stat &st)
+} // namespace
+
+void requireRegularFile(const struct stat &st)
 {
     if (!S_ISREG(st.st_mode))
         throw Error(PathFileAccess, QStringLiteral("it is %1, not a regular file").arg(kindOf(st.st_mode)));
 }
-
-} // namespace
 
 Error systemFileError(int err)
 {
@@ -69,7 +69,7 @@ void requireRegularFileOrNothing(const QString &path)
 {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) == 0)
-        requireRegular(st);
+        requireRegularFile(st);
     else if (errno != ENOENT)
         throw systemFileError(errno);
 }
@@ -89,7 +89,7 @@ RegularFile openRegularFile(const QString &path, int flags)
     struct stat st {};
     if (::fstat(opened, &st) != 0)
         throw systemFileError(errno);
-    requireRegular(st);
+    requireRegularFile(st);
     file.size = st.st_size;
     return file;
 }

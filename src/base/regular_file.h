@@ -6,6 +6,8 @@
 #include <QString>
 #include <sys/types.h>
 
+struct stat;
+
 namespace orbalis {
 
 // The Error of a failed system call on a file: its number by the errno, the
@@ -29,6 +31,10 @@ public:
 private:
     int fd_;
 };
+
+// Throws Error 75 "it is a FIFO, not a regular file" (a directory, a device,
+// ...) unless `st` is of a regular file.
+void requireRegularFile(const struct stat &st);
 
 // A regular file opened by openRegularFile, with its size at opening.
 struct RegularFile {

@@ -3,7 +3,6 @@
 #include "trend_sample.h"
 
 #include <QByteArray>
-#include <QFileDevice>
 #include <QString>
 #include <span>
 
@@ -16,9 +15,6 @@ namespace orbalis {
 // an empty line before the sample that follows it.
 QString trendCsvHeader();
 QByteArray trendCsv(std::span<const TrendSample> samples);
-
-// The error number of a failed save, for the error trap.
-int fileErrorNumber(QFileDevice::FileError e);
 
 // Writes the file whole or not at all; throws Error with the reason.
 void saveTrendCsv(const QString &path, std::span<const TrendSample> samples);
