@@ -65,20 +65,16 @@ void FileDescriptor::close()
         throw systemFileError(errno);
 }
 
-void requireRegularFileOrNothing(const QString &path)
+RegularFile openRegularFile(const QString &path, int flags)
 {
+    const QByteArray name = QFile::encodeName(path);
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+    if (::stat(name.constData(), &st) == 0)
         requireRegularFile(st);
     else if (errno != ENOENT)
         throw systemFileError(errno);
-}
 
-RegularFile openRegularFile(const QString &path, int flags)
-{
-    requireRegularFileOrNothing(path);
     // Non-blocking, in case something other than a file took the name since.
-    const QByteArray name = QFile::encodeName(path);
     int opened;
     do {
         opened = ::open(name.constData(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -86,7 +82,6 @@ RegularFile openRegularFile(const QString &path, int flags)
     if (opened < 0)
         throw systemFileError(errno);
     RegularFile file{FileDescriptor(opened), 0};
-    struct stat st {};
     if (::fstat(opened, &st) != 0)
         throw systemFileError(errno);
     requireRegularFile(st);

@@ -7,12 +7,42 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace orbalis {
 
 namespace {
+
+// What the name finally stands for, through any chain of links, so that the
+// file there is replaced and the links stay, and a device at the end of one
+// is seen as a device (QSaveFile, used before, renamed its temporary file
+// over /dev/null at the end of a link).
+QString endOfLinks(const QString &path)
+{
+    QString name = path;
+    for (int hops = 0; QFileInfo(name).isSymLink(); ++hops) {
+        if (hops == 40)
+            throw systemFileError(ELOOP);
+        name = QFileInfo(name).symLinkTarget();
+    }
+    return name;
+}
+
+// The permissions of the regular file `name`, or nothing where there is none
+// yet; anything else of that name is refused. A link is not followed.
+std::optional<mode_t> regularFileOrNothing(const QByteArray &name)
+{
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        throw systemFileError(errno);
+    }
+    requireRegularFile(st);
+    return st.st_mode & 07777;
+}
 
 // The new file, removed again unless it took the name.
 class PartFile {
@@ -41,6 +71,7 @@ public:
 
     int fd() const { return fd_.get(); }
 
+    // Every write is checked: a disk that fills up shows here, not later.
     void writeAll(const QByteArray &bytes)
     {
         const char *data = bytes.constData();
@@ -56,13 +87,17 @@ public:
         }
     }
 
-    // On the disk, closed, and under the name of `target`.
-    void commitAs(const QByteArray &target)
+    // On the disk and closed: some file systems report a full disk only when
+    // the data goes out. One that cannot sync (EINVAL) has nothing to write.
+    void finish()
     {
-        // A file system that cannot sync (EINVAL) has nothing more to write.
         if (::fsync(fd_.get()) != 0 && errno != EINVAL)
             throw systemFileError(errno);
         fd_.close();
+    }
+
+    void renameTo(const QByteArray &target)
+    {
         if (::rename(name_.constData(), target.constData()) != 0)
             throw systemFileError(errno);
         kept_ = true;
@@ -74,34 +109,22 @@ private:
     bool kept_ = false;
 };
 
-void saveOver(const QString &target, const QByteArray &bytes)
-{
-    const QByteArray name = QFile::encodeName(target);
-    struct stat st {};
-    const bool existed = ::stat(name.constData(), &st) == 0;
-    if (!existed && errno != ENOENT)
-        throw systemFileError(errno);
-    if (existed)
-        requireRegularFile(st);
-    PartFile part(target);
-    // The saved file keeps the permissions of the one it replaces.
-    if (existed)
-        (void)::fchmod(part.fd(), st.st_mode & 07777);
-    part.writeAll(bytes);
-    part.commitAs(name);
-}
-
 } // namespace
 
 void saveWholeFile(const QString &path, const QByteArray &bytes)
 {
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-    try {
-        saveOver(target, bytes);
-    } catch (const Error &e) {
-        throw Error(e.number(), path + QStringLiteral(": ") + e.detail());
-    }
+    const QString target = endOfLinks(path);
+    const QByteArray name = QFile::encodeName(target);
+    const std::optional<mode_t> permissions = regularFileOrNothing(name);
+    PartFile part(target);
+    if (permissions)
+        (void)::fchmod(part.fd(), *permissions);
+    part.writeAll(bytes);
+    part.finish();
+    // Something other than a file may have taken the name since; rename would
+    // put the new file in its place, a device's too.
+    regularFileOrNothing(name);
+    part.renameTo(name);
 }
 
 } // namespace orbalis

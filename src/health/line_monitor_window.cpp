@@ -247,7 +247,11 @@ bool LineMonitorWindow::saveTrafficTo(const QString &path)
         for (int r = 0; r < rows; ++r)
             if (const TrafficFrame *frame = traffic_->frame(r))
                 text += trafficLine(*frame).toUtf8() + '\n';
-        saveWholeFile(path, text);
+        try {
+            saveWholeFile(path, text);
+        } catch (const Error &e) {
+            throw withContext(e, path);
+        }
     });
 }
 

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orbalis {
@@ -272,14 +271,11 @@ struct FileRead {
 // appends), and touching a mapped page that is gone ends the program
 // (SIGBUS). What the file held when opened is read; a file that became
 // shorter ends the read where it now ends.
-FileRead readRecordFile(int fd, const QDate &day, std::size_t maxSamples,
+FileRead readRecordFile(const RegularFile &file, const QDate &day, std::size_t maxSamples,
                         const std::function<void(qint64)> &beforeBlock)
 {
     FileRead r;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throw systemFileError(errno);
-    r.size = st.st_size;
+    r.size = file.size;
     r.lines.samples.reserve(std::min(std::size_t(r.size / 120), maxSamples));
     LineCollector lines(day, maxSamples, r.lines);
     QByteArray buffer(RecordFileReader::BlockBytes, Qt::Uninitialized);
@@ -290,7 +286,7 @@ FileRead readRecordFile(int fd, const QDate &day, std::size_t maxSamples,
         const auto room = std::size_t(std::min<qint64>(buffer.size() - kept, r.size - r.read));
         ssize_t n;
         do {
-            n = ::read(fd, buffer.data() + kept, room);
+            n = ::read(file.fd.get(), buffer.data() + kept, room);
         } while (n < 0 && errno == EINTR);
         if (n < 0)
             throw systemFileError(errno);
@@ -362,7 +358,7 @@ RecordLoad RecordFileReader::load(QDate first, QDate last, qint64 fallbackPeriod
             // Only a regular file, and never an open that waits (a FIFO).
             const RegularFile file = openRegularFile(path(day), O_RDONLY);
             // A huge file stops at the limit instead of filling the memory first.
-            read = readRecordFile(file.fd.get(), day, maxSamples_ - out.samples.size(), beforeBlock);
+            read = readRecordFile(file, day, maxSamples_ - out.samples.size(), beforeBlock);
         } catch (const Error &e) {
             if (e.number() == FileNotFound)
                 out.filesMissing << name;

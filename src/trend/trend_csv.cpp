@@ -1,5 +1,6 @@
 #include "trend_csv.h"
 
+#include "base/error.h"
 #include "base/whole_file_save.h"
 #include "model/display.h"
 
@@ -41,7 +42,11 @@ QByteArray trendCsv(std::span<const TrendSample> samples)
 
 void saveTrendCsv(const QString &path, std::span<const TrendSample> samples)
 {
-    saveWholeFile(path, trendCsv(samples));
+    try {
+        saveWholeFile(path, trendCsv(samples));
+    } catch (const Error &e) {
+        throw withContext(e, path);
+    }
 }
 
 } // namespace orbalis

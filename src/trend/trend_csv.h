@@ -16,7 +16,7 @@ namespace orbalis {
 QString trendCsvHeader();
 QByteArray trendCsv(std::span<const TrendSample> samples);
 
-// Writes the file whole or not at all; throws Error with the reason.
+// Writes the file whole or not at all; throws Error "<path>: <reason>".
 void saveTrendCsv(const QString &path, std::span<const TrendSample> samples);
 
 } // namespace orbalis

@@ -428,7 +428,11 @@ bool TrendWindow::savePng(const QString &path)
         QBuffer buffer(&png);
         if (!buffer.open(QIODevice::WriteOnly) || !plot_->toPixmap().toImage().save(&buffer, "PNG"))
             throw Error(PathFileAccess, path + QStringLiteral(": the plot could not be encoded as PNG"));
-        saveWholeFile(path, png);
+        try {
+            saveWholeFile(path, png);
+        } catch (const Error &e) {
+            throw withContext(e, path);
+        }
     });
 }
 
