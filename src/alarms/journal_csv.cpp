@@ -4,34 +4,14 @@
 #include "journal_model.h"
 
 #include "base/error.h"
-#include "base/regular_file.h"
+#include "base/whole_file_save.h"
 
-#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace orbalis {
 
-namespace {
-
-int saveErrorNumber(QFileDevice::FileError e)
-{
-    switch (e) {
-    case QFileDevice::PermissionsError: return PermissionDenied;
-    case QFileDevice::ResourceError: return DiskFull;
-    default: return PathFileAccess;
-    }
-}
-
-[[noreturn]] void fail(QSaveFile &file, const QString &path)
-{
-    const Error e(saveErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
-    file.cancelWriting();
-    throw e;
-}
-
-} // namespace
 
 QString csvField(const QString &text)
 {
@@ -52,8 +32,6 @@ QString journalCsvHeader()
 
 qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, const QString &path)
 {
-    // A FIFO or a device of that name would be replaced, not written to.
-    requireRegularFileOrNothing(path);
     const SqlCondition condition = journalCondition(filter);
     QSqlQuery q(QSqlDatabase::database(connection, false));
     q.setForwardOnly(true);
@@ -64,12 +42,7 @@ qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, 
     if (!q.exec())
         throw Error(PathFileAccess, QStringLiteral("the journal cannot be read: ") + q.lastError().text());
 
-    QSaveFile file(path);
-    // Unbuffered, so that a short write (a full disk, a size limit) is seen
-    // here: a buffered one is flushed at the commit, which does not report it.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        fail(file, path);
-    QByteArray chunk = "\xEF\xBB\xBF" + journalCsvHeader().toUtf8() + "\r\n";
+    QByteArray csv = "\xEF\xBB\xBF" + journalCsvHeader().toUtf8() + "\r\n";
     qint64 rows = 0;
     QStringList fields;
     while (q.next()) {
@@ -77,20 +50,16 @@ qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, 
         fields.clear();
         for (int c = 0; c < JournalModel::ColumnCount; ++c)
             fields << csvField(JournalModel::cellText(row, c));
-        chunk += fields.join(u',').toUtf8() + "\r\n";
+        csv += fields.join(u',').toUtf8() + "\r\n";
         ++rows;
-        if (chunk.size() >= 1 << 20) {
-            if (file.write(chunk) != chunk.size())
-                fail(file, path);
-            chunk.clear();
-        }
     }
-    if (q.lastError().isValid()) {
-        file.cancelWriting();
+    if (q.lastError().isValid())
         throw Error(PathFileAccess, QStringLiteral("the journal cannot be read: ") + q.lastError().text());
+    try {
+        saveWholeFile(path, csv);
+    } catch (const Error &e) {
+        throw withContext(e, path);
     }
-    if (file.write(chunk) != chunk.size() || !file.commit())
-        fail(file, path);
     return rows;
 }
 

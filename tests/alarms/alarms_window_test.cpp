@@ -466,8 +466,10 @@ TEST_F(AlarmsWindowTest, RowsWrittenWhileTheJournalIsScrolledDownLeaveTheRowsInV
     AlarmsWindow &w = window();
     ASSERT_TRUE(journalShows(w, 120));
     QTableView *view = w.journalView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->verticalScrollBar()->maximum() >= 40; }, 5000));
     view->verticalScrollBar()->setValue(40);
     QApplication::processEvents();
+    ASSERT_EQ(view->rowAt(0), 40);
     const qint64 topId = w.journalModel().rowAt(view->rowAt(0)).id;
     pollStatus(1, 0x0001);
     pollStatus(2, 0x0001);
