@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "state/open_serial_port.h"
+#include "link/exception_texts.h"
 #include "model/display.h"
 #include "model/register_map.h"
 
@@ -20,41 +21,29 @@ constexpr int AllParametersWait[4] = {3200, 1600, 800, 400};
 
 bool isSlot(int slot) { return slot >= 0 && slot < SlotCount; }
 
-QString outcomeText(ReplyOutcome outcome)
+// The text of a parameter read's outcome: on the CRC check alone, as the
+// parameter window has always shown it.
+QString crcText(const ReplyJudgement &judged)
 {
-    switch (outcome) {
-    case ReplyOutcome::Valid: return QStringLiteral("Check CRC Ok !");
-    case ReplyOutcome::CrcError: return QStringLiteral("Check CRC Error !");
-    case ReplyOutcome::NoReply: break;
+    switch (judged.outcome) {
+    case LineOutcome::NoAnswer: return QStringLiteral("No Answer !");
+    case LineOutcome::CrcError: return QStringLiteral("Check CRC Error !");
+    default: break;
     }
-    return QStringLiteral("No Answer !");
+    return QStringLiteral("Check CRC Ok !");
 }
 
-// How a reply with a good CRC counts on the line: the answer expected, the
-// controller's refusal, or somebody else's reply.
-LineOutcome judgedOutcome(ReplyOutcome outcome, bool foreign, const QByteArray &reply)
+// Panel 2 of the main window after a live-value reply.
+QString liveText(const ReplyJudgement &judged)
 {
-    switch (outcome) {
-    case ReplyOutcome::NoReply: return LineOutcome::NoAnswer;
-    case ReplyOutcome::CrcError: return LineOutcome::CrcError;
-    case ReplyOutcome::Valid: break;
+    switch (judged.outcome) {
+    case LineOutcome::Good: return QStringLiteral("Read PV ... Check CRC Ok !");
+    case LineOutcome::NoAnswer: return QStringLiteral("Read PV ... No Answer !");
+    case LineOutcome::CrcError: return QStringLiteral("Read PV ... Check CRC Error !");
+    case LineOutcome::WrongReply: return QStringLiteral("Read PV ... Wrong Reply !");
+    case LineOutcome::ExceptionReply: break;
     }
-    if (foreign)
-        return LineOutcome::WrongReply;
-    return (std::uint8_t(reply.at(1)) & 0x80) ? LineOutcome::ExceptionReply : LineOutcome::Good;
-}
-
-// A parameter reply from another controller, to another function, or of
-// another length than `registers` registers take (a late reply of an earlier
-// parameter read). The controller's exception reply is its own.
-bool foreignParameterReply(const QByteArray &reply, std::uint8_t id, int registers)
-{
-    if (reply.size() < 2 || std::uint8_t(reply[0]) != id)
-        return true;
-    const auto function = std::uint8_t(reply[1]);
-    if (function == 0x83)
-        return reply.size() != 5;
-    return function != 3 || reply.size() != 5 + 2 * registers || std::uint8_t(reply[2]) != 2 * registers;
+    return QStringLiteral("Read PV ...") + exceptionReplyText(judged.exceptionCode);
 }
 
 } // namespace
@@ -116,9 +105,9 @@ void PollingCycle::Timer_Read_Timer() noexcept
     }
 
     bool judged = false;
-    ReplyOutcome outcome = ReplyOutcome::NoReply;
+    ReplyJudgement reply;
     if (!run({[&] {
-            outcome = Check_Reply(port_, line());
+            reply = takeJudgedReply(port_, line());
             judged = true;
         }}))
         return;
@@ -127,50 +116,27 @@ void PollingCycle::Timer_Read_Timer() noexcept
     // way polling goes on.
     bool goOn = true;
     if (judged && state == ReadState::AwaitLive)
-        goOn = judgeLiveReply(outcome);
+        goOn = judgeLiveReply(reply);
     else if (judged && (state == ReadState::AwaitOne || state == ReadState::AwaitAll))
-        goOn = judgeParameterReply(state, outcome);
+        goOn = judgeParameterReply(state, reply);
     if (!goOn)
         return;
     run({[this] { advancePollSlot(); }, [this] { selectAndSend(); }});
 }
 
-bool PollingCycle::foreignLiveReply(const QByteArray &reply, std::uint8_t id)
-{
-    if (reply.size() < 2 || std::uint8_t(reply[0]) != id)
-        return true;
-    const auto function = std::uint8_t(reply[1]);
-    if (function == 0x84)
-        return exceptionReplyText(reply).isEmpty();
-    const int liveReplySize = 5 + 2 * InputRegisterCount;
-    return function != 4 || reply.size() != liveReplySize
-        || std::uint8_t(reply[2]) != 2 * InputRegisterCount;
-}
-
-bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
+bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
 {
     const int slot = console_.Poll_Slot;
-    bool valid = false;
+    // A late reply can pass its CRC check in a later exchange; taking it as
+    // this slot's values would paint and record another controller's data.
+    // The controller's refusal is its answer, but holds no values.
+    const bool valid = judged.outcome == LineOutcome::Good;
     return run({[&] {
                     const std::uint8_t id = idOf(slot);
-                    const QByteArray &reply = line().Reply_Buffer;
                     mainStatus_.setText(1, slotText(slot, id));
-                    // A late reply can pass its CRC check in a later exchange;
-                    // taking it as this slot's values would paint and record
-                    // another controller's data.
-                    const bool foreign = outcome == ReplyOutcome::Valid && foreignLiveReply(reply, id);
-                    // The controller's refusal is its answer, but holds no values.
-                    const QString exception =
-                        outcome == ReplyOutcome::Valid && !foreign ? exceptionReplyText(reply) : QString();
-                    valid = outcome == ReplyOutcome::Valid && !foreign && exception.isEmpty();
-                    console_.lineObservers.replyJudged(Exchange::Live, slot, id, reply,
-                                                       judgedOutcome(outcome, foreign, reply));
-                    if (foreign)
-                        mainStatus_.setText(2, QStringLiteral("Read PV ... Wrong Reply !"));
-                    else if (!exception.isEmpty())
-                        mainStatus_.setText(2, QStringLiteral("Read PV ...") + exception);
-                    else
-                        mainStatus_.setText(2, QStringLiteral("Read PV ... ") + outcomeText(outcome));
+                    console_.lineObservers.replyJudged(Exchange::Live, slot, id, line().Reply_Buffer,
+                                                       judged.outcome);
+                    mainStatus_.setText(2, liveText(judged));
                 },
                 [&] {
                     if (valid)
@@ -184,25 +150,21 @@ bool PollingCycle::judgeLiveReply(ReplyOutcome outcome)
                 }});
 }
 
-bool PollingCycle::judgeParameterReply(ReadState state, ReplyOutcome outcome)
+bool PollingCycle::judgeParameterReply(ReadState state, const ReplyJudgement &judged)
 {
     return run({[&] {
                     const int slot = console_.Para_Slot;
                     const std::uint8_t id = isSlot(slot) ? idOf(slot) : 0;
-                    const QByteArray &reply = line().Reply_Buffer;
-                    const int registers = state == ReadState::AwaitAll ? HoldingRegisterCount : 1;
-                    const bool foreign =
-                        outcome == ReplyOutcome::Valid && foreignParameterReply(reply, id, registers);
                     console_.lineObservers.replyJudged(
                         state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot, id,
-                        reply, judgedOutcome(outcome, foreign, reply));
+                        line().Reply_Buffer, judged.outcome);
                 },
                 [&] {
                     if (StatusPanels *status = parameterStatus())
-                        status->append(2, outcomeText(outcome));
+                        status->append(2, crcText(judged));
                 },
                 [&] {
-                    if (outcome == ReplyOutcome::Valid)
+                    if (judged.crcValid())
                         showParameterReply(state);
                 }});
 }

@@ -3,6 +3,7 @@
 #include "state/console.h"
 #include "base/status_panels.h"
 #include "link/frames.h"
+#include "link/reply_judge.h"
 
 #include <QString>
 #include <functional>
@@ -39,13 +40,6 @@ public:
     QString portTroubleText(int number) const;
     static QString trapText(const Error &e);
 
-    // A reply with a good CRC that cannot be the answer to the live-value read
-    // of controller `id`: another controller's, or another request's (a late
-    // reply whose own exchange is over). Such a reply is never decoded. An
-    // exception reply of the controller itself is its answer (and is not
-    // decoded either: it holds no values).
-    static bool foreignLiveReply(const QByteArray &reply, std::uint8_t id);
-
 private:
     enum class Trap { Continue, EndTick };
 
@@ -58,8 +52,8 @@ private:
     void selectAndSend();   // state 0, and after every reply
     void sendParameterRead(ReadState awaitState, const QString &pleaseWait,
                            std::int16_t address, std::int32_t count, const int (&ms)[4]);
-    bool judgeLiveReply(ReplyOutcome outcome);
-    bool judgeParameterReply(ReadState state, ReplyOutcome outcome);
+    bool judgeLiveReply(const ReplyJudgement &judged);
+    bool judgeParameterReply(ReadState state, const ReplyJudgement &judged);
     void showParameterReply(ReadState state);
     void advancePollSlot();
 

@@ -23,6 +23,7 @@ bool sendRequest(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint
         // Emptied even when the flush fails, so that an old reply never
         // outlives a request that did not go out.
         line.Reply_Buffer.clear();
+        line.requestSent = false;
         // A late reply to an earlier request must never pass for this one's.
         (void)port.Input();
         const auto frame = buildRequest(id, function, field1, field2);
@@ -30,6 +31,7 @@ bool sendRequest(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint
             return false;
         line.Request_Frame = *frame;
         port.Output(requestBytes(line));
+        line.requestSent = true;
         return true;
     } catch (...) {
         // Dropped: the caller's next reply check finds no reply.

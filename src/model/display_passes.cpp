@@ -3,6 +3,8 @@
 #include "register_map.h"
 #include "reply_registers.h"
 
+#include "link/exception_texts.h"
+
 namespace orbalis {
 
 namespace {
@@ -63,10 +65,8 @@ QString readBackProblem(const QByteArray &reply)
     if (reply.size() < 2)
         return wrongLength;
     const std::uint8_t function = std::uint8_t(reply[1]);
-    if (function & ExceptionBit) {
-        const QString exception = exceptionReplyText(reply);
-        return exception.isEmpty() ? wrongLength : exception;
-    }
+    if (function & ExceptionBit)
+        return reply.size() == ExceptionLength ? exceptionReplyText(std::uint8_t(reply[2])) : wrongLength;
     if (function != ReadHoldingFunction)
         return QStringLiteral(" Wrong function code !");
     if (reply.size() != ReadBackLength || reply[2] != 2)
@@ -75,22 +75,6 @@ QString readBackProblem(const QByteArray &reply)
 }
 
 } // namespace
-
-QString exceptionReplyText(const QByteArray &reply)
-{
-    if (reply.size() != ExceptionLength || !(std::uint8_t(reply[1]) & ExceptionBit))
-        return {};
-    const auto code = std::uint8_t(reply[2]);
-    QString meaning;
-    switch (code) {
-    case 1: meaning = QStringLiteral(" (illegal function)"); break;
-    case 2: meaning = QStringLiteral(" (illegal data address)"); break;
-    case 3: meaning = QStringLiteral(" (illegal data value)"); break;
-    case 4: meaning = QStringLiteral(" (device failure)"); break;
-    default: break;
-    }
-    return QStringLiteral(" Exception reply, code %1%2 !").arg(code).arg(meaning);
-}
 
 void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const DisplayTargets &t)
 {

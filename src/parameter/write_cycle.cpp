@@ -3,7 +3,9 @@
 #include "base/error.h"
 #include "base/error_trap.h"
 #include "base/reporter.h"
+#include "link/exception_texts.h"
 #include "link/frames.h"
+#include "link/reply_judge.h"
 #include "model/parameter_value.h"
 #include "model/register_map.h"
 #include "settings/settings_store.h"
@@ -14,16 +16,10 @@ namespace orbalis {
 namespace {
 
 constexpr int WriteWait[4] = {800, 400, 200, 100};
-constexpr std::uint8_t WriteSingleRegister = 6;
-constexpr std::uint8_t ExceptionBit = 0x80;
-constexpr int EchoSize = 8;
-constexpr int ExceptionSize = 5;
 constexpr int BaudAddress = 53;
 constexpr int RunAddress = 15;
 // The last write of a write-all; the cycle ends after its reply.
 constexpr int LastWriteAllAddress = RunAddress;
-
-const QString Unrecognised = QStringLiteral(" Error ? 無法辨識通訊格式 !");
 
 bool isSlot(int slot)
 {
@@ -34,16 +30,6 @@ QString mnemonicOf(int address)
 {
     const RegisterInfo *r = findRegister(address);
     return r ? QString::fromLatin1(r->mnemonic.data(), qsizetype(r->mnemonic.size())) : QString();
-}
-
-QString exceptionText(std::uint8_t code)
-{
-    switch (code) {
-    case 1: return QStringLiteral(" Function Error 請檢查您的指令 !");
-    case 2: return QStringLiteral(" Address Error 請檢查您的參數位址 !");
-    case 3: return QStringLiteral(" Data Error 請檢查您的資料 !");
-    default: return Unrecognised;
-    }
 }
 
 // The baud text a "BAUD" choice code stands for; empty outside the list.
@@ -96,20 +82,19 @@ QString WriteCycle::summaryText(int accepted, const QStringList &notAccepted)
 
 WriteCycle::Judgement WriteCycle::judgeWriteReply(const QByteArray &reply, const QByteArray &request)
 {
-    if (reply.size() < 2)
-        return {LineOutcome::NoAnswer, QStringLiteral(" No Answer !")};
-    if (!hasValidCrc(reply))
-        return {LineOutcome::CrcError, QStringLiteral(" Check CRC Error !")};
-    // A good write is the controller's echo of exactly what was sent.
-    if (reply.size() == EchoSize) {
-        if (request.size() == EchoSize && reply.first(6) == request.first(6))
-            return {LineOutcome::Good, QStringLiteral(" Check CRC ok !")};
-        return {LineOutcome::WrongReply, Unrecognised};
+    return judgement(judgeReplyTo(request, reply));
+}
+
+WriteCycle::Judgement WriteCycle::judgement(const ReplyJudgement &judged)
+{
+    switch (judged.outcome) {
+    case LineOutcome::Good: return {judged.outcome, QStringLiteral(" Check CRC ok !")};
+    case LineOutcome::NoAnswer: return {judged.outcome, QStringLiteral(" No Answer !")};
+    case LineOutcome::CrcError: return {judged.outcome, QStringLiteral(" Check CRC Error !")};
+    case LineOutcome::ExceptionReply: return {judged.outcome, writeRefusalText(judged.exceptionCode)};
+    case LineOutcome::WrongReply: break;
     }
-    if (reply.size() == ExceptionSize && !request.isEmpty() && reply[0] == request[0]
-        && std::uint8_t(reply[1]) == (WriteSingleRegister | ExceptionBit))
-        return {LineOutcome::ExceptionReply, exceptionText(std::uint8_t(reply[2]))};
-    return {LineOutcome::WrongReply, Unrecognised};
+    return {judged.outcome, unrecognisedReplyText()};
 }
 
 bool WriteCycle::running() const
@@ -259,7 +244,7 @@ void WriteCycle::sendSingle()
 {
     if (console_.Para_Index < 0 || console_.Para_Index >= HoldingRegisterCount) {
         console_.Timer_Write->setEnabled(false);
-        status()->setText(2, Unrecognised);
+        status()->setText(2, unrecognisedReplyText());
         return;
     }
     sendWrite();
@@ -269,21 +254,17 @@ void WriteCycle::sendWrite()
 {
     status()->setText(2, writeText(console_.Para_Index));
     const std::uint8_t to = id();
-    lastRequest_.clear();
-    if (Send_Write_Request(*console_.port, console_.line, to, console_.Para_Index, console_.Para_Value)) {
-        lastRequest_ = requestBytes(console_.line);
-        console_.lineObservers.requestSent(Exchange::Write, console_.Para_Slot, to, lastRequest_);
-    }
+    if (Send_Write_Request(*console_.port, console_.line, to, console_.Para_Index, console_.Para_Value))
+        console_.lineObservers.requestSent(Exchange::Write, console_.Para_Slot, to, requestBytes(console_.line));
     setInterval();
 }
 
 void WriteCycle::replyTick()
 {
     setInterval();
-    console_.line.Reply_Buffer = console_.port->Input();
-    const QByteArray &reply = console_.line.Reply_Buffer;
-    const Judgement j = judgeWriteReply(reply, lastRequest_);
-    console_.lineObservers.replyJudged(Exchange::Write, console_.Para_Slot, id(), reply, j.outcome);
+    const Judgement j = judgement(takeJudgedReply(*console_.port, console_.line));
+    console_.lineObservers.replyJudged(Exchange::Write, console_.Para_Slot, id(), console_.line.Reply_Buffer,
+                                       j.outcome);
 
     if (writingAll()) {
         if (j.outcome == LineOutcome::Good)

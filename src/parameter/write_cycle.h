@@ -69,6 +69,7 @@ public:
         QString text;
     };
     static Judgement judgeWriteReply(const QByteArray &reply, const QByteArray &request);
+    static Judgement judgement(const ReplyJudgement &judged);
 
 private:
     void tick();
@@ -91,7 +92,6 @@ private:
     size_t position_ = 0;            // in allWriteOrder
     int accepted_ = 0;
     QStringList notAccepted_;
-    QByteArray lastRequest_;         // empty when the last request did not go out
     bool inTick_ = false;
 };
 

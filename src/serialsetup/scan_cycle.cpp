@@ -5,6 +5,7 @@
 #include "base/error_trap.h"
 #include "base/status_panels.h"
 #include "link/frames.h"
+#include "link/reply_judge.h"
 #include "model/register_map.h"
 #include "state/console.h"
 
@@ -40,43 +41,24 @@ std::uint8_t idOfStep(int step)
     return std::uint8_t(step % ScanCycle::IdsPerBlock + 1);
 }
 
-QString resultText(ReplyOutcome outcome)
+QString resultText(const ReplyJudgement &judged)
 {
-    switch (outcome) {
-    case ReplyOutcome::Valid: return QStringLiteral("CRC Ok !");
-    case ReplyOutcome::CrcError: return QStringLiteral("CRC Error !");
-    case ReplyOutcome::NoReply: break;
+    switch (judged.outcome) {
+    case LineOutcome::NoAnswer: return QStringLiteral("---");
+    case LineOutcome::CrcError: return QStringLiteral("CRC Error !");
+    default: break;
     }
-    return QStringLiteral("---");
+    return QStringLiteral("CRC Ok !");
 }
 
-// The scan itself judges on the CRC alone; the line's counters are told
-// more: a reply with a good CRC from another controller or to another
-// request (a late reply of the ID before) is not this ID's answer.
-LineOutcome lineOutcome(ReplyOutcome outcome, const QByteArray &reply, std::uint8_t id)
+int beepsFor(const ReplyJudgement &judged)
 {
-    switch (outcome) {
-    case ReplyOutcome::Valid: break;
-    case ReplyOutcome::CrcError: return LineOutcome::CrcError;
-    case ReplyOutcome::NoReply: return LineOutcome::NoAnswer;
+    switch (judged.outcome) {
+    case LineOutcome::NoAnswer: return 0;
+    case LineOutcome::CrcError: return 3;
+    default: break;
     }
-    const auto function = std::uint8_t(reply[1]);
-    if (std::uint8_t(reply[0]) != id)
-        return LineOutcome::WrongReply;
-    if (function == 0x84 && reply.size() == 5)
-        return LineOutcome::ExceptionReply;
-    // One register: ID, 4, byte count 2, the value, CRC.
-    return function == 4 && reply.size() == 7 && reply[2] == 2 ? LineOutcome::Good : LineOutcome::WrongReply;
-}
-
-int beepsFor(ReplyOutcome outcome)
-{
-    switch (outcome) {
-    case ReplyOutcome::Valid: return 1;
-    case ReplyOutcome::CrcError: return 3;
-    case ReplyOutcome::NoReply: break;
-    }
-    return 0;
+    return 1;
 }
 
 // A message box inside a tick runs a nested event loop; the next tick waits.
@@ -188,14 +170,13 @@ void ScanCycle::tick()
     }
 
     const std::uint8_t id = idOfStep(n);
-    const ReplyOutcome outcome = Check_Reply(port(), console_.line);
-    console_.lineObservers.replyJudged(Exchange::Scan, -1, id, console_.line.Reply_Buffer,
-                                       lineOutcome(outcome, console_.line.Reply_Buffer, id));
-    for (int i = 0; i < beepsFor(outcome); ++i)
+    const ReplyJudgement judged = takeJudgedReply(port(), console_.line);
+    console_.lineObservers.replyJudged(Exchange::Scan, -1, id, console_.line.Reply_Buffer, judged.outcome);
+    for (int i = 0; i < beepsFor(judged); ++i)
         reporter_.beep();
-    table_.setResult(id, n / IdsPerBlock + 1, resultText(outcome));
+    table_.setResult(id, n / IdsPerBlock + 1, resultText(judged));
     table_.showProgress(LastStep, n, QString::number(n * 100 / LastStep) + QStringLiteral(" %"));
-    if (n >= LastStep || outcome == ReplyOutcome::Valid) {
+    if (n >= LastStep || judged.crcValid()) {
         endScan();
         return;
     }
