@@ -10,6 +10,7 @@
 #include "state/console.h"
 
 #include <array>
+#include <optional>
 
 namespace orbalis {
 
@@ -41,24 +42,42 @@ std::uint8_t idOfStep(int step)
     return std::uint8_t(step % ScanCycle::IdsPerBlock + 1);
 }
 
+// The row a reply finds a controller on: the asked ID for its own answer
+// or refusal; for a reply with a good CRC from another ID, that ID when the
+// reply is what the scan's request to it would have got (a late answer of
+// an ID asked before). Anything else finds nobody.
+std::optional<int> foundRow(const ReplyJudgement &judged, const QByteArray &request, const QByteArray &reply,
+                            std::uint8_t asked)
+{
+    switch (judged.outcome) {
+    case LineOutcome::Good:
+    case LineOutcome::ExceptionReply: return asked;
+    case LineOutcome::WrongReply: break;
+    default: return std::nullopt;
+    }
+    const std::uint8_t named = judged.replyId;
+    if (judged.mismatch != Mismatch::OtherId || named < 1 || named > ScanCycle::IdsPerBlock)
+        return std::nullopt;
+    QByteArray toNamed = request.left(6);
+    toNamed[0] = char(named);
+    const LineOutcome asNamed = judgeReplyTo(withCrc(toNamed), reply).outcome;
+    if (asNamed == LineOutcome::Good || asNamed == LineOutcome::ExceptionReply)
+        return named;
+    return std::nullopt;
+}
+
+const QString NothingText = QStringLiteral("---");
+const QString FoundText = QStringLiteral("CRC Ok !");
+
 QString resultText(const ReplyJudgement &judged)
 {
     switch (judged.outcome) {
-    case LineOutcome::NoAnswer: return QStringLiteral("---");
+    case LineOutcome::NoAnswer: return NothingText;
     case LineOutcome::CrcError: return QStringLiteral("CRC Error !");
+    case LineOutcome::WrongReply: return QStringLiteral("Wrong Reply !");
     default: break;
     }
-    return QStringLiteral("CRC Ok !");
-}
-
-int beepsFor(const ReplyJudgement &judged)
-{
-    switch (judged.outcome) {
-    case LineOutcome::NoAnswer: return 0;
-    case LineOutcome::CrcError: return 3;
-    default: break;
-    }
-    return 1;
+    return FoundText;
 }
 
 // A message box inside a tick runs a nested event loop; the next tick waits.
@@ -171,12 +190,25 @@ void ScanCycle::tick()
 
     const std::uint8_t id = idOfStep(n);
     const ReplyJudgement judged = takeJudgedReply(port(), console_.line);
-    console_.lineObservers.replyJudged(Exchange::Scan, -1, id, console_.line.Reply_Buffer, judged.outcome);
-    for (int i = 0; i < beepsFor(judged); ++i)
+    const QByteArray &reply = console_.line.Reply_Buffer;
+    console_.lineObservers.replyJudged(Exchange::Scan, -1, id, reply, judged.outcome);
+    const int column = n / IdsPerBlock + 1;
+    const std::optional<int> found = foundRow(judged, requestBytes(console_.line), reply, id);
+    if (found) {
         reporter_.beep();
-    table_.setResult(id, n / IdsPerBlock + 1, resultText(judged));
+        // Another controller's late answer: the asked one said nothing.
+        if (*found != id)
+            table_.setResult(id, column, NothingText);
+        table_.setResult(*found, column, FoundText);
+    } else {
+        // Something answered, but garbled or not as asked.
+        if (judged.outcome != LineOutcome::NoAnswer)
+            for (int i = 0; i < 3; ++i)
+                reporter_.beep();
+        table_.setResult(id, column, resultText(judged));
+    }
     table_.showProgress(LastStep, n, QString::number(n * 100 / LastStep) + QStringLiteral(" %"));
-    if (n >= LastStep || judged.crcValid()) {
+    if (n >= LastStep || found) {
         endScan();
         return;
     }

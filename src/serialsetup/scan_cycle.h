@@ -25,8 +25,10 @@ public:
 };
 
 // The controller scan behind Timer1: every ID from 1 to 255 at 19200, 9600,
-// 4800 and 2400 baud, one request per tick, until the first reply with a good
-// CRC. Polling is off while it runs and restarted when it ends.
+// 4800 and 2400 baud, one request per tick, until the first reply that
+// comes from a controller as its answer to the scan's request (the asked
+// ID's, or a late one of an ID asked before). Polling is off while it runs
+// and restarted when it ends.
 class ScanCycle {
 public:
     static constexpr int IdsPerBlock = 255;

@@ -141,32 +141,56 @@ TEST_F(ScanCycleTest, BrokenCrcBeepsThriceGoodCrcOnceAndEnds)
     EXPECT_TRUE(window->Timer1().isEnabled());
 }
 
-TEST_F(ScanCycleTest, TheLineIsToldWhoseReplyCameWhileTheScanJudgesOnTheCrcAlone)
+TEST_F(ScanCycleTest, OnlyAReplyFromTheAskedControllerOrOneThatNamesItselfIsFound)
 {
-    // Whatever passes its CRC stops the scan as "CRC Ok !"; the line's
-    // observers hear whether it was the asked controller's answer.
+    // The asked ID gets `reply`; controller 9 answers well, so a scan that
+    // goes on ends there. A good CRC alone finds nobody: the reply must come
+    // from the asked ID with its function, or name the controller it is from.
+    constexpr int Later = 9;
+    const QString ok = QStringLiteral("CRC Ok !"), wrong = QStringLiteral("Wrong Reply !");
     struct Case {
-        int id;
+        const char *what;
+        int asked;
         QByteArray reply;
-        LineOutcome outcome;
+        LineOutcome outcome;                  // for the asked ID, as the line's observers hear it
+        QList<QPair<int, QString>> cells;     // rows of the 19200 column
+        int foundRow;                         // the row the scan ends on
+        int beeps;
     };
     const Case cases[] = {
-        {2, readReply(1, 4, {250}), LineOutcome::WrongReply},      // a late reply of ID 1
-        {3, readReply(3, 3, {250}), LineOutcome::WrongReply},      // an answer to another function
-        {4, readReply(4, 4, {250, 251}), LineOutcome::WrongReply}, // to another count
-        {5, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply},
-        {6, readReply(6, 4, {250}), LineOutcome::Good},
+        {"a late reply of ID 1 is ID 1's", 2, readReply(1, 4, {250}), LineOutcome::WrongReply,
+         {{1, ok}, {2, QStringLiteral("---")}}, 1, 1},
+        {"a late refusal of ID 1 is ID 1's", 2, exceptionReply(1, 4, 2), LineOutcome::WrongReply,
+         {{1, ok}, {2, QStringLiteral("---")}}, 1, 1},
+        {"an answer to another function", 3, readReply(3, 3, {250}), LineOutcome::WrongReply,
+         {{3, wrong}, {Later, ok}}, Later, 3 + 1},
+        {"an answer of another count", 4, readReply(4, 4, {250, 251}), LineOutcome::WrongReply,
+         {{4, wrong}, {Later, ok}}, Later, 3 + 1},
+        {"another controller's reply to another request", 7, readReply(200, 3, {1, 2}), LineOutcome::WrongReply,
+         {{7, wrong}, {200, QString()}, {Later, ok}}, Later, 3 + 1},
+        {"a reply from the broadcast address", 8, readReply(0, 4, {250}), LineOutcome::WrongReply,
+         {{8, wrong}, {Later, ok}}, Later, 3 + 1},
+        {"the asked controller's refusal", 5, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply, {{5, ok}}, 5,
+         1},
+        {"the asked controller's answer", 6, readReply(6, 4, {250}), LineOutcome::Good, {{6, ok}}, 6, 1},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         port.onOutput = [this, &c](const QByteArray &request) {
-            port.received = quint8(request[0]) == c.id ? c.reply : QByteArray();
+            const int id = quint8(request[0]);
+            port.received = id == c.asked ? c.reply : id == Later ? readReply(Later, 4, {250}) : QByteArray();
         };
         observer.outcomes.clear();
+        reporter.beeps = 0;
         start();
         runScan();
-        EXPECT_EQ(cell(c.id, 1), QStringLiteral("CRC Ok !")) << c.id;
-        ASSERT_EQ(observer.outcomes.size(), c.id) << c.id;
-        EXPECT_EQ(observer.outcomes.last(), c.outcome) << c.id;
+        EXPECT_FALSE(window->Timer1().isEnabled());
+        for (const auto &[row, text] : c.cells)
+            EXPECT_EQ(cell(row, 1), text) << "row " << row;
+        EXPECT_EQ(window->scan().Scan_Step(), std::max(c.asked, c.foundRow) - 1);
+        EXPECT_EQ(reporter.beeps, c.beeps);
+        ASSERT_GE(observer.outcomes.size(), c.asked);
+        EXPECT_EQ(observer.outcomes[c.asked - 1], c.outcome);
         console.lineObservers.remove(&observer);
     }
 }
