@@ -42,7 +42,7 @@ void BM_OpenSerialSettingWindow(benchmark::State &state)
     saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
     console.settings = model;
     QtSerialPort port{ComPortResolver(dir.path())};
-    console.port = &port;
+    console.line.attach(&port, nullptr, nullptr);
     SilentReporter reporter;
     Panels status;
 

@@ -50,7 +50,7 @@ void LiveValueRecorder::Store_Live_Values() noexcept
 {
     if (!decode())
         return;   // a reply the decoders cannot read records nothing
-    const int slot = console_.Poll_Slot;
+    const int slot = console_.line.Poll_Slot();
     if (!console_.slots.Record_Flag[std::size_t(slot)])
         return;
     QString path;
@@ -68,7 +68,7 @@ void LiveValueRecorder::Store_Live_Values() noexcept
 
 bool LiveValueRecorder::decode() noexcept
 {
-    const int slot = console_.Poll_Slot;
+    const int slot = console_.line.Poll_Slot();
     if (slot < 0 || slot >= SlotCount)
         return false;
     try {
@@ -77,8 +77,8 @@ bool LiveValueRecorder::decode() noexcept
             console_.parameterWindow ? &console_.parameterWindow->controls() : nullptr;
         targets.liveValues = &liveValues_;
         targets.Poll_Slot = slot;
-        targets.Para_Slot = console_.Para_Slot;
-        showLiveValues(console_.line.Reply_Buffer, console_.slots.Slot_DP_Code[std::size_t(slot)],
+        targets.Para_Slot = console_.line.Para_Slot();
+        showLiveValues(console_.line.Reply_Buffer(), console_.slots.Slot_DP_Code[std::size_t(slot)],
                          targets);
         return true;
     } catch (...) {

@@ -40,9 +40,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     setWindowTitle(QStringLiteral("Orbalis"));
     setFont(QFont(QStringLiteral("DotumChe"), 10));
 
-    console_.port = &port_;
-    console_.Timer_Read = timerRead_.get();
-    console_.Timer_Write = timerWrite_.get();
+    console_.line.attach(&port_, timerRead_.get(), timerWrite_.get());
     console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
 
     buildMenus();
@@ -69,8 +67,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
 
     recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveValues_, *liveValues_, *panel_,
                                                     reporter_);
-    polling_ = std::make_unique<PollingCycle>(console_, port_, *timerRead_, StatusBar1(), *recorder_,
-                                              *panel_);
+    polling_ = std::make_unique<PollingCycle>(console_, StatusBar1(), *recorder_, *panel_);
     timerRead_->onTick([this] { Timer_Read_Timer(); });
     writeCycle_ = std::make_unique<WriteCycle>(console_, reporter_);
     timerWrite_->onTick([this] { writeCycle_->Timer_Write_Timer(); });
@@ -82,10 +79,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
 
 FM_Orbalis::~FM_Orbalis()
 {
-    if (console_.port == &port_)
-        console_.port = nullptr;
-    console_.Timer_Read = nullptr;
-    console_.Timer_Write = nullptr;
+    console_.line.detach();
     console_.serialSettingsWindow = nullptr;
 }
 
@@ -129,23 +123,18 @@ void FM_Orbalis::Form_Load()
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
     runSettingsStartup(console_.settingsPath(), console_.settings, trap, *console_.clock);
-    trap.step([&] {
-        console_.Para_Slot = NoParameterSlot;
-        console_.Poll_Slot = 0;
-    });
+    trap.step([&] { console_.line.startFresh(); });
     trap.step([&] { Load_Panel_Table(console_.settings, console_.slots, trap); });
     Open_Serial_Port(port_, console_.settings.serial);
     trap.step([&] {
         if (port_.PortOpen()) {
             setText(2, QString());
-            console_.Read_State = ReadState::Select;
-            timerRead_->setEnabled(true);
+            console_.line.resumeLivePolling();
         } else if (console_.settings.serial.Port == QLatin1String("CLOSE")) {
             setText(2, QStringLiteral("Serial port is close !"));
         } else {
             setText(2, QStringLiteral("Serial port is not open !"));
-            console_.Read_State = ReadState::Select;
-            timerRead_->setEnabled(true);
+            console_.line.resumeLivePolling();
         }
     });
 }

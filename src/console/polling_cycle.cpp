@@ -48,10 +48,9 @@ QString liveText(const ReplyJudgement &judged)
 
 } // namespace
 
-PollingCycle::PollingCycle(Console &console, SerialPort &port, CycleTimer &timerRead,
-                           StatusPanels &mainStatus, LiveValueStore &store, SlotPainter &painter)
-    : console_(console), port_(port), timerRead_(timerRead), mainStatus_(mainStatus), store_(store),
-      painter_(painter)
+PollingCycle::PollingCycle(Console &console, StatusPanels &mainStatus, LiveValueStore &store,
+                           SlotPainter &painter)
+    : console_(console), mainStatus_(mainStatus), store_(store), painter_(painter)
 {
 }
 
@@ -74,31 +73,34 @@ QString PollingCycle::trapText(const Error &e)
 
 void PollingCycle::Set_Read_Interval(int ms2400, int ms4800, int ms9600, int ms19200)
 {
+    CycleTimer *timerRead = line().Timer_Read();
+    if (!timerRead)
+        return;
     const QString &baud = console_.settings.serial.Baud;
     if (baud == QLatin1String("2400"))
-        timerRead_.setInterval(ms2400);
+        timerRead->setInterval(ms2400);
     else if (baud == QLatin1String("4800"))
-        timerRead_.setInterval(ms4800);
+        timerRead->setInterval(ms4800);
     else if (baud == QLatin1String("9600"))
-        timerRead_.setInterval(ms9600);
+        timerRead->setInterval(ms9600);
     else if (baud == QLatin1String("19200"))
-        timerRead_.setInterval(ms19200);
+        timerRead->setInterval(ms19200);
 }
 
 void PollingCycle::Timer_Read_Timer() noexcept
 {
-    const ReadState state = console_.Read_State;
+    const ReadState state = line().Read_State();
     switch (state) {
     case ReadState::Select:
         run({[this] { selectAndSend(); }});
         return;
     case ReadState::ReadOne:
-        sendParameterRead(ReadState::AwaitOne, QStringLiteral("Read Parameters Please Wait ... "),
-                          console_.Para_Index, 1, SingleParameterWait);
+        sendParameterRead(false, QStringLiteral("Read Parameters Please Wait ... "), line().Para_Index(), 1,
+                          SingleParameterWait);
         return;
     case ReadState::ReadAll:
-        sendParameterRead(ReadState::AwaitAll, QStringLiteral("Read All Parameters Please Wait ... "), 0,
-                          HoldingRegisterCount, AllParametersWait);
+        sendParameterRead(true, QStringLiteral("Read All Parameters Please Wait ... "), 0, HoldingRegisterCount,
+                          AllParametersWait);
         return;
     default:
         break;
@@ -107,7 +109,7 @@ void PollingCycle::Timer_Read_Timer() noexcept
     bool judged = false;
     ReplyJudgement reply;
     if (!run({[&] {
-            reply = takeJudgedReply(port_, line());
+            reply = line().takeReply();
             judged = true;
         }}))
         return;
@@ -121,12 +123,12 @@ void PollingCycle::Timer_Read_Timer() noexcept
         goOn = judgeParameterReply(state, reply);
     if (!goOn)
         return;
-    run({[this] { advancePollSlot(); }, [this] { selectAndSend(); }});
+    run({[this] { line().nextPollSlot(); }, [this] { selectAndSend(); }});
 }
 
 bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
 {
-    const int slot = console_.Poll_Slot;
+    const int slot = line().Poll_Slot();
     // A late reply can pass its CRC check in a later exchange; taking it as
     // this slot's values would paint and record another controller's data.
     // The controller's refusal is its answer, but holds no values.
@@ -134,8 +136,7 @@ bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
     return run({[&] {
                     const std::uint8_t id = idOf(slot);
                     mainStatus_.setText(1, slotText(slot, id));
-                    console_.lineObservers.replyJudged(Exchange::Live, slot, id, line().Reply_Buffer,
-                                                       judged.outcome);
+                    line().reportJudged(Exchange::Live, slot, id, judged.outcome);
                     mainStatus_.setText(2, liveText(judged));
                 },
                 [&] {
@@ -145,7 +146,7 @@ bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
                 [&] {
                     if (!valid)
                         return;
-                    painter_.Show_Slot_Values(slot, line().Reply_Buffer, dpCodeOf(slot));
+                    painter_.Show_Slot_Values(slot, line().Reply_Buffer(), dpCodeOf(slot));
                     liveValuesShown_ = true;
                 }});
 }
@@ -153,11 +154,10 @@ bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
 bool PollingCycle::judgeParameterReply(ReadState state, const ReplyJudgement &judged)
 {
     return run({[&] {
-                    const int slot = console_.Para_Slot;
+                    const int slot = line().Para_Slot();
                     const std::uint8_t id = isSlot(slot) ? idOf(slot) : 0;
-                    console_.lineObservers.replyJudged(
-                        state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot, id,
-                        line().Reply_Buffer, judged.outcome);
+                    line().reportJudged(state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot,
+                                        id, judged.outcome);
                 },
                 [&] {
                     if (StatusPanels *status = parameterStatus())
@@ -172,67 +172,53 @@ bool PollingCycle::judgeParameterReply(ReadState state, const ReplyJudgement &ju
 void PollingCycle::showParameterReply(ReadState state)
 {
     // With the window closed its slot is gone too: nothing to show it in.
-    if (!isSlot(console_.Para_Slot))
+    if (!isSlot(line().Para_Slot()))
         return;
     const DisplayTargets targets = parameterTargets();
-    std::int32_t &dpCode = dpCodeOf(console_.Para_Slot);
+    std::int32_t &dpCode = dpCodeOf(line().Para_Slot());
     if (state == ReadState::AwaitAll) {
-        Show_All_Parameters(line().Reply_Buffer, dpCode, targets);
+        Show_All_Parameters(line().Reply_Buffer(), dpCode, targets);
         return;
     }
     // An exception reply or one of the wrong length is reported, not decoded.
-    const QString problem = Show_Read_Back(line().Reply_Buffer, console_.Para_Index, dpCode, targets);
+    const QString problem = Show_Read_Back(line().Reply_Buffer(), line().Para_Index(), dpCode, targets);
     if (!problem.isEmpty())
         if (StatusPanels *status = parameterStatus())
             status->append(2, problem);
 }
 
-void PollingCycle::sendParameterRead(ReadState awaitState, const QString &pleaseWait,
-                                     std::int16_t address, std::int32_t count, const int (&ms)[4])
+void PollingCycle::sendParameterRead(bool all, const QString &pleaseWait, std::int16_t address,
+                                     std::int32_t count, const int (&ms)[4])
 {
     run({[&] {
-             console_.Read_State = awaitState;
+             line().awaitParameterReply(all);
              if (StatusPanels *status = parameterStatus())
                  status->setText(2, pleaseWait);
          },
          [&] {
-             const std::uint8_t id = idOf(console_.Para_Slot);
-             if (Send_Read_Request(port_, line(), id, address, count))
-                 console_.lineObservers.requestSent(
-                     awaitState == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne,
-                     console_.Para_Slot, id, requestBytes(line()));
+             const int slot = line().Para_Slot();
+             line().sendRead(all ? Exchange::ReadAll : Exchange::ReadOne, slot, idOf(slot), address, count);
          },
          [&] { Set_Read_Interval(ms[0], ms[1], ms[2], ms[3]); }});
 }
 
 void PollingCycle::selectAndSend()
 {
-    if (!isSlot(console_.Poll_Slot))
-        console_.Poll_Slot = 0;
     const auto &ids = console_.slots.SlotId;
     bool anyBound = false;
     for (std::uint8_t id : ids)
         anyBound = anyBound || id != 0;
     if (!anyBound) {
-        advancePollSlot();
+        line().nextPollSlot();
         Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
         return;
     }
-    while (ids[std::size_t(console_.Poll_Slot)] == 0)
-        advancePollSlot();
-    console_.Read_State = ReadState::AwaitLive;
-    const std::uint8_t id = ids[std::size_t(console_.Poll_Slot)];
-    if (Send_Read_Request(port_, line(), id, InputRegisterBase, InputRegisterCount))
-        console_.lineObservers.requestSent(Exchange::Live, console_.Poll_Slot, id, requestBytes(line()));
+    while (ids[std::size_t(line().Poll_Slot())] == 0)
+        line().nextPollSlot();
+    line().awaitLiveReply();
+    const int slot = line().Poll_Slot();
+    line().sendRead(Exchange::Live, slot, ids[std::size_t(slot)], InputRegisterBase, InputRegisterCount);
     Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
-}
-
-void PollingCycle::advancePollSlot()
-{
-    if (console_.Poll_Slot < SlotCount - 1)
-        ++console_.Poll_Slot;
-    else
-        console_.Poll_Slot = 0;
 }
 
 bool PollingCycle::run(std::initializer_list<std::function<void()>> statements) noexcept
@@ -256,21 +242,20 @@ PollingCycle::Trap PollingCycle::step(const std::function<void()> &statement) no
 PollingCycle::Trap PollingCycle::onError(const Error &e) noexcept
 {
     try {
-        console_.Read_State = ReadState::Select;
-        line().Reply_Buffer.clear();
+        line().dropExchange();
         switch (e.number()) {
         case InvalidPortNumber:
         case PortNotOpen:
         case ReadError:
         case DeviceControlBlock:
             mainStatus_.setText(2, portErrorText(e.number()));
-            Open_Serial_Port(port_, console_.settings.serial);
+            Open_Serial_Port(line().openedPort(), console_.settings.serial);
             mainStatus_.setText(2, portTroubleText(e.number()));
             return Trap::EndTick;
         case DeviceNotOpen:
             mainStatus_.setText(2, portErrorText(e.number()));
-            if (port_.PortOpen())
-                port_.setPortOpen(false);
+            if (line().portOpen())
+                line().openedPort().setPortOpen(false);
             mainStatus_.setText(2, portTroubleText(e.number()));
             return Trap::EndTick;
         default:
@@ -287,9 +272,10 @@ QString PollingCycle::portTroubleText(int number) const
 {
     QString text = portErrorText(number);
     // Open again: the next reply tells how the line is.
-    if (port_.PortOpen())
+    const SerialPort *port = line().port();
+    if (!port || port->PortOpen())
         return text;
-    const SerialPort::BoundDevice device = port_.boundDevice();
+    const SerialPort::BoundDevice device = port->boundDevice();
     if (device.name.isEmpty())
         return text;
     if (device.missing)
@@ -327,8 +313,8 @@ DisplayTargets PollingCycle::parameterTargets() const
 {
     DisplayTargets t;
     t.parameterWindow = console_.parameterWindow ? &console_.parameterWindow->controls() : nullptr;
-    t.Poll_Slot = console_.Poll_Slot;
-    t.Para_Slot = console_.Para_Slot;
+    t.Poll_Slot = line().Poll_Slot();
+    t.Para_Slot = line().Para_Slot();
     return t;
 }
 

@@ -2,7 +2,6 @@
 
 #include "state/console.h"
 #include "base/status_panels.h"
-#include "link/frames.h"
 #include "link/reply_judge.h"
 
 #include <QString>
@@ -21,8 +20,9 @@ class SlotPainter;
 // asked for by Read_State 1 or 2 cuts in once.
 class PollingCycle {
 public:
-    PollingCycle(Console &console, SerialPort &port, CycleTimer &timerRead, StatusPanels &mainStatus,
-                 LiveValueStore &store, SlotPainter &painter);
+    // Talks to the port and sets the interval of Timer_Read that the
+    // console's line owner holds.
+    PollingCycle(Console &console, StatusPanels &mainStatus, LiveValueStore &store, SlotPainter &painter);
 
     // One tick. No exception ever leaves it: errors go to panel 2 of the
     // main window's status bar, port errors also reopen or close the port.
@@ -50,22 +50,19 @@ private:
     Trap onError(const Error &e) noexcept;
 
     void selectAndSend();   // state 0, and after every reply
-    void sendParameterRead(ReadState awaitState, const QString &pleaseWait,
-                           std::int16_t address, std::int32_t count, const int (&ms)[4]);
+    void sendParameterRead(bool all, const QString &pleaseWait, std::int16_t address, std::int32_t count,
+                           const int (&ms)[4]);
     bool judgeLiveReply(const ReplyJudgement &judged);
     bool judgeParameterReply(ReadState state, const ReplyJudgement &judged);
     void showParameterReply(ReadState state);
-    void advancePollSlot();
 
-    LineBuffers &line() const { return console_.line; }
+    LineOwner &line() const { return console_.line; }
     std::uint8_t idOf(int slot) const;      // SlotId, Error 9 outside 0..15
     std::int32_t &dpCodeOf(int slot) const; // Slot_DP_Code, Error 9 outside 0..15
     StatusPanels *parameterStatus() const;
     DisplayTargets parameterTargets() const;
 
     Console &console_;
-    SerialPort &port_;
-    CycleTimer &timerRead_;
     StatusPanels &mainStatus_;
     LiveValueStore &store_;
     SlotPainter &painter_;

@@ -141,7 +141,7 @@ void SlotPanel::Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x
         paintBrushIcon(*pictures_[k], images_, console_.slots.Mark_Flag[k]);
         break;
     case SlotClick::OpenParameters:
-        console_.Para_Slot = std::int16_t(slot);
+        console_.line.showParametersOf(slot);
         Q_EMIT parameterWindowRequested(slot);
         break;
     case SlotClick::Nothing:

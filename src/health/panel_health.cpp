@@ -89,7 +89,7 @@ QColor PanelHealth::markColour(HealthMark mark)
 
 bool PanelHealth::portOpen() const
 {
-    return console_.port && console_.port->PortOpen();
+    return console_.line.portOpen();
 }
 
 std::uint8_t PanelHealth::idOf(int slot) const

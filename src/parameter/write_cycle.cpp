@@ -99,7 +99,16 @@ WriteCycle::Judgement WriteCycle::judgement(const ReplyJudgement &judged)
 
 bool WriteCycle::running() const
 {
-    return console_.Timer_Write && console_.Timer_Write->isEnabled();
+    const CycleTimer *timer = console_.line.Timer_Write();
+    return timer && timer->isEnabled();
+}
+
+CycleTimer &WriteCycle::timerWrite() const
+{
+    CycleTimer *timer = console_.line.Timer_Write();
+    if (!timer)
+        throw Error(PortNotOpen, QStringLiteral("no write timer"));
+    return *timer;
 }
 
 StatusPanels *WriteCycle::status() const
@@ -109,31 +118,34 @@ StatusPanels *WriteCycle::status() const
 
 std::uint8_t WriteCycle::id() const
 {
-    if (!isSlot(console_.Para_Slot))
-        throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(console_.Para_Slot));
-    return console_.slots.SlotId[size_t(console_.Para_Slot)];
+    const int slot = console_.line.Para_Slot();
+    if (!isSlot(slot))
+        throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(slot));
+    return console_.slots.SlotId[size_t(slot)];
 }
 
 std::int32_t WriteCycle::dpCode() const
 {
-    if (!isSlot(console_.Para_Slot))
-        throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(console_.Para_Slot));
-    return console_.slots.Slot_DP_Code[size_t(console_.Para_Slot)];
+    const int slot = console_.line.Para_Slot();
+    if (!isSlot(slot))
+        throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(slot));
+    return console_.slots.Slot_DP_Code[size_t(slot)];
 }
 
 void WriteCycle::Set_Write_Interval(int ms2400, int ms4800, int ms9600, int ms19200)
 {
-    if (!console_.Timer_Write)
+    CycleTimer *timerWrite = console_.line.Timer_Write();
+    if (!timerWrite)
         return;
     const QString &baud = console_.settings.serial.Baud;
     if (baud == QLatin1String("2400"))
-        console_.Timer_Write->setInterval(ms2400);
+        timerWrite->setInterval(ms2400);
     else if (baud == QLatin1String("4800"))
-        console_.Timer_Write->setInterval(ms4800);
+        timerWrite->setInterval(ms4800);
     else if (baud == QLatin1String("9600"))
-        console_.Timer_Write->setInterval(ms9600);
+        timerWrite->setInterval(ms9600);
     else if (baud == QLatin1String("19200"))
-        console_.Timer_Write->setInterval(ms19200);
+        timerWrite->setInterval(ms19200);
 }
 
 void WriteCycle::setInterval()
@@ -148,7 +160,6 @@ WriteCycle::Start WriteCycle::startSingleWrite(int address)
         reporter_.beep();
         return Start::Busy;
     }
-    console_.Para_Index = std::int16_t(address);
     if (address >= 0 && address < HoldingRegisterCount) {
         const ParameterValue v = Get_Parameter_Value(address, console_.parameterWindow->source(), dpCode());
         // A value that cannot go into a request is refused here, before
@@ -157,45 +168,37 @@ WriteCycle::Start WriteCycle::startSingleWrite(int address)
             console_.parameterWindow->status().setText(2, v.problem);
             return Start::Refused;
         }
-        console_.Para_Value = v.value;
+        console_.line.aimWrite(std::int16_t(address), v.value);
+    } else {
+        console_.line.aimWriteAt(std::int16_t(address));
     }
-    if (console_.Timer_Read && console_.Timer_Read->isEnabled())
-        console_.Timer_Read->setEnabled(false);
     writeAllView_ = nullptr;
-    console_.Write_Mode = 0;
-    console_.Send_Pending = true;
+    console_.line.writeTakesLine(WriteMode::Single);
     // The first tick comes one interval of the current rate after Enter.
     setInterval();
-    console_.Timer_Write->setEnabled(true);
+    timerWrite().setEnabled(true);
     return Start::Started;
 }
 
 void WriteCycle::startWriteAll(WriteAllView &view)
 {
-    if (console_.Timer_Write)
-        console_.Timer_Write->setEnabled(false);
+    timerWrite().setEnabled(false);
     writeAllView_ = &view;
     position_ = 0;
     accepted_ = 0;
     notAccepted_.clear();
     view.setProgress(0);
-    if (console_.Timer_Read && console_.Timer_Read->isEnabled())
-        console_.Timer_Read->setEnabled(false);
-    console_.Write_Mode = 1;
-    console_.Send_Pending = true;
+    console_.line.writeTakesLine(WriteMode::All);
     setInterval();
-    console_.Timer_Write->setEnabled(true);
+    timerWrite().setEnabled(true);
 }
 
 void WriteCycle::stopAndResumePolling()
 {
-    if (console_.Timer_Write)
-        console_.Timer_Write->setEnabled(false);
-    console_.Send_Pending = false;
+    if (CycleTimer *timer = console_.line.Timer_Write())
+        timer->setEnabled(false);
     writeAllView_ = nullptr;
-    console_.Read_State = ReadState::Select;
-    if (console_.Timer_Read && console_.settings.serial.Port != QLatin1String("CLOSE"))
-        console_.Timer_Read->setEnabled(true);
+    console_.line.writeAbandoned(console_.settings.serial.Port != QLatin1String("CLOSE"));
 }
 
 void WriteCycle::Timer_Write_Timer() noexcept
@@ -215,13 +218,13 @@ void WriteCycle::Timer_Write_Timer() noexcept
 void WriteCycle::tick()
 {
     // With the window gone there is nothing to write from.
-    if (!console_.parameterWindow || !console_.port) {
-        console_.Timer_Write->setEnabled(false);
+    if (!console_.parameterWindow || !console_.line.port()) {
+        timerWrite().setEnabled(false);
         writeAllView_ = nullptr;
         return;
     }
-    if (!console_.port->PortOpen()) {
-        console_.Timer_Write->setEnabled(false);
+    if (!console_.line.portOpen()) {
+        timerWrite().setEnabled(false);
         reporter_.beep();
         status()->setText(2, QStringLiteral("Serial port is not open !"));
         // The window must not stay locked in its write-all state.
@@ -229,9 +232,8 @@ void WriteCycle::tick()
             endWriteAll(false);
         return;
     }
-    if (console_.Send_Pending) {
-        console_.Send_Pending = false;
-        if (console_.Write_Mode == 1 && writingAll())
+    if (console_.line.takePendingSend()) {
+        if (console_.line.Write_Mode() == WriteMode::All && writingAll())
             sendWriteAllFrom(0);
         else
             sendSingle();
@@ -242,8 +244,9 @@ void WriteCycle::tick()
 
 void WriteCycle::sendSingle()
 {
-    if (console_.Para_Index < 0 || console_.Para_Index >= HoldingRegisterCount) {
-        console_.Timer_Write->setEnabled(false);
+    const int address = console_.line.Para_Index();
+    if (address < 0 || address >= HoldingRegisterCount) {
+        timerWrite().setEnabled(false);
         status()->setText(2, unrecognisedReplyText());
         return;
     }
@@ -252,49 +255,49 @@ void WriteCycle::sendSingle()
 
 void WriteCycle::sendWrite()
 {
-    status()->setText(2, writeText(console_.Para_Index));
-    const std::uint8_t to = id();
-    if (Send_Write_Request(*console_.port, console_.line, to, console_.Para_Index, console_.Para_Value))
-        console_.lineObservers.requestSent(Exchange::Write, console_.Para_Slot, to, requestBytes(console_.line));
+    const LineOwner &line = console_.line;
+    status()->setText(2, writeText(line.Para_Index()));
+    console_.line.sendWrite(line.Para_Slot(), id(), line.Para_Index(), line.Para_Value());
     setInterval();
 }
 
 void WriteCycle::replyTick()
 {
     setInterval();
-    const Judgement j = judgement(takeJudgedReply(*console_.port, console_.line));
-    console_.lineObservers.replyJudged(Exchange::Write, console_.Para_Slot, id(), console_.line.Reply_Buffer,
-                                       j.outcome);
+    LineOwner &line = console_.line;
+    const Judgement j = judgement(line.takeReply());
+    line.reportJudged(Exchange::Write, line.Para_Slot(), id(), j.outcome);
 
+    const int address = line.Para_Index();
     if (writingAll()) {
         if (j.outcome == LineOutcome::Good)
             ++accepted_;
         else
-            notAccepted_ << mnemonicOf(console_.Para_Index);
-        if (console_.Para_Index == LastWriteAllAddress)
+            notAccepted_ << mnemonicOf(address);
+        if (address == LastWriteAllAddress)
             endWriteAll(true);
         else
             sendWriteAllFrom(position_ + 1);
         return;
     }
 
-    console_.Timer_Write->setEnabled(false);
+    timerWrite().setEnabled(false);
     status()->append(2, j.text);
     if (j.outcome != LineOutcome::Good)
         return;   // polling stays stopped until "Read All Parameters"
-    if (console_.Para_Index == BaudAddress)
+    if (address == BaudAddress)
         switchBaudRate();
-    const bool readAll = console_.Para_Index == DecimalPointAddress || console_.Para_Index == RunAddress;
-    console_.Read_State = readAll ? ReadState::ReadAll : ReadState::ReadOne;
-    if (console_.Timer_Read)
-        console_.Timer_Read->setEnabled(true);
+    if (address == DecimalPointAddress || address == RunAddress)
+        line.readAllParametersNext();
+    else
+        line.readParameterNext(std::int16_t(address));
 }
 
 void WriteCycle::switchBaudRate()
 {
     // The controller echoed at the old rate and answers at the new one from
     // now on: the console follows, and remembers the rate.
-    const QString baud = baudTextOf(console_.Para_Value);
+    const QString baud = baudTextOf(console_.line.Para_Value());
     if (baud.isEmpty())
         return;
     ErrorTrap trap(reporter_, QStringLiteral("Timer_Write_Timer"));
@@ -306,7 +309,7 @@ void WriteCycle::switchBaudRate()
         console_.settings.serial.Baud = baud;
         saveSettingsRecords(console_.settingsPath(), {1}, console_.settings);
     });
-    Open_Serial_Port(*console_.port, console_.settings.serial);
+    Open_Serial_Port(console_.line.openedPort(), console_.settings.serial);
     setInterval();
 }
 
@@ -315,10 +318,9 @@ void WriteCycle::sendWriteAllFrom(size_t position)
     const auto &order = allWriteOrder();
     for (; position < order.size(); ++position) {
         const int address = order[position];
-        console_.Para_Index = std::int16_t(address);
         const ParameterValue v = Get_Parameter_Value(address, console_.parameterWindow->source(), dpCode());
         if (v.status == ParameterValue::Ok) {
-            console_.Para_Value = v.value;
+            console_.line.aimWrite(std::int16_t(address), v.value);
             position_ = position;
             sendWrite();
             writeAllView_->setProgress(address);
@@ -332,7 +334,7 @@ void WriteCycle::sendWriteAllFrom(size_t position)
 
 void WriteCycle::endWriteAll(bool completed)
 {
-    console_.Timer_Write->setEnabled(false);
+    timerWrite().setEnabled(false);
     WriteAllView *view = writeAllView_;
     writeAllView_ = nullptr;
     if (!view)
@@ -340,9 +342,7 @@ void WriteCycle::endWriteAll(bool completed)
     view->writeAllEnded(completed ? summaryText(accepted_, notAccepted_) : QString());
     if (!completed)
         return;
-    console_.Read_State = ReadState::ReadAll;
-    if (console_.Timer_Read)
-        console_.Timer_Read->setEnabled(true);
+    console_.line.readAllParametersNext();
     view->setProgress(LastWriteAllAddress);
 }
 
@@ -350,8 +350,8 @@ void WriteCycle::onError(const Error &e) noexcept
 {
     try {
         // The write ends here; the window is given back to the user.
-        if (console_.Timer_Write)
-            console_.Timer_Write->setEnabled(false);
+        if (CycleTimer *timer = console_.line.Timer_Write())
+            timer->setEnabled(false);
         if (writingAll())
             endWriteAll(false);
         ErrorTrap(reporter_, QStringLiteral("Timer_Write_Timer")).report(e);

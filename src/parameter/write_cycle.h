@@ -83,6 +83,7 @@ private:
     void setInterval();
 
     StatusPanels *status() const;
+    CycleTimer &timerWrite() const;   // Error 8018 when there is none
     std::uint8_t id() const;
     std::int32_t dpCode() const;
 

@@ -113,36 +113,30 @@ bool ScanCycle::scanning() const
 
 SerialPort &ScanCycle::port() const
 {
-    if (!console_.port)
-        throw Error(PortNotOpen, QStringLiteral("no serial port"));
-    return *console_.port;
+    return console_.line.openedPort();
 }
 
 void ScanCycle::Start()
 {
-    if (!console_.port || !console_.port->PortOpen())
+    if (!console_.line.portOpen())
         return;
-    CycleTimer *timerRead = console_.Timer_Read;
     if (timer1_.isEnabled()) {
         timer1_.setEnabled(false);
-        if (timerRead && !timerRead->isEnabled())
-            timerRead->setEnabled(true);
+        console_.line.resumePollingTimer();
         return;
     }
-    if (timerRead && timerRead->isEnabled())
-        timerRead->setEnabled(false);
+    console_.line.scanTakesLine();
     table_.Build_Scan_List();
     controls_.setStartEnabled(false);
     controls_.setStopEnabled(true);
     step_ = 0;
-    console_.Send_Pending = true;
     timer1_.setInterval(StartIntervalMs);
     timer1_.setEnabled(true);
 }
 
 void ScanCycle::Stop()
 {
-    if (!console_.port || !console_.port->PortOpen())
+    if (!console_.line.portOpen())
         return;
     endScan();
 }
@@ -173,8 +167,7 @@ void ScanCycle::tick()
         return;
     }
     const int n = step_;
-    if (console_.Send_Pending) {
-        console_.Send_Pending = false;
+    if (console_.line.takePendingSend()) {
         if (const Block *block = blockStartingAt(n)) {
             controls_.setComboText(SerialField::Baud, QString::fromLatin1(block->baud));
             timer1_.setInterval(block->intervalMs);
@@ -189,11 +182,11 @@ void ScanCycle::tick()
     }
 
     const std::uint8_t id = idOfStep(n);
-    const ReplyJudgement judged = takeJudgedReply(port(), console_.line);
-    const QByteArray &reply = console_.line.Reply_Buffer;
-    console_.lineObservers.replyJudged(Exchange::Scan, -1, id, reply, judged.outcome);
+    LineOwner &line = console_.line;
+    const ReplyJudgement judged = line.takeReply();
+    line.reportJudged(Exchange::Scan, -1, id, judged.outcome);
     const int column = n / IdsPerBlock + 1;
-    const std::optional<int> found = foundRow(judged, requestBytes(console_.line), reply, id);
+    const std::optional<int> found = foundRow(judged, line.requestSent(), line.Reply_Buffer(), id);
     if (found) {
         reporter_.beep();
         // Another controller's late answer: the asked one said nothing.
@@ -214,16 +207,15 @@ void ScanCycle::tick()
     }
     step_ = n + 1;
     if (blockStartingAt(step_))
-        console_.Send_Pending = true;   // the next tick switches the baud rate
+        console_.line.nextTickSends();   // the next tick switches the baud rate
     else
         send(step_);
 }
 
 void ScanCycle::send(int step)
 {
-    const std::uint8_t id = idOfStep(step);
-    if (Send_Read_Request(port(), console_.line, id, InputRegisterBase, 1))
-        console_.lineObservers.requestSent(Exchange::Scan, -1, id, requestBytes(console_.line));
+    port();   // none at all is an error of the tick
+    console_.line.sendRead(Exchange::Scan, -1, idOfStep(step), InputRegisterBase, 1);
 }
 
 void ScanCycle::endScan()
@@ -231,9 +223,7 @@ void ScanCycle::endScan()
     timer1_.setEnabled(false);
     controls_.setStartEnabled(true);
     controls_.setStopEnabled(false);
-    console_.Read_State = ReadState::Select;
-    if (CycleTimer *timerRead = console_.Timer_Read; timerRead && !timerRead->isEnabled())
-        timerRead->setEnabled(true);
+    console_.line.resumeLivePolling();
 }
 
 void ScanCycle::endScanPortClosed()
@@ -244,8 +234,8 @@ void ScanCycle::endScanPortClosed()
     // would only show port errors in place of this text).
     controls_.setStartEnabled(false);
     controls_.setStopEnabled(false);
-    if (console_.settings.serial.Port == QLatin1String("CLOSE") && console_.Timer_Read)
-        console_.Timer_Read->setEnabled(false);
+    if (console_.settings.serial.Port == QLatin1String("CLOSE"))
+        console_.line.stopPolling();
     mainStatus_.setText(2, portClosedText());
 }
 
@@ -254,7 +244,7 @@ void ScanCycle::windowClosing() noexcept
     if (!scanning())
         return;
     try {
-        if (console_.port && console_.port->PortOpen())
+        if (console_.line.portOpen())
             endScan();
         else
             endScanPortClosed();

@@ -229,7 +229,7 @@ void FM_SerialSetting::FM_SerialSetting_Load()
     apply_.readSettingsRecord(trap);
     trap.step([&] { apply_.showSettings(); });
     trap.step([&] {
-        if (console_.port && console_.port->PortOpen()) {
+        if (console_.line.portOpen()) {
             setStartEnabled(true);
             setStopEnabled(true);
         } else {

@@ -14,9 +14,7 @@ const QString ClosePort = QStringLiteral("CLOSE");
 
 SerialPort &portOf(const Console &console)
 {
-    if (!console.port)
-        throw Error(PortNotOpen, QStringLiteral("no serial port"));
-    return *console.port;
+    return console.line.openedPort();
 }
 
 } // namespace
@@ -76,29 +74,23 @@ void SerialSettingsApply::commandClose(bool scanRunning)
 {
     controls_.setCloseCancelEnabled(false);
     Control_RS232_Setting_Ok();
-    CycleTimer *timerRead = console_.Timer_Read;
     if (portOpen()) {
         // Two senders on one line would mix their replies up.
         if (scanRunning)
             return;
         controls_.setStartEnabled(true);
         controls_.setStopEnabled(true);
-        console_.Read_State = ReadState::Select;
-        if (timerRead && !timerRead->isEnabled())
-            timerRead->setEnabled(true);
+        console_.line.resumeLivePolling();
         return;
     }
     controls_.setStartEnabled(false);
     controls_.setStopEnabled(false);
     if (console_.settings.serial.Port == ClosePort) {
         mainStatus_.setText(2, closeText());
-        if (timerRead)
-            timerRead->setEnabled(false);
+        console_.line.stopPolling();
     } else {
         mainStatus_.setText(2, notOpenText());
-        console_.Read_State = ReadState::Select;
-        if (timerRead && !timerRead->isEnabled())
-            timerRead->setEnabled(true);
+        console_.line.resumeLivePolling();
     }
 }
 
@@ -188,7 +180,7 @@ void SerialSettingsApply::writeSerialRecord() const
 
 bool SerialSettingsApply::portOpen() const
 {
-    return console_.port && console_.port->PortOpen();
+    return console_.line.portOpen();
 }
 
 } // namespace orbalis

@@ -8,6 +8,7 @@
 #include "state/open_serial_port.h"
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
+#include "support/line_state.h"
 #include "support/listed_ports.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
@@ -59,7 +60,7 @@ public:
     explicit StoreSpy(Console &c, std::vector<Call> &log) : console_(c), log_(log) {}
     void Store_Live_Values() noexcept override
     {
-        log_.push_back({QStringLiteral("store"), console_.Poll_Slot, console_.line.Reply_Buffer});
+        log_.push_back({QStringLiteral("store"), console_.line.Poll_Slot(), console_.line.Reply_Buffer()});
     }
 
 private:
@@ -92,8 +93,7 @@ class PollingTest : public ::testing::Test {
 protected:
     PollingTest()
     {
-        console.port = &port;
-        console.Timer_Read = &timer;
+        console.line.attach(&port, &timer, nullptr);
         console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"),
                                    QStringLiteral("2"), QStringLiteral("8"), QStringLiteral("None")};
         console.slots.Slot_DP_Code.fill(47);
@@ -119,7 +119,7 @@ protected:
     std::vector<Call> log;
     StoreSpy store{console, log};
     PainterSpy painter{log};
-    PollingCycle cycle{console, port, timer, status, store, painter};
+    PollingCycle cycle{console, status, store, painter};
 };
 
 // --- Live-value rotation -------------------------------------------------
@@ -130,8 +130,8 @@ TEST_F(PollingTest, WithNoSlotBoundNothingIsSentAndThePollSlotWalksAllSixteen)
     std::vector<int> seen;
     for (int i = 0; i < 17; ++i) {
         tick();
-        seen.push_back(console.Poll_Slot);
-        EXPECT_EQ(console.Read_State, ReadState::Select);
+        seen.push_back(console.line.Poll_Slot());
+        EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     }
     std::vector<int> expected;
     for (int i = 1; i <= 16; ++i)
@@ -151,8 +151,8 @@ TEST_F(PollingTest, TheOnlyBoundSlotIsReadEveryTick)
         tick();
         ASSERT_EQ(port.outputs.size(), i + 1);
         EXPECT_EQ(port.outputs.last(), liveRequest(42));
-        EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
-        EXPECT_EQ(console.Poll_Slot, 15);
+        EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
+        EXPECT_EQ(console.line.Poll_Slot(), 15);
         if (i > 0) {
             EXPECT_EQ(status.text(1), QStringLiteral("No.16 Slot ; ID = 42"));
             EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
@@ -211,7 +211,7 @@ TEST_F(PollingTest, CrcErrorsAndSilenceAreReportedAndNeverDecoded)
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... No Answer !"));
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(port.outputs.size(), 4);   // no retry, the rotation goes on
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
 }
 
 TEST_F(PollingTest, AReplyThatComesLateIsNeverDecoded)
@@ -260,12 +260,12 @@ TEST_F(PollingTest, AStateNoOneSetsIsTreatedAsAReplyWithNothingToShow)
 {
     bind(2, 5);
     bind(7, 9);
-    console.Read_State = ReadState(9);
+    LineOwnerProbe::setReadState(console.line, ReadState(9));
     port.received = liveReply(5);
     tick();
     EXPECT_TRUE(status.panels.isEmpty());
     EXPECT_TRUE(log.empty());
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
     EXPECT_EQ(port.outputs.last(), liveRequest(5));
 }
 
@@ -277,7 +277,7 @@ protected:
     {
         bind(2, 1);
         bind(7, 9);
-        console.Para_Slot = 2;
+        console.line.showParametersOf(2);
         console.parameterWindow = &window;
     }
     FakeParameterWindow window;
@@ -287,11 +287,11 @@ TEST_F(ParameterReadTest, AReadOfAllParametersCutsInWithoutJudgingThePendingLive
 {
     tick();
     ASSERT_EQ(port.outputs.last(), liveRequest(1));
-    console.Read_State = ReadState::ReadAll;
+    console.line.readAllParametersNext();
     port.received = liveReply(1);   // the live reply is there, but never judged
     tick();
     EXPECT_EQ(port.outputs.last(), bytes({0x01, 0x03, 0x00, 0x00, 0x00, 0x6D, 0x84, 0x27}));
-    EXPECT_EQ(console.Read_State, ReadState::AwaitAll);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitAll);
     EXPECT_EQ(timer.interval(), 400);
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read All Parameters Please Wait ... "));
     EXPECT_TRUE(status.panels.isEmpty());
@@ -306,19 +306,18 @@ TEST_F(ParameterReadTest, AReadOfAllParametersCutsInWithoutJudgingThePendingLive
     EXPECT_GE(window.sink.writes, 100);
     EXPECT_TRUE(log.empty());
     // Back to live values in the same tick; slot 2 missed its turn.
-    EXPECT_EQ(console.Poll_Slot, 7);
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+    EXPECT_EQ(console.line.Poll_Slot(), 7);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
     EXPECT_EQ(port.outputs.last(), liveRequest(9));
     EXPECT_EQ(timer.interval(), 100);
 }
 
 TEST_F(ParameterReadTest, ASingleParameterIsReadBackIntoItsControl)
 {
-    console.Para_Index = 10;
-    console.Read_State = ReadState::ReadOne;
+    console.line.readParameterNext(10);
     tick();
     EXPECT_EQ(port.outputs.last(), readRequest(1, 10, 1));
-    EXPECT_EQ(console.Read_State, ReadState::AwaitOne);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitOne);
     EXPECT_EQ(timer.interval(), 50);
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... "));
 
@@ -326,14 +325,13 @@ TEST_F(ParameterReadTest, ASingleParameterIsReadBackIntoItsControl)
     tick();
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... Check CRC Ok !"));
     EXPECT_EQ(window.sink.writes, 1);
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
     EXPECT_EQ(port.outputs.last(), liveRequest(1));
 }
 
 TEST_F(ParameterReadTest, AnExceptionReplyToTheReadBackIsReportedNotDecoded)
 {
-    console.Para_Index = 10;
-    console.Read_State = ReadState::ReadOne;
+    console.line.readParameterNext(10);
     tick();
     port.received = withCrc(bytes({1, 0x83, 2}));
     tick();
@@ -341,17 +339,16 @@ TEST_F(ParameterReadTest, AnExceptionReplyToTheReadBackIsReportedNotDecoded)
     EXPECT_TRUE(window.panels.text(2).startsWith(prefix));
     EXPECT_GT(window.panels.text(2).size(), prefix.size());
     EXPECT_EQ(window.sink.writes, 0);
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
 }
 
 TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
 {
-    console.Read_State = ReadState::ReadAll;
+    console.line.readAllParametersNext();
     tick();
     tick();   // no answer
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read All Parameters Please Wait ... No Answer !"));
-    console.Para_Index = 3;
-    console.Read_State = ReadState::ReadOne;
+    console.line.readParameterNext(3);
     tick();
     QByteArray bad = withCrc(bytes({1, 3, 2, 0, 7}));
     bad[4] = 8;
@@ -359,12 +356,12 @@ TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
     tick();
     EXPECT_EQ(window.panels.text(2), QStringLiteral("Read Parameters Please Wait ... Check CRC Error !"));
     EXPECT_EQ(window.sink.writes, 0);
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
     EXPECT_TRUE(status.panels.isEmpty());
 
     // A window slot without a controller is asked at ID 0 and stays silent.
     bind(2, 0);
-    console.Read_State = ReadState::ReadAll;
+    console.line.readAllParametersNext();
     tick();
     EXPECT_EQ(port.outputs.last(), readRequest(0, 0, 109));
     tick();
@@ -374,26 +371,26 @@ TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)
 TEST_F(ParameterReadTest, WithTheWindowClosedTheReadStillRunsAndSetsTheDecimalPoint)
 {
     console.parameterWindow = nullptr;
-    console.Read_State = ReadState::ReadAll;
+    console.line.readAllParametersNext();
     tick();
     EXPECT_EQ(port.outputs.last(), readRequest(1, 0, 109));
     port.received = countingReply(1, 3, 109, 3);   // register 45 holds 48
     tick();
     EXPECT_EQ(console.slots.Slot_DP_Code[2], 48);
     EXPECT_TRUE(status.panels.isEmpty());
-    EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
 }
 
 TEST_F(ParameterReadTest, AParameterReadWithNoWindowSlotIsRefusedNotSentOutOfBounds)
 {
     console.parameterWindow = nullptr;
-    console.Para_Slot = NoParameterSlot;
-    console.Read_State = ReadState::ReadAll;
+    console.line.parametersClosed();
+    console.line.readAllParametersNext();
     port.outputs.clear();
     tick();
     EXPECT_TRUE(port.outputs.isEmpty());
     EXPECT_TRUE(status.text(2).startsWith(QStringLiteral("at Timer_Read_Timer() ;Wrong code: 9 ;")));
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     tick();
     EXPECT_EQ(port.outputs.last(), liveRequest(1));
 }
@@ -403,7 +400,7 @@ TEST_F(ParameterReadTest, AParameterReadWithNoWindowSlotIsRefusedNotSentOutOfBou
 TEST_F(PollingTest, TheReplyWaitFollowsTheBaudRateAndTheRequest)
 {
     bind(4, 3);
-    console.Para_Slot = 4;
+    console.line.showParametersOf(4);
     struct Row {
         const char *baud;
         int live, single, all;
@@ -417,13 +414,13 @@ TEST_F(PollingTest, TheReplyWaitFollowsTheBaudRateAndTheRequest)
         SCOPED_TRACE(row.baud);
         console.settings.serial.Baud = QString::fromLatin1(row.baud);
         timer.setInterval(77);
-        console.Read_State = ReadState::Select;
+        console.line.resumeLivePolling();
         tick();
         EXPECT_EQ(timer.interval(), row.live);
-        console.Read_State = ReadState::ReadOne;
+        console.line.readParameterNext(console.line.Para_Index());
         tick();
         EXPECT_EQ(timer.interval(), row.single);
-        console.Read_State = ReadState::ReadAll;
+        console.line.readAllParametersNext();
         tick();
         EXPECT_EQ(timer.interval(), row.all);
         tick();   // the reply tick sends a live read
@@ -432,7 +429,7 @@ TEST_F(PollingTest, TheReplyWaitFollowsTheBaudRateAndTheRequest)
     // The idle tick with no slot bound waits as long as a live read.
     bind(4, 0);
     console.settings.serial.Baud = QStringLiteral("4800");
-    console.Read_State = ReadState::Select;
+    console.line.resumeLivePolling();
     tick();
     EXPECT_EQ(timer.interval(), 400);
 }
@@ -453,7 +450,7 @@ TEST_F(PollingTest, AClosedPortIsReopenedEverySecondTick)
     EXPECT_EQ(port.openCalls, opens + 1);
     ASSERT_TRUE(port.PortOpen());
     EXPECT_EQ(port.openedSettings.last(), QStringLiteral("19200,N,8,2"));
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     EXPECT_TRUE(port.outputs.isEmpty());   // the tick ended
     tick();
     EXPECT_EQ(port.outputs.last(), liveRequest(5));
@@ -464,7 +461,7 @@ TEST_F(PollingTest, ReadAndSettingsErrorsReopenThePort)
     bind(0, 5);
     for (int number : {8002, 8020, 8021}) {
         SCOPED_TRACE(number);
-        console.Read_State = ReadState::Select;
+        console.line.resumeLivePolling();
         tick();
         const int opens = port.openCalls;
         const int closes = port.closeCalls;
@@ -476,8 +473,8 @@ TEST_F(PollingTest, ReadAndSettingsErrorsReopenThePort)
         EXPECT_EQ(port.closeCalls, closes + 1);
         EXPECT_EQ(port.openCalls, opens + 1);
         EXPECT_EQ(port.outputs.size(), sent);
-        EXPECT_EQ(console.Read_State, ReadState::Select);
-        EXPECT_TRUE(console.line.Reply_Buffer.isEmpty());
+        EXPECT_EQ(console.line.Read_State(), ReadState::Select);
+        EXPECT_TRUE(console.line.Reply_Buffer().isEmpty());
         EXPECT_TRUE(log.empty());
     }
 }
@@ -492,7 +489,7 @@ TEST_F(PollingTest, AVanishedDeviceClosesThePortAndIsReopenedTwoTicksLater)
     EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = 8012"));
     EXPECT_FALSE(port.PortOpen());
     EXPECT_EQ(port.openCalls, opens);
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     tick();   // dropped
     tick();   // 8018: reopened
     EXPECT_EQ(status.text(2), QStringLiteral("Serial port error ! ;error number = 8018"));
@@ -517,8 +514,8 @@ TEST_F(PollingTest, AnExceptionReplyIsReportedNotDecodedAndPollingGoesOnWithTheN
                 {11, "Read PV ... Exception reply, code 11 !"}};
     for (const auto &row : rows) {
         SCOPED_TRACE(row.code);
-        console.Read_State = ReadState::Select;
-        console.Poll_Slot = 2;
+        console.line.resumeLivePolling();
+        test::pollSlotTo(console.line, 2);
         tick();
         ASSERT_EQ(port.outputs.last(), liveRequest(5));
         port.received = withCrc(bytes({5, 0x84, row.code}));
@@ -526,8 +523,8 @@ TEST_F(PollingTest, AnExceptionReplyIsReportedNotDecodedAndPollingGoesOnWithTheN
         EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 5"));
         EXPECT_EQ(status.text(2), QString::fromLatin1(row.text));
         EXPECT_TRUE(log.empty());   // neither stored nor painted
-        EXPECT_EQ(console.Poll_Slot, 7);
-        EXPECT_EQ(console.Read_State, ReadState::AwaitLive);
+        EXPECT_EQ(console.line.Poll_Slot(), 7);
+        EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
         EXPECT_EQ(port.outputs.last(), liveRequest(9));
     }
     // A frame with the exception bit but not an exception reply's length
@@ -564,9 +561,10 @@ TEST_F(PollingTest, APortErrorNamesTheDeviceThatWentAwayOrIsWaitedFor)
         c.settings.serial = console.settings.serial;
         c.slots.SlotId[0] = 5;
         test::FakeSerialPort p;
+        c.line.attach(&p, &timer, nullptr);
         p.setPortOpen(true);
         p.onOutput = [&p](const QByteArray &) { p.received = liveReply(5); };
-        PollingCycle pc{c, p, timer, status, store, painter};
+        PollingCycle pc{c, status, store, painter};
         if (row.valuesShown) {
             pc.Timer_Read_Timer();
             pc.Timer_Read_Timer();
@@ -593,8 +591,7 @@ protected:
                                             : ComPortResolver(dir.path(), [this] { return listed; }))
     {
         test::qtApp();
-        console.port = &port;
-        console.Timer_Read = &timer;
+        console.line.attach(&port, &timer, nullptr);
         console.programDir = dir.path();
         console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"),
                                    QStringLiteral("2"), QStringLiteral("8"), QStringLiteral("None")};
@@ -611,7 +608,7 @@ protected:
     std::vector<Call> log;
     StoreSpy store{console, log};
     PainterSpy painter{log};
-    PollingCycle cycle{console, port, timer, status, store, painter};
+    PollingCycle cycle{console, status, store, painter};
 };
 
 class VanishingPortTest : public RealPortTest {

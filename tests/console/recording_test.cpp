@@ -7,6 +7,7 @@
 #include "model/live_value_table.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
+#include "support/line_state.h"
 #include "support/replies.h"
 #include "support/fakes.h"
 
@@ -120,8 +121,10 @@ protected:
         console.slots.SlotId[2] = 5;
         console.slots.Slot_DP_Code[2] = 49;
         console.slots.Record_Flag[2] = true;
-        console.Poll_Slot = 2;
-        console.line.Reply_Buffer = liveReply(5, sampleRegisters());
+        console.line.attach(&port, nullptr, nullptr);
+        port.setPortOpen(true);
+        test::pollSlotTo(console.line, 2);
+        test::receiveReply(console.line, port, liveReply(5, sampleRegisters()));
     }
 
     QString pathOf(const QString &name) const { return dir.filePath(name); }
@@ -149,6 +152,7 @@ protected:
     QTemporaryDir dir;
     test::FixedClock clock{QDateTime(QDate(2024, 3, 3), QTime(14, 3, 7))};
     Console console;
+    test::FakeSerialPort port;
     test::RecordingSink boxes;
     PainterSpy painter;
     test::FakeReporter reporter;
@@ -192,10 +196,10 @@ TEST_F(RecordingTest, TheParameterWindowGetsTheLiveValuesOnlyForItsOwnSlot)
 {
     FakeParameterWindow window;
     console.parameterWindow = &window;
-    console.Para_Slot = 6;
+    console.line.showParametersOf(6);
     recorder.Store_Live_Values();
     EXPECT_EQ(window.sink.writes, 0);
-    console.Para_Slot = 2;
+    console.line.showParametersOf(2);
     recorder.Store_Live_Values();
     EXPECT_EQ(window.sink.text(4096), QStringLiteral("12.34"));
     EXPECT_EQ(window.sink.text(4125), boxes.text(4125));
@@ -203,7 +207,7 @@ TEST_F(RecordingTest, TheParameterWindowGetsTheLiveValuesOnlyForItsOwnSlot)
 
 TEST_F(RecordingTest, AReplyTheDecodersCannotReadIsDroppedSilently)
 {
-    console.line.Reply_Buffer = withCrc(QByteArray::fromHex("058402"));
+    test::receiveReply(console.line, port, withCrc(QByteArray::fromHex("058402")));
     recorder.Store_Live_Values();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(reporter.messages.isEmpty());
@@ -225,7 +229,7 @@ TEST_F(RecordingTest, TheSameDayAppendsWithoutASecondHeader)
     // A second slot on the same controller writes into the same file.
     console.slots.SlotId[9] = 5;
     console.slots.Record_Flag[9] = true;
-    console.Poll_Slot = 9;
+    test::pollSlotTo(console.line, 9);
     recorder.Store_Live_Values();
 
     const QStringList lines = linesOf(recordPath());
@@ -292,17 +296,14 @@ class PolledRecordingTest : public RecordingTest {
 protected:
     PolledRecordingTest()
     {
-        console.port = &port;
-        console.Timer_Read = &timer;
+        console.line.attach(&port, &timer, nullptr);
         console.settings.serial.Baud = QStringLiteral("19200");
-        console.Poll_Slot = 0;
-        console.line.Reply_Buffer.clear();
-        port.setPortOpen(true);
+        console.line.startFresh();
+        console.line.dropExchange();
     }
-    test::FakeSerialPort port;
     test::FakeTimer timer;
     test::FakeStatus status;
-    PollingCycle cycle{console, port, timer, status, recorder, painter};
+    PollingCycle cycle{console, status, recorder, painter};
 };
 
 TEST_F(PolledRecordingTest, OnlyValidRepliesWriteALine)

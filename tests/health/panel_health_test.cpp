@@ -41,8 +41,7 @@ class PanelHealthTest : public ::testing::Test {
 protected:
     PanelHealthTest()
     {
-        console.port = &port;
-        console.Timer_Read = &timer;
+        console.line.attach(&port, &timer, nullptr);
         console.parameterWindow = &parameterWindow;
         console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"),
                                    QStringLiteral("8"), QStringLiteral("None")};
@@ -80,7 +79,7 @@ protected:
     NoStore store;
     ImageLists images;
     SlotPanel panel{console, images};
-    PollingCycle cycle{console, port, timer, status, store, panel};
+    PollingCycle cycle{console, status, store, panel};
     LineHealth health{console, port, panel, reporter, nullptr};
     QByteArrayList script;
 };
@@ -110,14 +109,17 @@ TEST_F(PanelHealthTest, EveryOutcomeOfThePollingCycleReachesTheCountersAsJudged)
         {ReadState::ReadAll, readReply(5, 3, {250}), LineOutcome::WrongReply},
         {ReadState::ReadAll, readAllReply(7), LineOutcome::WrongReply},
     };
-    console.Para_Slot = 0;
+    console.line.showParametersOf(0);
     std::map<LineOutcome, std::uint64_t> expected;
     tick();   // the first live read goes out
     ASSERT_EQ(port.outputs.size(), 1);
     for (const Exchange_ &e : exchanges) {
         if (e.ask != ReadState::Select) {
             // The parameter read cuts in: the live read awaited is never judged.
-            console.Read_State = e.ask;
+            if (e.ask == ReadState::ReadAll)
+                console.line.readAllParametersNext();
+            else
+                console.line.readParameterNext(0);
             tick();
         }
         port.received = e.reply;

@@ -353,7 +353,7 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
     ASSERT_TRUE(waitForPanel2("Read All Parameters Please Wait ... No Answer !", from));
     parameter->close();
-    EXPECT_EQ(console.Para_Slot, 16);
+    EXPECT_EQ(console.line.Para_Slot(), 16);
     const QString ok = QStringLiteral("Read PV ... Check CRC Ok !");
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return window->StatusBar1().text(1) == "No.1 Slot ; ID = 1" && window->StatusBar1().text(2) == ok;

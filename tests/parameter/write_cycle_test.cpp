@@ -77,10 +77,8 @@ protected:
                                    QStringLiteral("8"), QStringLiteral("None")};
         console.slots.SlotId[Slot] = Id;
         console.slots.Slot_DP_Code[Slot] = 48;
-        console.Para_Slot = Slot;
-        console.port = &port;
-        console.Timer_Read = &timerRead;
-        console.Timer_Write = &timerWrite;
+        console.line.showParametersOf(Slot);
+        console.line.attach(&port, &timerRead, &timerWrite);
         console.parameterWindow = &window;
         console.lineObservers.add(&line);
         console.serialSettingsWindow = [this]() -> SerialSettingsView & { return serialSettings; };
@@ -159,7 +157,7 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
         SCOPED_TRACE(c.what);
         line.entries.clear();
         port.outputs.clear();
-        console.Read_State = ReadState::AwaitLive;
+        console.line.awaitLiveReply();
         timerRead.setEnabled(true);
         window.sink.texts[0] = QStringLiteral("1.0");   // 10 at one decimal
         port.onOutput = [&](const QByteArray &request) { port.received = c.reply(request); };
@@ -175,8 +173,8 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
         EXPECT_EQ(panel2(), pleaseWait + QString::fromUtf8(c.appended));
         EXPECT_FALSE(timerWrite.isEnabled());
         EXPECT_EQ(timerRead.isEnabled(), c.pollingResumes);
-        EXPECT_EQ(console.Read_State, c.readState);
-        EXPECT_EQ(console.Para_Index, c.address);
+        EXPECT_EQ(console.line.Read_State(), c.readState);
+        EXPECT_EQ(console.line.Para_Index(), c.address);
         ASSERT_EQ(line.entries.size(), 2u);
         EXPECT_TRUE(line.entries[0].sent);
         EXPECT_FALSE(line.entries[1].sent);
@@ -255,7 +253,7 @@ TEST_F(WriteCycleTest, ASecondEnterWhileAWriteRunsIsRefusedWithABeep)
     ASSERT_EQ(cycle.startSingleWrite(0), WriteCycle::Start::Started);
     EXPECT_EQ(cycle.startSingleWrite(1), WriteCycle::Start::Busy);
     EXPECT_EQ(reporter.beeps, 1);
-    EXPECT_EQ(console.Para_Index, 0);
+    EXPECT_EQ(console.line.Para_Index(), 0);
 }
 
 TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
@@ -304,8 +302,8 @@ TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
     EXPECT_TRUE(port.PortOpen());
     EXPECT_EQ(port.openedSettings.last(), "9600,N,8,2");
     // The read-back of register 53 is polling's next request, at the new rate.
-    EXPECT_EQ(console.Read_State, ReadState::ReadOne);
-    EXPECT_EQ(console.Para_Index, 53);
+    EXPECT_EQ(console.line.Read_State(), ReadState::ReadOne);
+    EXPECT_EQ(console.line.Para_Index(), 53);
     EXPECT_TRUE(timerRead.isEnabled());
 
     SettingsModel reread;
@@ -362,7 +360,7 @@ TEST_F(WriteCycleTest, WriteAllSendsEveryParameterOncePerTickAndCountsWhatWasAcc
         EXPECT_EQ(view.progress.back(), 15);
         ASSERT_EQ(view.summaries.size(), 1);
         EXPECT_TRUE(view.summaries[0].startsWith(QString::fromLatin1(c.summary))) << view.summaries[0].toStdString();
-        EXPECT_EQ(console.Read_State, ReadState::ReadAll);
+        EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
         EXPECT_TRUE(timerRead.isEnabled());
     }
 }

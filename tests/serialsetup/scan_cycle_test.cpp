@@ -67,7 +67,7 @@ TEST_F(ScanCycleTest, NothingAnsweringFillsEveryCellAndEndsAt2400)
     QList<int> intervals;
     int ticks = 0;
     while (window->Timer1().isEnabled() && ticks < 2000) {
-        const bool blockStart = console.Send_Pending;
+        const bool blockStart = console.line.Send_Pending();
         window->Timer1_Timer();
         ++ticks;
         if (blockStart)
@@ -103,7 +103,7 @@ TEST_F(ScanCycleTest, NothingAnsweringFillsEveryCellAndEndsAt2400)
 
     // Polling is back.
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     EXPECT_TRUE(startEnabled());
     EXPECT_FALSE(stopEnabled());
 }
@@ -232,13 +232,13 @@ TEST_F(ScanCycleTest, AScanThatLosesItsPortOrWindowEndsAndSaysSo)
         port.refuseOpen = false;
         reporter.messages.clear();
         mainStatus.setText(2, QStringLiteral("before"));
-        console.Read_State = ReadState::AwaitLive;
+        console.line.awaitLiveReply();
         start();
         ASSERT_EQ(runScan(c.ticksFirst), c.ticksFirst);
         c.act(*this);
         EXPECT_FALSE(window->Timer1().isEnabled());
         EXPECT_EQ(timerRead.isEnabled(), c.polling);
-        EXPECT_EQ(console.Read_State, ReadState::Select);
+        EXPECT_EQ(console.line.Read_State(), ReadState::Select);
         EXPECT_EQ(mainStatus.text(2), c.status);
         if (c.message.isEmpty())
             EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'|').toStdString();

@@ -41,7 +41,7 @@ protected:
         if (!simulatorBuilt())
             GTEST_SKIP() << "orbalis-sim is not built next to the tests";
         console.programDir = dir.path();
-        console.Timer_Read = &timerRead;
+        console.line.attach(nullptr, &timerRead, nullptr);
         console.lineObservers.add(&counter);
         logPath = dir.filePath(QStringLiteral("traffic.log"));
     }
@@ -69,7 +69,7 @@ protected:
             << sim.said().constData();
 
         port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
-        console.port = port.get();
+        console.line.attach(port.get(), &timerRead, nullptr);
         Open_Serial_Port(*port, console.settings.serial);
         ASSERT_TRUE(port->PortOpen());
         timerRead.setEnabled(true);
@@ -148,11 +148,11 @@ TEST_F(ScanSimulatorTest, FindsController7At9600AndKeepsThatRate)
     EXPECT_TRUE(tip.contains(QStringLiteral("this user may open it")));
 
     // Controller 7 moves to 9600 baud (BAUD, register 53, code 63).
-    ASSERT_TRUE(Send_Write_Request(*port, console.line, 7, 53, 63));
+    ASSERT_TRUE(console.line.sendWrite(-1, 7, 53, 63));
     logged = 1;
     settle(1);
     QThread::msleep(20);
-    ASSERT_EQ(port->Input(), requestBytes(console.line));   // the echo
+    ASSERT_EQ(port->Input(), console.line.requestSent());   // the echo
 
     window->Command1_Click(3);
     EXPECT_EQ(runScan(), 264);   // steps 0 to 261 and the two block starts
@@ -172,7 +172,7 @@ TEST_F(ScanSimulatorTest, FindsController7At9600AndKeepsThatRate)
     EXPECT_EQ(port->Settings(), QStringLiteral("9600,N,8,2"));
     EXPECT_TRUE(port->PortOpen());
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'|').toStdString();
 }
 

@@ -79,12 +79,11 @@ TEST(GapRule, LiveIntervalIsTheOneThePollingCycleSets)
         test::FakeStatus status;
         NoStore store;
         NoPainter painter;
-        console.port = &port;
-        console.Timer_Read = &timer;
+        console.line.attach(&port, &timer, nullptr);
         console.settings.serial.Baud = QString::fromLatin1(baud);
         console.slots.SlotId[4] = 9;
         port.setPortOpen(true);
-        PollingCycle cycle(console, port, timer, status, store, painter);
+        PollingCycle cycle(console, status, store, painter);
         cycle.Timer_Read_Timer();   // sends the live read of slot 4
         ASSERT_EQ(port.outputs.size(), 1) << baud;
         EXPECT_EQ(timer.interval(), liveIntervalMs(console.settings.serial.Baud)) << baud;
