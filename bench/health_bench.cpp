@@ -2,8 +2,8 @@
 // judged reply, the counters count it and the traffic ring keeps it. Also
 // the memory a full ring of the console's size holds.
 
-#include "health/line_counters.h"
-#include "health/traffic_ring.h"
+#include "core/line_counters.h"
+#include "core/traffic_ring.h"
 
 #include "state/line_observer.h"
 #include "support/fake_serial_port.h"

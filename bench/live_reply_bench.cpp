@@ -1,7 +1,7 @@
 // One valid live-value reply as the polling tick handles it: decode into the
 // value boxes, append a record line, paint the slot.
 
-#include "console/live_value_recorder.h"
+#include "core/live_value_recorder.h"
 #include "state/slot_painter.h"
 #include "console/slot_painting.h"
 #include "console/slot_picture.h"

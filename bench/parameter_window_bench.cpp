@@ -2,7 +2,7 @@
 // filling it from a read-all reply.
 
 #include "parameter/parameter_window.h"
-#include "parameter/write_cycle.h"
+#include "core/write_cycle.h"
 
 #include "model/display.h"
 #include "support/fake_serial_port.h"

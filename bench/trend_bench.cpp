@@ -6,14 +6,14 @@
 // Wall times on a shared machine swing with the other jobs, so the redraw
 // and append benchmarks also report the median thread CPU time per repaint.
 
-#include "trend/record_file_reader.h"
-#include "trend/slot_history.h"
-#include "trend/trend_histories.h"
+#include "core/record_file_reader.h"
+#include "core/slot_history.h"
+#include "core/trend_histories.h"
 #include "trend/trend_plot.h"
 #include "trend/trend_series.h"
 #include "trend/trend_window.h"
 
-#include "console/live_value_recorder.h"
+#include "core/live_value_recorder.h"
 #include "model/display.h"
 #include "state/console.h"
 #include "support/fakes.h"

@@ -1,7 +1,7 @@
 #include "main_window.h"
 
-#include "live_value_recorder.h"
-#include "polling_cycle.h"
+#include "core/live_value_recorder.h"
+#include "core/polling_cycle.h"
 #include "slot_panel.h"
 
 #include "base/error_trap.h"
@@ -12,7 +12,7 @@
 #include "state/open_serial_port.h"
 #include "panelsetup/table_setting_window.h"
 #include "parameter/parameter_window.h"
-#include "parameter/write_cycle.h"
+#include "core/write_cycle.h"
 #include "serialsetup/serial_setting_window.h"
 #include "settings/settings_store.h"
 #include "trend/trend_windows.h"

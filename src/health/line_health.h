@@ -1,8 +1,8 @@
 #pragma once
 
-#include "line_counters.h"
+#include "core/line_counters.h"
 #include "panel_health.h"
-#include "traffic_ring.h"
+#include "core/traffic_ring.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trend_histories.h"
+#include "core/trend_histories.h"
 
 #include <QObject>
 #include <QPointer>

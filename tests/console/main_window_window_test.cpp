@@ -1,6 +1,6 @@
 #include "console/main_window.h"
 #include "console/message_box_reporter.h"
-#include "console/polling_cycle.h"
+#include "core/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
 #include "model/live_value_table.h"

@@ -2,7 +2,7 @@
 // the real polling timer, the window offscreen. The simulator's traffic log
 // is the witness of what happened to every request.
 
-#include "health/line_counters.h"
+#include "core/line_counters.h"
 #include "health/line_health.h"
 #include "health/panel_health.h"
 

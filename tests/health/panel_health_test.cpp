@@ -3,10 +3,10 @@
 
 #include "health/line_health.h"
 #include "health/panel_health.h"
-#include "health_test_support.h"
+#include "support/manual_clock.h"
 
-#include "console/live_value_store.h"
-#include "console/polling_cycle.h"
+#include "core/live_value_store.h"
+#include "core/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
 #include "images/image_lists.h"

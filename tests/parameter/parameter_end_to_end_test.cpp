@@ -5,7 +5,7 @@
 #include "console/main_window.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
-#include "health/line_counters.h"
+#include "core/line_counters.h"
 #include "health/line_health.h"
 #include "link/qt_serial_port.h"
 #include "model/display.h"

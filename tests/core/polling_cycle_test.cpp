@@ -1,5 +1,5 @@
-#include "console/live_value_store.h"
-#include "console/polling_cycle.h"
+#include "core/live_value_store.h"
+#include "core/polling_cycle.h"
 #include "state/slot_painter.h"
 
 #include "base/error.h"
@@ -13,7 +13,7 @@
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
-#include "support/qt_app.h"
+#include "support/core_app.h"
 #include "support/replies.h"
 
 #include <QTemporaryDir>
@@ -590,7 +590,7 @@ protected:
         : port(ports == Ports::OfTheMachine ? ComPortResolver(dir.path())
                                             : ComPortResolver(dir.path(), [this] { return listed; }))
     {
-        test::qtApp();
+        test::coreApp();
         console.line.attach(&port, &timer, nullptr);
         console.programDir = dir.path();
         console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"),

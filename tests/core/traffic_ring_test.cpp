@@ -1,9 +1,9 @@
 // The traffic ring as a plain class: what it keeps, in which order, how long,
 // and how a frame reads in the view and in a saved file.
 
-#include "health/traffic_ring.h"
-#include "health/traffic_text.h"
-#include "health_test_support.h"
+#include "core/traffic_ring.h"
+#include "core/traffic_text.h"
+#include "support/manual_clock.h"
 #include "support/replies.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "health/reply_time.h"
+#include "core/reply_time.h"
 #include "support/fake_serial_port.h"
 
 #include <chrono>

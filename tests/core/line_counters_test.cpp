@@ -1,9 +1,9 @@
 // The counters and the health rules as plain classes: sequences of what the
 // cycles report, and what each controller's counters and mark then say.
 
-#include "health/health_rules.h"
-#include "health/line_counters.h"
-#include "health_test_support.h"
+#include "core/health_rules.h"
+#include "core/line_counters.h"
+#include "support/manual_clock.h"
 
 #include <gtest/gtest.h>
 

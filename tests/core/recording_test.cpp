@@ -1,5 +1,5 @@
-#include "console/live_value_recorder.h"
-#include "console/polling_cycle.h"
+#include "core/live_value_recorder.h"
+#include "core/polling_cycle.h"
 #include "state/slot_painter.h"
 
 #include "base/error.h"

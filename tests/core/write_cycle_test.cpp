@@ -1,15 +1,15 @@
 // The write cycle driven tick by tick against a fake port: what goes on the
 // line, how each reply is judged, and what the console does after it.
 
-#include "parameter/write_cycle.h"
+#include "core/write_cycle.h"
 
 #include "link/frames.h"
 #include "model/register_map.h"
-#include "parameter_test_support.h"
 #include "settings/settings_store.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
+#include "support/replies.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,10 +2,10 @@
 // never writes, days that meet at midnight, and the gap rule on whole-second
 // stamps.
 
-#include "trend/gap_rule.h"
-#include "trend/record_file_reader.h"
+#include "core/gap_rule.h"
+#include "core/record_file_reader.h"
 
-#include "console/live_value_recorder.h"
+#include "core/live_value_recorder.h"
 #include "model/display.h"
 #include "support/fakes.h"
 #include "support/files.h"
