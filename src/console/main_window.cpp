@@ -1,20 +1,17 @@
 #include "main_window.h"
 
-#include "core/live_value_recorder.h"
-#include "core/polling_cycle.h"
 #include "slot_panel.h"
 
 #include "base/error_trap.h"
 #include "base/twips.h"
+#include "core/console_core.h"
+#include "core/polling_cycle.h"
+#include "core/write_cycle.h"
 #include "health/line_health.h"
 #include "images/image_lists.h"
-#include "model/live_value_table.h"
-#include "state/open_serial_port.h"
 #include "panelsetup/table_setting_window.h"
 #include "parameter/parameter_window.h"
-#include "core/write_cycle.h"
 #include "serialsetup/serial_setting_window.h"
-#include "settings/settings_store.h"
 #include "trend/trend_windows.h"
 #include "widgets/status_panel.h"
 
@@ -31,19 +28,10 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
       console_(console),
       port_(port),
       reporter_(reporter),
-      images_(std::make_unique<ImageLists>()),
-      timerRead_(std::make_unique<QtCycleTimer>(100)),
-      timerWrite_(std::make_unique<QtCycleTimer>(100)),
-      liveValues_(std::make_unique<LiveValueTable>()),
-      trends_(std::make_unique<TrendWindows>(console, reporter, this))
+      images_(std::make_unique<ImageLists>())
 {
     setWindowTitle(QStringLiteral("Orbalis"));
     setFont(QFont(QStringLiteral("DotumChe"), 10));
-
-    console_.line.attach(&port_, timerRead_.get(), timerWrite_.get());
-    console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
-
-    buildMenus();
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -52,7 +40,6 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     panel_->setFont(QFont(QStringLiteral("新細明體"), 9));
     layout->addWidget(panel_);
     setCentralWidget(central);
-    connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
 
     for (size_t i = 0; i < statusPanels_.size(); ++i) {
         statusPanels_[i] = new StatusPanel(this);
@@ -63,15 +50,17 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     statusBar()->addWidget(statusPanels_[1], 1);
     statusBar()->setSizeGripEnabled(true);
 
-    health_ = std::make_unique<LineHealth>(console_, port_, *panel_, reporter_, this);
-
-    recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveValues_, *liveValues_, *panel_,
-                                                    reporter_);
-    polling_ = std::make_unique<PollingCycle>(console_, StatusBar1(), *recorder_, *panel_);
-    timerRead_->onTick([this] { Timer_Read_Timer(); });
-    writeCycle_ = std::make_unique<WriteCycle>(console_, reporter_);
-    timerWrite_->onTick([this] { writeCycle_->Timer_Write_Timer(); });
+    // The core takes the line with the port and reports to the status bar,
+    // the panel and the message boxes.
+    core_ = std::make_unique<ConsoleCore>(console_, port_,
+                                          ConsoleCore::Views{&StatusBar1(), panel_, &reporter_});
+    console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
+    health_ = std::make_unique<LineHealth>(console_, core_->watch(), *panel_, reporter_, this);
+    trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
+    connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
+
+    buildMenus();
 
     // Design size of the client area: 8205 by 6570 twips.
     resize(twipsToPixels(8205), twipsToPixels(6570) + menuBar()->sizeHint().height());
@@ -79,8 +68,35 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
 
 FM_Orbalis::~FM_Orbalis()
 {
-    console_.line.detach();
     console_.serialSettingsWindow = nullptr;
+    // What shows the core's histories and counters goes before the core.
+    trends_.reset();
+    health_.reset();
+}
+
+LiveValueTable &FM_Orbalis::liveValues() const
+{
+    return core_->liveValues();
+}
+
+PollingCycle &FM_Orbalis::polling() const
+{
+    return core_->polling();
+}
+
+CycleTimer &FM_Orbalis::Timer_Read() const
+{
+    return core_->Timer_Read();
+}
+
+CycleTimer &FM_Orbalis::Timer_Write() const
+{
+    return core_->Timer_Write();
+}
+
+WriteCycle &FM_Orbalis::writeCycle() const
+{
+    return core_->writeCycle();
 }
 
 void FM_Orbalis::buildMenus()
@@ -122,21 +138,7 @@ void FM_Orbalis::Form_Load()
 {
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
-    runSettingsStartup(console_.settingsPath(), console_.settings, trap, *console_.clock);
-    trap.step([&] { console_.line.startFresh(); });
-    trap.step([&] { Load_Panel_Table(console_.settings, console_.slots, trap); });
-    Open_Serial_Port(port_, console_.settings.serial);
-    trap.step([&] {
-        if (port_.PortOpen()) {
-            setText(2, QString());
-            console_.line.resumeLivePolling();
-        } else if (console_.settings.serial.Port == QLatin1String("CLOSE")) {
-            setText(2, QStringLiteral("Serial port is close !"));
-        } else {
-            setText(2, QStringLiteral("Serial port is not open !"));
-            console_.line.resumeLivePolling();
-        }
-    });
+    core_->start(trap);
 }
 
 void FM_Orbalis::Form_Unload()
@@ -144,14 +146,8 @@ void FM_Orbalis::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    timerRead_->setEnabled(false);
-    timerWrite_->setEnabled(false);
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
-    trap.step([&] {
-        if (port_.PortOpen())
-            port_.setPortOpen(false);
-    });
-    runSettingsExit(console_.settingsPath(), console_.settings, console_.slots, trap);
+    core_->stop(trap);
 }
 
 void FM_Orbalis::closeEvent(QCloseEvent *event)
@@ -216,19 +212,8 @@ FM_SerialSetting &FM_Orbalis::loadSerialSetting()
 void FM_Orbalis::showParameterWindow(int slot)
 {
     if (!parameter_)
-        parameter_ = new FM_Parameter(console_, *writeCycle_, reporter_, this);
+        parameter_ = new FM_Parameter(console_, core_->writeCycle(), reporter_, this);
     parameter_->openForSlot(slot);
-}
-
-void FM_Orbalis::Timer_Read_Timer()
-{
-    // A message box shown inside a tick runs a nested event loop; the next
-    // tick must wait for this one to end.
-    if (inTick_)
-        return;
-    inTick_ = true;
-    polling_->Timer_Read_Timer();
-    inTick_ = false;
 }
 
 QString FM_Orbalis::text(int panel) const

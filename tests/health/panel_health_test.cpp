@@ -80,7 +80,8 @@ protected:
     ImageLists images;
     SlotPanel panel{console, images};
     PollingCycle cycle{console, status, store, panel};
-    LineHealth health{console, port, panel, reporter, nullptr};
+    LineWatch watch{console, port};
+    LineHealth health{console, watch, panel, reporter, nullptr};
     QByteArrayList script;
 };
 
