@@ -2,6 +2,7 @@
 
 #include "live_value_recorder.h"
 #include "polling_cycle.h"
+#include "reply_waits.h"
 #include "write_cycle.h"
 
 #include "base/error_trap.h"
@@ -12,21 +13,14 @@
 
 namespace orbalis {
 
-namespace {
-
-// Both timers start at 100 ms; the cycles set them from the baud rate.
-constexpr int StartIntervalMs = 100;
-
-} // namespace
-
 ConsoleCore::ConsoleCore(Console &console, SerialPort &port, Views views)
     : console_(console),
       port_(port),
       mainStatus_(views.mainStatus ? views.mainStatus : &ownStatus_),
       painter_(views.painter ? views.painter : &ownPainter_),
       reporter_(views.reporter ? views.reporter : &ownReporter_),
-      timerRead_(StartIntervalMs),
-      timerWrite_(StartIntervalMs),
+      timerRead_(StartWaitMs),
+      timerWrite_(StartWaitMs),
       watch_(console, port),
       histories_(console),
       liveValues_(std::make_unique<LiveValueTable>()),

@@ -1,5 +1,7 @@
 #include "gap_rule.h"
 
+#include "reply_waits.h"
+
 #include "state/console.h"
 
 #include <algorithm>
@@ -9,13 +11,8 @@ namespace orbalis {
 
 int liveIntervalMs(const QString &baud)
 {
-    if (baud == QLatin1String("2400"))
-        return 800;
-    if (baud == QLatin1String("4800"))
-        return 400;
-    if (baud == QLatin1String("9600"))
-        return 200;
-    return 100;   // "19200", and the startup interval the cycle keeps for other texts
+    // For other texts the cycle keeps the interval it started with.
+    return waitFor(LiveValuesWait, baud).value_or(StartWaitMs);
 }
 
 qint64 pollPeriodMs(const QString &baud, const std::array<std::uint8_t, SlotCount> &slotIds)

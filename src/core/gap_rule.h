@@ -29,9 +29,9 @@ struct Console;
 // stamps. A line then breaks where its spacing exceeds three such periods plus
 // the one second the stamps cannot resolve.
 
-// Live-value wait of the polling cycle for a baud text: "2400" 800 ms,
-// "4800" 400, "9600" 200, "19200" 100. For other texts the cycle keeps its
-// interval, which is 100 ms unless one of these rates was set before.
+// Live-value wait of the polling cycle for a baud text (reply_waits.h). For
+// other texts the cycle keeps its interval, which is 100 ms unless one of the
+// four rates was set before.
 int liveIntervalMs(const QString &baud);
 
 // Poll period of every bound slot (at least one slot counted).

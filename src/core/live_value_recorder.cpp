@@ -69,7 +69,7 @@ void LiveValueRecorder::Store_Live_Values() noexcept
 bool LiveValueRecorder::decode() noexcept
 {
     const int slot = console_.line.Poll_Slot();
-    if (slot < 0 || slot >= SlotCount)
+    if (!isSlot(slot))
         return false;
     try {
         DisplayTargets targets;

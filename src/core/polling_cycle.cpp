@@ -1,6 +1,7 @@
 #include "polling_cycle.h"
 
 #include "live_value_store.h"
+#include "reply_waits.h"
 #include "state/slot_painter.h"
 
 #include "base/error.h"
@@ -13,13 +14,6 @@
 namespace orbalis {
 
 namespace {
-
-// Reply waits in ms for "2400", "4800", "9600", "19200".
-constexpr int LiveWait[4] = {800, 400, 200, 100};
-constexpr int SingleParameterWait[4] = {400, 200, 100, 50};
-constexpr int AllParametersWait[4] = {3200, 1600, 800, 400};
-
-bool isSlot(int slot) { return slot >= 0 && slot < SlotCount; }
 
 // The text of a parameter read's outcome: on the CRC check alone, as the
 // parameter window has always shown it.
@@ -73,18 +67,13 @@ QString PollingCycle::trapText(const Error &e)
 
 void PollingCycle::Set_Read_Interval(int ms2400, int ms4800, int ms9600, int ms19200)
 {
-    CycleTimer *timerRead = line().Timer_Read();
-    if (!timerRead)
-        return;
-    const QString &baud = console_.settings.serial.Baud;
-    if (baud == QLatin1String("2400"))
-        timerRead->setInterval(ms2400);
-    else if (baud == QLatin1String("4800"))
-        timerRead->setInterval(ms4800);
-    else if (baud == QLatin1String("9600"))
-        timerRead->setInterval(ms9600);
-    else if (baud == QLatin1String("19200"))
-        timerRead->setInterval(ms19200);
+    if (CycleTimer *timerRead = line().Timer_Read())
+        setWait(*timerRead, {ms2400, ms4800, ms9600, ms19200}, console_.settings.serial.Baud);
+}
+
+void PollingCycle::setReadWait(const BaudWaits &wait)
+{
+    Set_Read_Interval(wait.ms2400, wait.ms4800, wait.ms9600, wait.ms19200);
 }
 
 void PollingCycle::Timer_Read_Timer() noexcept
@@ -96,7 +85,7 @@ void PollingCycle::Timer_Read_Timer() noexcept
         return;
     case ReadState::ReadOne:
         sendParameterRead(false, QStringLiteral("Read Parameters Please Wait ... "), line().Para_Index(), 1,
-                          SingleParameterWait);
+                          OneParameterWait);
         return;
     case ReadState::ReadAll:
         sendParameterRead(true, QStringLiteral("Read All Parameters Please Wait ... "), 0, HoldingRegisterCount,
@@ -188,7 +177,7 @@ void PollingCycle::showParameterReply(ReadState state)
 }
 
 void PollingCycle::sendParameterRead(bool all, const QString &pleaseWait, std::int16_t address,
-                                     std::int32_t count, const int (&ms)[4])
+                                     std::int32_t count, const BaudWaits &wait)
 {
     run({[&] {
              line().awaitParameterReply(all);
@@ -199,7 +188,7 @@ void PollingCycle::sendParameterRead(bool all, const QString &pleaseWait, std::i
              const int slot = line().Para_Slot();
              line().sendRead(all ? Exchange::ReadAll : Exchange::ReadOne, slot, idOf(slot), address, count);
          },
-         [&] { Set_Read_Interval(ms[0], ms[1], ms[2], ms[3]); }});
+         [&] { setReadWait(wait); }});
 }
 
 void PollingCycle::selectAndSend()
@@ -210,7 +199,7 @@ void PollingCycle::selectAndSend()
         anyBound = anyBound || id != 0;
     if (!anyBound) {
         line().nextPollSlot();
-        Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
+        setReadWait(LiveValuesWait);
         return;
     }
     while (ids[std::size_t(line().Poll_Slot())] == 0)
@@ -218,7 +207,7 @@ void PollingCycle::selectAndSend()
     line().awaitLiveReply();
     const int slot = line().Poll_Slot();
     line().sendRead(Exchange::Live, slot, ids[std::size_t(slot)], InputRegisterBase, InputRegisterCount);
-    Set_Read_Interval(LiveWait[0], LiveWait[1], LiveWait[2], LiveWait[3]);
+    setReadWait(LiveValuesWait);
 }
 
 bool PollingCycle::run(std::initializer_list<std::function<void()>> statements) noexcept

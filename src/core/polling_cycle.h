@@ -12,6 +12,7 @@ namespace orbalis {
 
 class Error;
 class LiveValueStore;
+struct BaudWaits;
 class SlotPainter;
 
 // The polling cycle behind Timer_Read. Each tick judges the reply to the
@@ -51,7 +52,8 @@ private:
 
     void selectAndSend();   // state 0, and after every reply
     void sendParameterRead(bool all, const QString &pleaseWait, std::int16_t address, std::int32_t count,
-                           const int (&ms)[4]);
+                           const BaudWaits &wait);
+    void setReadWait(const BaudWaits &wait);
     bool judgeLiveReply(const ReplyJudgement &judged);
     bool judgeParameterReply(ReadState state, const ReplyJudgement &judged);
     void showParameterReply(ReadState state);

@@ -1,5 +1,6 @@
 #include "scan_cycle.h"
 
+#include "reply_waits.h"
 #include "serial_settings_apply.h"
 
 #include "base/error_trap.h"
@@ -16,17 +17,18 @@ namespace orbalis {
 
 namespace {
 
+// The baud rates, fastest first; each block asks every ID once, one tick of
+// the scan's wait for the rate per ID.
 struct Block {
     int firstStep;
     const char *baud;
-    int intervalMs;
 };
 
 constexpr std::array<Block, 4> Blocks{{
-    {0, "19200", 50},
-    {ScanCycle::IdsPerBlock, "9600", 100},
-    {2 * ScanCycle::IdsPerBlock, "4800", 200},
-    {3 * ScanCycle::IdsPerBlock, "2400", 400},
+    {0, "19200"},
+    {ScanCycle::IdsPerBlock, "9600"},
+    {2 * ScanCycle::IdsPerBlock, "4800"},
+    {3 * ScanCycle::IdsPerBlock, "2400"},
 }};
 
 const Block *blockStartingAt(int step)
@@ -169,8 +171,9 @@ void ScanCycle::tick()
     const int n = step_;
     if (console_.line.takePendingSend()) {
         if (const Block *block = blockStartingAt(n)) {
-            controls_.setComboText(SerialField::Baud, QString::fromLatin1(block->baud));
-            timer1_.setInterval(block->intervalMs);
+            const QString baud = QString::fromLatin1(block->baud);
+            controls_.setComboText(SerialField::Baud, baud);
+            setWait(timer1_, ScanStepWait, baud);
             settings_.Control_RS232_Setting_Ok();
             if (!port().PortOpen()) {
                 endScanPortClosed();

@@ -3,6 +3,7 @@
 #include "gap_rule.h"
 
 #include "model/display.h"
+#include "model/register_addresses.h"
 #include "model/register_map.h"
 #include "model/reply_registers.h"
 #include "state/console.h"
@@ -10,8 +11,6 @@
 namespace orbalis {
 
 namespace {
-
-constexpr int UnitAddress = 44;   // "UNIT"
 
 std::array<SlotHistory, SlotCount> makeHistories(std::size_t capacity)
 {
@@ -36,7 +35,7 @@ void TrendHistories::requestSent(Exchange exchange, int, std::uint8_t, const QBy
 void TrendHistories::replyJudged(Exchange exchange, int slot, std::uint8_t id, const QByteArray &reply,
                                  LineOutcome outcome)
 {
-    if (outcome != LineOutcome::Good || slot < 0 || slot >= SlotCount)
+    if (outcome != LineOutcome::Good || !isSlot(slot))
         return;
     // Whatever happens here must not disturb the cycle that reports.
     try {
@@ -44,28 +43,28 @@ void TrendHistories::replyJudged(Exchange exchange, int slot, std::uint8_t id, c
             add(slot, id, reply);
         else if (exchange == Exchange::ReadAll)
             takeUnit(slot, id, reply, 0);
-        else if (exchange == Exchange::ReadOne && readOneAddress_ == UnitAddress)
-            takeUnit(slot, id, reply, UnitAddress);
+        else if (exchange == Exchange::ReadOne && readOneAddress_ == reg::UNIT)
+            takeUnit(slot, id, reply, reg::UNIT);
     } catch (...) {
     }
 }
 
 void TrendHistories::takeUnit(int slot, std::uint8_t id, const QByteArray &reply, int firstAddress)
 {
-    const RegisterInfo *unit = findRegister(UnitAddress);
+    const RegisterInfo *unit = findRegister(reg::UNIT);
     if (!unit || !unit->enumeration)
         return;
-    const int hi = registerPosition(UnitAddress, firstAddress);
+    const int hi = registerPosition(reg::UNIT, firstAddress);
     const std::uint16_t code = replyRegister(reply, hi, hi + 1);
     units_[std::size_t(slot)] = {id, choiceIndex(code, unit->enumeration->firstCode, unit->enumeration->lastCode())};
 }
 
 QString TrendHistories::unitText(int slot, int controllerId) const
 {
-    if (slot < 0 || slot >= SlotCount)
+    if (!isSlot(slot))
         return {};
     const Unit &u = units_[std::size_t(slot)];
-    const RegisterInfo *unit = findRegister(UnitAddress);
+    const RegisterInfo *unit = findRegister(reg::UNIT);
     if (u.item < 0 || u.controllerId != controllerId || !unit || !unit->enumeration
         || u.item >= int(unit->enumeration->items.size()))
         return {};

@@ -1,6 +1,7 @@
 #include "trend_sample.h"
 
 #include "base/error.h"
+#include "model/register_addresses.h"
 #include "model/register_map.h"
 #include "model/reply_registers.h"
 
@@ -9,10 +10,6 @@ namespace orbalis {
 namespace {
 
 constexpr double PowersOfTen[4] = {1.0, 10.0, 100.0, 1000.0};
-constexpr int PvAddress = InputRegisterBase;
-constexpr int SvAddress = InputRegisterBase + 1;
-constexpr int OutlAddress = InputRegisterBase + 2;
-constexpr int StatusAddress = InputRegisterBase + 3;
 
 std::uint16_t liveRegister(const QByteArray &reply, int address)
 {
@@ -43,10 +40,10 @@ std::optional<TrendSample> decodeLiveSample(const QByteArray &reply, std::int32_
     try {
         TrendSample s;
         s.timeMs = timeMs;
-        s.pv = std::int16_t(liveRegister(reply, PvAddress));
-        s.sv = std::int16_t(liveRegister(reply, SvAddress));
-        s.output = std::int16_t(liveRegister(reply, OutlAddress));
-        s.flags = std::uint8_t(alarmFlags(liveRegister(reply, StatusAddress))
+        s.pv = std::int16_t(liveRegister(reply, reg::PV_IN));
+        s.sv = std::int16_t(liveRegister(reply, reg::SV_IN));
+        s.output = std::int16_t(liveRegister(reply, reg::OUT_IN));
+        s.flags = std::uint8_t(alarmFlags(liveRegister(reply, reg::STATUS_IN))
                                | decimalsOfDpCode(dpCode) << TrendSample::DecimalsShift);
         return s;
     } catch (const Error &) {

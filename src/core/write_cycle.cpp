@@ -1,5 +1,7 @@
 #include "write_cycle.h"
 
+#include "reply_waits.h"
+
 #include "base/error.h"
 #include "base/error_trap.h"
 #include "base/reporter.h"
@@ -7,6 +9,7 @@
 #include "link/frames.h"
 #include "link/reply_judge.h"
 #include "model/parameter_value.h"
+#include "model/register_addresses.h"
 #include "model/register_map.h"
 #include "settings/settings_store.h"
 #include "state/open_serial_port.h"
@@ -15,16 +18,8 @@ namespace orbalis {
 
 namespace {
 
-constexpr int WriteWait[4] = {800, 400, 200, 100};
-constexpr int BaudAddress = 53;
-constexpr int RunAddress = 15;
 // The last write of a write-all; the cycle ends after its reply.
-constexpr int LastWriteAllAddress = RunAddress;
-
-bool isSlot(int slot)
-{
-    return slot >= 0 && slot < SlotCount;
-}
+constexpr int LastWriteAllAddress = reg::RUN;
 
 QString mnemonicOf(int address)
 {
@@ -35,7 +30,7 @@ QString mnemonicOf(int address)
 // The baud text a "BAUD" choice code stands for; empty outside the list.
 QString baudTextOf(std::int32_t code)
 {
-    const RegisterInfo *r = findRegister(BaudAddress);
+    const RegisterInfo *r = findRegister(reg::BAUD);
     const Enumeration &e = *r->enumeration;
     if (code < e.firstCode || code > e.lastCode())
         return {};
@@ -134,23 +129,13 @@ std::int32_t WriteCycle::dpCode() const
 
 void WriteCycle::Set_Write_Interval(int ms2400, int ms4800, int ms9600, int ms19200)
 {
-    CycleTimer *timerWrite = console_.line.Timer_Write();
-    if (!timerWrite)
-        return;
-    const QString &baud = console_.settings.serial.Baud;
-    if (baud == QLatin1String("2400"))
-        timerWrite->setInterval(ms2400);
-    else if (baud == QLatin1String("4800"))
-        timerWrite->setInterval(ms4800);
-    else if (baud == QLatin1String("9600"))
-        timerWrite->setInterval(ms9600);
-    else if (baud == QLatin1String("19200"))
-        timerWrite->setInterval(ms19200);
+    if (CycleTimer *timerWrite = console_.line.Timer_Write())
+        setWait(*timerWrite, {ms2400, ms4800, ms9600, ms19200}, console_.settings.serial.Baud);
 }
 
 void WriteCycle::setInterval()
 {
-    Set_Write_Interval(WriteWait[0], WriteWait[1], WriteWait[2], WriteWait[3]);
+    Set_Write_Interval(WriteWait.ms2400, WriteWait.ms4800, WriteWait.ms9600, WriteWait.ms19200);
 }
 
 WriteCycle::Start WriteCycle::startSingleWrite(int address)
@@ -285,9 +270,9 @@ void WriteCycle::replyTick()
     status()->append(2, j.text);
     if (j.outcome != LineOutcome::Good)
         return;   // polling stays stopped until "Read All Parameters"
-    if (address == BaudAddress)
+    if (address == reg::BAUD)
         switchBaudRate();
-    if (address == DecimalPointAddress || address == RunAddress)
+    if (address == reg::DP || address == reg::RUN)
         line.readAllParametersNext();
     else
         line.readParameterNext(std::int16_t(address));

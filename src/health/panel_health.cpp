@@ -94,7 +94,7 @@ bool PanelHealth::portOpen() const
 
 std::uint8_t PanelHealth::idOf(int slot) const
 {
-    return slot >= 0 && slot < SlotCount ? console_.slots.SlotId[std::size_t(slot)] : 0;
+    return isSlot(slot) ? console_.slots.SlotId[std::size_t(slot)] : 0;
 }
 
 HealthMark PanelHealth::mark(int slot) const

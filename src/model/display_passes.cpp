@@ -1,5 +1,6 @@
 #include "display.h"
 
+#include "register_addresses.h"
 #include "register_map.h"
 #include "reply_registers.h"
 
@@ -16,12 +17,6 @@ constexpr int ExceptionLength = 5;     // id, function | 0x80, code, CRC
 
 enum class SignedJumps { AsSigned, AsUnsigned };
 
-// "JP1".."JP8": the last register of each program segment.
-bool isJumpCount(int address)
-{
-    return address >= 66 && address <= 101 && (address - 66) % 5 == 0;
-}
-
 // One register (or, for Time32, the pair ending at the address) through the
 // display routine of its kind. Low halves of a Time32 have no control.
 void showRegister(const QByteArray &reply, const RegisterInfo &r, int hi, int dpCode,
@@ -33,7 +28,7 @@ void showRegister(const QByteArray &reply, const RegisterInfo &r, int hi, int dp
         Show_Unsigned_Value(reply, hi, lo, r.address, t);
         break;
     case ValueKind::Signed:
-        if (jumps == SignedJumps::AsUnsigned && isJumpCount(r.address))
+        if (jumps == SignedJumps::AsUnsigned && reg::isJumpCount(r.address))
             Show_Unsigned_Value(reply, hi, lo, r.address, t);
         else
             Show_Signed_Value(reply, hi, lo, r.address, t);
@@ -78,7 +73,7 @@ QString readBackProblem(const QByteArray &reply)
 
 void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const DisplayTargets &t)
 {
-    const int dpAt = registerPosition(DecimalPointAddress, 0);
+    const int dpAt = registerPosition(reg::DP, 0);
     const int code = replyRegister(reply, dpAt, dpAt + 1);
     dpCode = (code < 47 || code > 50) ? 47 : code;
     for (const RegisterInfo &r : holdingRegisters())

@@ -35,11 +35,6 @@ QString latin1(std::string_view text)
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
-bool isSlot(int slot)
-{
-    return slot >= 0 && slot < SlotCount;
-}
-
 
 QString capitalised(QString text)
 {

@@ -28,14 +28,14 @@ TrendWindows::~TrendWindows()
 
 TrendWindow *TrendWindows::window(int slot) const
 {
-    if (slot < 0 || slot >= SlotCount)
+    if (!isSlot(slot))
         return nullptr;
     return windows_[std::size_t(slot)].data();
 }
 
 TrendWindow *TrendWindows::open(int slot)
 {
-    if (slot < 0 || slot >= SlotCount || console_.slots.SlotId[std::size_t(slot)] == 0)
+    if (!isSlot(slot) || console_.slots.SlotId[std::size_t(slot)] == 0)
         return nullptr;
     auto &w = windows_[std::size_t(slot)];
     if (!w)
