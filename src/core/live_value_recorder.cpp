@@ -1,6 +1,7 @@
 #include "live_value_recorder.h"
 
 #include "record_file.h"
+#include "record_format.h"
 
 #include "state/slot_painter.h"
 
@@ -24,26 +25,6 @@ LiveValueRecorder::LiveValueRecorder(Console &console, ParameterSink &liveValues
     : console_(console), liveValues_(liveValues), liveTexts_(liveTexts), painter_(painter),
       reporter_(reporter)
 {
-}
-
-QString LiveValueRecorder::recordHeader()
-{
-    return QStringLiteral("Time,PvPvof,SvSvof,Outl,WkErNo,Ramp_T,Alm1_T,Alm2_T,Sv0,Pv0,Pv1,Pv2,"
-                          "Et0,Et1,Et2,Px,Ix,Dx,Mrx,Arx,Pout,Iout,Dout,Pband,ArW,Level,A/D 0,A/D 1");
-}
-
-QString LiveValueRecorder::recordFileName(const QDate &date, int controllerId)
-{
-    return date.toString(QStringLiteral("yyMMdd")) + QLatin1Char(' ')
-        + QString::number(controllerId) + QStringLiteral(".Csv");
-}
-
-QString LiveValueRecorder::recordLine(const QTime &time, const ParameterSource &texts)
-{
-    QString line = time.toString(QStringLiteral("hh:mm:ss"));
-    for (int address : liveValueAddresses())
-        line += QLatin1Char(',') + texts.text(address);
-    return line;
 }
 
 void LiveValueRecorder::Store_Live_Values() noexcept

@@ -29,12 +29,6 @@ public:
 
     void Store_Live_Values() noexcept override;
 
-    static QString recordHeader();
-    // "240303 5.Csv"
-    static QString recordFileName(const QDate &date, int controllerId);
-    // The time of day, then ",text" per value column; no line end.
-    static QString recordLine(const QTime &time, const ParameterSource &texts);
-
 private:
     bool decode() noexcept;
     void record();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "record_format.h"
 #include "trend_sample.h"
 
 #include <QByteArrayView>
@@ -17,10 +18,6 @@ namespace orbalis {
 // so another controller's lines are never mixed in. A line that does not
 // parse (a partial last line, a foreign edit) is skipped and counted; a file
 // that is missing or unreadable is named in the result; nothing fails.
-
-// The values of one record line (time, then the 27 value columns) stamped on
-// the given day; nothing when the line is not one the console writes.
-std::optional<TrendSample> parseRecordLine(QByteArrayView line, const QDate &day);
 
 struct RecordFileLines {
     std::vector<TrendSample> samples;   // in file order
@@ -52,8 +49,6 @@ public:
 
     RecordFileReader(QString programDir, int controllerId, std::size_t maxSamples = MaxLoadedSamples);
 
-    // "240303 5.Csv", as the recorder names the file.
-    static QString fileName(const QDate &day, int controllerId);
     QString path(const QDate &day) const;
 
     // The days from `first` to `last` (either order). `fallbackPeriodMs` is

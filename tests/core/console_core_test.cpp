@@ -85,12 +85,12 @@ TEST(ConsoleCore, PollsRecordsAndCountsOverTheSimulatorWithoutAWindow)
     // The record file of controller 1 holds the header and one line per
     // good reply, and reads back as the trends read it.
     const QDate day = clock.now().date();
-    const QByteArray recorded = test::readFile(dir.filePath(RecordFileReader::fileName(day, 1)));
+    const QByteArray recorded = test::readFile(dir.filePath(recordFileName(day, 1)));
     ASSERT_TRUE(recorded.startsWith("Time,PvPvof,")) << recorded.left(80).constData();
     const RecordLoad load = RecordFileReader(dir.path(), 1).load(day, day, 100);
     EXPECT_GE(load.samples.size(), 5u);
     EXPECT_EQ(load.linesSkipped, 0);
-    EXPECT_FALSE(QFile::exists(dir.filePath(RecordFileReader::fileName(day, 2))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(recordFileName(day, 2))));
 }
 
 TEST(ConsoleCore, StartsWithThePortItHasOrSaysWhyNot)

@@ -5,7 +5,7 @@
 #include "core/gap_rule.h"
 #include "core/record_file_reader.h"
 
-#include "core/live_value_recorder.h"
+#include "core/record_format.h"
 #include "model/display.h"
 #include "support/fakes.h"
 #include "support/files.h"
@@ -38,10 +38,10 @@ QByteArray recordLine(const QTime &time, std::int32_t dpCode, const Live &v)
     DisplayTargets targets;
     targets.liveValues = &boxes;
     showLiveValues(reply, dpCode, targets);
-    return LiveValueRecorder::recordLine(time, boxes).toLatin1();
+    return orbalis::recordLine(time, boxes).toLatin1();
 }
 
-QByteArray header() { return LiveValueRecorder::recordHeader().toLatin1(); }
+QByteArray header() { return recordHeader().toLatin1(); }
 
 qint64 msOf(const QDate &day, const QTime &time) { return QDateTime(day, time).toMSecsSinceEpoch(); }
 
@@ -49,9 +49,15 @@ qint64 msOf(const QDate &day, const QTime &time) { return QDateTime(day, time).t
 
 TEST(RecordFileReader, NamesItsFilesAsTheRecorderDoes)
 {
-    for (const auto &[day, id] : {std::pair{Day, 5}, std::pair{QDate(2031, 12, 31), 255}, std::pair{QDate(2000, 1, 9), 1}})
-        EXPECT_EQ(RecordFileReader::fileName(day, id), LiveValueRecorder::recordFileName(day, id));
-    EXPECT_EQ(RecordFileReader::fileName(Day, 5), "240303 5.Csv");
+    const struct {
+        QDate day;
+        int id;
+        const char *name;
+    } cases[] = {{Day, 5, "240303 5.Csv"}, {QDate(2031, 12, 31), 255, "311231 255.Csv"}, {QDate(2000, 1, 9), 1, "000109 1.Csv"}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(recordFileName(c.day, c.id), c.name);
+        EXPECT_EQ(RecordFileReader(QStringLiteral("/program"), c.id).path(c.day), QStringLiteral("/program/") + c.name);
+    }
 }
 
 TEST(RecordFileReader, ReadsEveryLineTheRecorderWrites)
@@ -183,7 +189,7 @@ void writeRecords(const QString &dir, int id, const std::vector<Written> &lines)
         f += recordLine(w.at.time(), 48, {w.pv, 500, 250, 0}) + "\r\n";
     }
     for (const auto &[day, content] : files)
-        ASSERT_TRUE(test::writeFile(QDir(dir).filePath(RecordFileReader::fileName(day, id)), content));
+        ASSERT_TRUE(test::writeFile(QDir(dir).filePath(recordFileName(day, id)), content));
 }
 
 } // namespace
@@ -250,7 +256,7 @@ TEST(RecordFileReader, NamesAFileItCannotReadAndGoesOn)
     ASSERT_TRUE(dir.isValid());
     ASSERT_NO_FATAL_FAILURE(writeRecords(dir.path(), 7, pollTimes(QDateTime(Day, QTime(12, 0)), 1600, 10)));
     // Something of the right name that cannot be read as a file.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(RecordFileReader::fileName(Day.addDays(1), 7)));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(recordFileName(Day.addDays(1), 7)));
 
     const RecordLoad load = RecordFileReader(dir.path(), 7).load(Day, Day.addDays(1), 1600);
     EXPECT_EQ(load.samples.size(), 10u);
