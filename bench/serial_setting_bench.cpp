@@ -5,7 +5,7 @@
 #include "serialsetup/serial_setting_window.h"
 
 #include "base/reporter.h"
-#include "base/status_panels.h"
+#include "core/quiet_views.h"
 #include "link/qt_serial_port.h"
 #include "settings/settings_store.h"
 #include "state/console.h"
@@ -26,12 +26,6 @@ public:
     bool askYesNo(const QString &, const QString &) override { return true; }
 };
 
-class Panels : public StatusPanels {
-public:
-    QString text(int) const override { return {}; }
-    void setText(int, const QString &) override {}
-};
-
 void BM_OpenSerialSettingWindow(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -44,7 +38,7 @@ void BM_OpenSerialSettingWindow(benchmark::State &state)
     QtSerialPort port{ComPortResolver(dir.path())};
     console.line.attach(&port, nullptr, nullptr);
     SilentReporter reporter;
-    Panels status;
+    StatusTexts status;
 
     for (auto _ : state) {
         auto window = std::make_unique<FM_SerialSetting>(console, status, reporter);

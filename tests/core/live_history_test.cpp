@@ -6,13 +6,12 @@
 #include "core/trend_histories.h"
 
 #include "base/error.h"
-#include "core/live_value_store.h"
 #include "core/polling_cycle.h"
 #include "state/console.h"
-#include "state/slot_painter.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
 #include "support/replies.h"
+#include "support/spies.h"
 
 #include <gtest/gtest.h>
 
@@ -29,18 +28,6 @@ TrendSample at(qint64 ms, std::int16_t pv = 0, std::uint8_t flags = 0)
     s.flags = flags;
     return s;
 }
-
-class NoStore : public LiveValueStore {
-public:
-    void Store_Live_Values() noexcept override {}
-};
-
-class NoPainter : public SlotPainter {
-public:
-    void Show_Slot_Values(int, const QByteArray &, std::int32_t) override {}
-    void paintPenIcon(int, bool) override {}
-    void repaintFrameWithName(int) override {}
-};
 
 } // namespace
 
@@ -74,8 +61,8 @@ TEST(GapRule, LiveIntervalIsTheOneThePollingCycleSets)
         test::FakeSerialPort port;
         test::FakeTimer timer{100};
         test::FakeStatus status;
-        NoStore store;
-        NoPainter painter;
+        test::LiveValueStoreSpy store(console);
+        test::SlotPainterSpy painter;
         console.line.attach(&port, &timer, nullptr);
         console.settings.serial.Baud = QString::fromLatin1(baud);
         console.slots.SlotId[4] = 9;

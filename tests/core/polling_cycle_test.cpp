@@ -1,6 +1,4 @@
-#include "core/live_value_store.h"
 #include "core/polling_cycle.h"
-#include "state/slot_painter.h"
 
 #include "base/error.h"
 #include "link/com_port_resolver.h"
@@ -15,6 +13,7 @@
 #include "support/fakes.h"
 #include "support/core_app.h"
 #include "support/replies.h"
+#include "support/spies.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,37 +54,20 @@ int paintCount(const std::vector<Call> &log)
                              [](const Call &c) { return c.what == QLatin1String("paint"); }));
 }
 
-class StoreSpy : public LiveValueStore {
-public:
-    explicit StoreSpy(Console &c, std::vector<Call> &log) : console_(c), log_(log) {}
-    void Store_Live_Values() noexcept override
-    {
-        log_.push_back({QStringLiteral("store"), console_.line.Poll_Slot(), console_.line.Reply_Buffer()});
-    }
+// The two steps of a valid live reply, logged in the order they ran.
+test::LiveValueStoreSpy loggingStore(const Console &console, std::vector<Call> &log)
+{
+    test::LiveValueStoreSpy store(console);
+    store.onStore = [&log](int slot, const QByteArray &reply) { log.push_back({QStringLiteral("store"), slot, reply}); };
+    return store;
+}
 
-private:
-    Console &console_;
-    std::vector<Call> &log_;
-};
-
-// Paints nothing; keeps the painter's contract of refusing short replies.
-class PainterSpy : public SlotPainter {
-public:
-    explicit PainterSpy(std::vector<Call> &log) : log_(log) {}
-    void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t dpCode) override
-    {
-        if (reply.size() < 11)
-            throw Error(SubscriptOutOfRange);
-        log_.push_back({QStringLiteral("paint"), slot, reply});
-        dpCodes.push_back(dpCode);
-    }
-    void paintPenIcon(int, bool) override {}
-    void repaintFrameWithName(int) override {}
-    std::vector<std::int32_t> dpCodes;
-
-private:
-    std::vector<Call> &log_;
-};
+test::SlotPainterSpy loggingPainter(std::vector<Call> &log)
+{
+    test::SlotPainterSpy painter;
+    painter.onPaint = [&log](int slot, const QByteArray &reply) { log.push_back({QStringLiteral("paint"), slot, reply}); };
+    return painter;
+}
 
 using test::FakeParameterWindow;
 
@@ -117,8 +99,8 @@ protected:
     test::FakeTimer timer{100};
     test::FakeStatus status;
     std::vector<Call> log;
-    StoreSpy store{console, log};
-    PainterSpy painter{log};
+    test::LiveValueStoreSpy store = loggingStore(console, log);
+    test::SlotPainterSpy painter = loggingPainter(log);
     PollingCycle cycle{console, status, store, painter};
 };
 
@@ -606,8 +588,8 @@ protected:
     test::FakeTimer timer{100};
     test::FakeStatus status;
     std::vector<Call> log;
-    StoreSpy store{console, log};
-    PainterSpy painter{log};
+    test::LiveValueStoreSpy store = loggingStore(console, log);
+    test::SlotPainterSpy painter = loggingPainter(log);
     PollingCycle cycle{console, status, store, painter};
 };
 

@@ -1,6 +1,5 @@
 #include "core/live_value_recorder.h"
 #include "core/polling_cycle.h"
-#include "state/slot_painter.h"
 
 #include "base/error.h"
 #include "link/frames.h"
@@ -10,6 +9,7 @@
 #include "support/line_state.h"
 #include "support/replies.h"
 #include "support/fakes.h"
+#include "support/spies.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,20 +57,6 @@ std::array<std::uint16_t, 30> sampleRegisters()
     regs[18] = 0xFFFF;   // Ix -1
     return regs;
 }
-
-class PainterSpy : public SlotPainter {
-public:
-    void Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t) override
-    {
-        if (reply.size() < 11)
-            throw Error(SubscriptOutOfRange);
-        painted.push_back(slot);
-    }
-    void paintPenIcon(int slot, bool recording) override { pens.emplace_back(slot, recording); }
-    void repaintFrameWithName(int) override {}
-    std::vector<int> painted;
-    std::vector<std::pair<int, bool>> pens;
-};
 
 using test::FakeParameterWindow;
 
@@ -154,7 +140,7 @@ protected:
     Console console;
     test::FakeSerialPort port;
     test::RecordingSink boxes;
-    PainterSpy painter;
+    test::SlotPainterSpy painter;
     test::FakeReporter reporter;
     LiveValueRecorder recorder{console, boxes, boxes, painter, reporter};
 };

@@ -10,6 +10,7 @@
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
 #include "support/replies.h"
+#include "support/spies.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -30,25 +31,6 @@ QByteArray exceptionReply(int id, int code)
     r.append(char(id)).append(char(0x86)).append(char(code));
     return withCrc(r);
 }
-
-struct LineRecord : LineObserver {
-    struct Entry {
-        bool sent;
-        Exchange exchange;
-        int slot;
-        int id;
-        LineOutcome outcome;
-    };
-    std::vector<Entry> entries;
-    void requestSent(Exchange e, int slot, std::uint8_t id, const QByteArray &) override
-    {
-        entries.push_back({true, e, slot, id, LineOutcome::Good});
-    }
-    void replyJudged(Exchange e, int slot, std::uint8_t id, const QByteArray &, LineOutcome o) override
-    {
-        entries.push_back({false, e, slot, id, o});
-    }
-};
 
 struct FakeSerialSettings : SerialSettingsView {
     QStringList bauds;
@@ -110,7 +92,7 @@ protected:
     test::FakeTimer timerWrite{100};
     test::FakeParameterWindow window;
     test::FakeReporter reporter;
-    LineRecord line;
+    test::LineSpy line;
     FakeSerialSettings serialSettings;
     WriteCycle cycle{console, reporter};
 };
@@ -175,7 +157,7 @@ TEST_F(WriteCycleTest, SingleWriteRepliesAreJudgedAndPollingResumesOnlyOnAGoodEc
         EXPECT_EQ(timerRead.isEnabled(), c.pollingResumes);
         EXPECT_EQ(console.line.Read_State(), c.readState);
         EXPECT_EQ(console.line.Para_Index(), c.address);
-        ASSERT_EQ(line.entries.size(), 2u);
+        ASSERT_EQ(line.entries.size(), 2);
         EXPECT_TRUE(line.entries[0].sent);
         EXPECT_FALSE(line.entries[1].sent);
         EXPECT_EQ(line.entries[1].exchange, Exchange::Write);

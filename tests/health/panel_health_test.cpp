@@ -4,8 +4,8 @@
 #include "health/line_health.h"
 #include "health/panel_health.h"
 #include "support/manual_clock.h"
+#include "support/spies.h"
 
-#include "core/live_value_store.h"
 #include "core/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
@@ -25,11 +25,6 @@ using namespace orbalis;
 using namespace orbalis::test;
 
 namespace {
-
-class NoStore : public LiveValueStore {
-public:
-    void Store_Live_Values() noexcept override {}
-};
 
 QByteArray brokenCrc(QByteArray reply)
 {
@@ -76,7 +71,7 @@ protected:
     FakeStatus status;
     FakeReporter reporter;
     FakeParameterWindow parameterWindow;
-    NoStore store;
+    LiveValueStoreSpy store{console};
     ImageLists images;
     SlotPanel panel{console, images};
     PollingCycle cycle{console, status, store, panel};

@@ -5,6 +5,7 @@
 
 #include "link/frames.h"
 #include "support/replies.h"
+#include "support/spies.h"
 
 #include <QProgressBar>
 
@@ -12,22 +13,6 @@ using namespace orbalis;
 using namespace orbalis::test;
 
 namespace {
-
-class CountingObserver : public LineObserver {
-public:
-    void requestSent(Exchange exchange, int slot, std::uint8_t id, const QByteArray &frame) override
-    {
-        if (exchange == Exchange::Scan && slot == -1)
-            requests << QPair<int, QByteArray>(id, frame);
-    }
-    void replyJudged(Exchange exchange, int slot, std::uint8_t, const QByteArray &, LineOutcome outcome) override
-    {
-        if (exchange == Exchange::Scan && slot == -1)
-            outcomes << outcome;
-    }
-    QList<QPair<int, QByteArray>> requests;
-    QList<LineOutcome> outcomes;
-};
 
 class ScanCycleTest : public SerialSettingFixture {
 public:
@@ -49,7 +34,7 @@ public:
     }
     void TearDown() override { console.lineObservers.remove(&observer); }
 
-    CountingObserver observer;
+    LineSpy observer;
 };
 
 } // namespace
@@ -91,15 +76,15 @@ TEST_F(ScanCycleTest, NothingAnsweringFillsEveryCellAndEndsAt2400)
     EXPECT_EQ(reporter.beeps, 0);
 
     // Every ID once per block, at the process value.
-    ASSERT_EQ(observer.requests.size(), 1020);
+    ASSERT_EQ(observer.requests(Exchange::Scan).size(), 1020);
     ASSERT_EQ(port.outputs.size(), 1020);
     for (int n = 0; n < 1020; n += 97) {
         const int id = n % 255 + 1;
-        EXPECT_EQ(observer.requests[n].first, id);
+        EXPECT_EQ(observer.requests(Exchange::Scan)[n].first, id);
         const auto frame = buildRequest(std::uint8_t(id), 4, 4096, 1);
         EXPECT_EQ(port.outputs[n], QByteArray(reinterpret_cast<const char *>(frame->data()), 8));
     }
-    EXPECT_EQ(observer.outcomes.count(LineOutcome::NoAnswer), 1020);
+    EXPECT_EQ(observer.outcomes(Exchange::Scan).count(LineOutcome::NoAnswer), 1020);
 
     // Polling is back.
     EXPECT_TRUE(timerRead.isEnabled());
@@ -131,7 +116,7 @@ TEST_F(ScanCycleTest, BrokenCrcBeepsThriceGoodCrcOnceAndEnds)
     EXPECT_EQ(window->scan().Scan_Step(), 4);
     EXPECT_EQ(record1().Baud, QStringLiteral("19200"));
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(observer.outcomes, (QList<LineOutcome>{LineOutcome::NoAnswer, LineOutcome::NoAnswer,
+    EXPECT_EQ(observer.outcomes(Exchange::Scan), (QList<LineOutcome>{LineOutcome::NoAnswer, LineOutcome::NoAnswer,
                                                      LineOutcome::CrcError, LineOutcome::NoAnswer, LineOutcome::Good}));
 
     // A second "Start" clears the table before asking again.
@@ -180,7 +165,7 @@ TEST_F(ScanCycleTest, OnlyAReplyFromTheAskedControllerOrOneThatNamesItselfIsFoun
             const int id = quint8(request[0]);
             port.received = id == c.asked ? c.reply : id == Later ? readReply(Later, 4, {250}) : QByteArray();
         };
-        observer.outcomes.clear();
+        observer.clear();
         reporter.beeps = 0;
         start();
         runScan();
@@ -189,8 +174,9 @@ TEST_F(ScanCycleTest, OnlyAReplyFromTheAskedControllerOrOneThatNamesItselfIsFoun
             EXPECT_EQ(cell(row, 1), text) << "row " << row;
         EXPECT_EQ(window->scan().Scan_Step(), std::max(c.asked, c.foundRow) - 1);
         EXPECT_EQ(reporter.beeps, c.beeps);
-        ASSERT_GE(observer.outcomes.size(), c.asked);
-        EXPECT_EQ(observer.outcomes[c.asked - 1], c.outcome);
+        const QList<LineOutcome> outcomes = observer.outcomes(Exchange::Scan);
+        ASSERT_GE(outcomes.size(), c.asked);
+        EXPECT_EQ(outcomes[c.asked - 1], c.outcome);
         console.lineObservers.remove(&observer);
     }
 }
