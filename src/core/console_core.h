@@ -30,9 +30,9 @@ public:
     // The window's parts the core reports to; null ones are replaced by the
     // quiet stand-ins. All given outlive the core.
     struct Views {
-        StatusPanels *mainStatus = nullptr;   // panels 1 and 2 of the main window
-        SlotPainter *painter = nullptr;       // the slot panel
-        Reporter *reporter = nullptr;         // beeps and message boxes
+        StatusPanels *mainStatus = nullptr; // panels 1 and 2 of the main window
+        SlotPainter *painter = nullptr;     // the slot panel
+        Reporter *reporter = nullptr;       // beeps and message boxes
     };
 
     // The console and the port outlive the core; it takes the console's line

@@ -4,8 +4,7 @@
 
 namespace orbalis {
 
-LineWatch::LineWatch(Console &console, const SerialPort &port)
-    : console_(console), counters_(&port), traffic_(&port)
+LineWatch::LineWatch(Console &console, const SerialPort &port) : console_(console), counters_(&port), traffic_(&port)
 {
     console_.lineObservers.add(&counters_);
     console_.lineObservers.add(&traffic_);

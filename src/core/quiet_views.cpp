@@ -17,7 +17,8 @@ void StatusTexts::setText(int panel, const QString &text)
 
 void LogReporter::warn(const QString &title, const QString &text)
 {
-    qWarning().noquote() << title + QStringLiteral(": ") + QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+    qWarning().noquote() << title + QStringLiteral(": ")
+            + QString(text).replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
 }
 
 bool LogReporter::askYesNo(const QString &title, const QString &text)

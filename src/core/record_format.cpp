@@ -25,7 +25,10 @@ int recordFields()
     return fields;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 int twoDigits(QByteArrayView v, qsizetype at)
 {

@@ -15,11 +15,11 @@ struct BaudWaits {
     int ms2400, ms4800, ms9600, ms19200;
 };
 
-constexpr BaudWaits LiveValuesWait{800, 400, 200, 100};       // polling: the 30 live values (also the idle tick)
-constexpr BaudWaits OneParameterWait{400, 200, 100, 50};      // polling: one parameter read back
-constexpr BaudWaits AllParametersWait{3200, 1600, 800, 400};  // polling: all 109 parameters
-constexpr BaudWaits WriteWait{800, 400, 200, 100};            // the write cycle: one write and its echo
-constexpr BaudWaits ScanStepWait{400, 200, 100, 50};          // the scan: one ID's process value
+constexpr BaudWaits LiveValuesWait{800, 400, 200, 100};      // polling: the 30 live values (also the idle tick)
+constexpr BaudWaits OneParameterWait{400, 200, 100, 50};     // polling: one parameter read back
+constexpr BaudWaits AllParametersWait{3200, 1600, 800, 400}; // polling: all 109 parameters
+constexpr BaudWaits WriteWait{800, 400, 200, 100};           // the write cycle: one write and its echo
+constexpr BaudWaits ScanStepWait{400, 200, 100, 50};         // the scan: one ID's process value
 
 // The interval both cycle timers start with, and keep while the baud rate
 // is none of the four.

@@ -9,7 +9,7 @@ namespace {
 struct ExceptionText {
     std::uint8_t code;
     const char *meaning;
-    const char *writeRefusal;   // UTF-8; null where the write cycle has no text of its own
+    const char *writeRefusal; // UTF-8; null where the write cycle has no text of its own
 };
 
 constexpr std::array<ExceptionText, 4> ExceptionTexts{{

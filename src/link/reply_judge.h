@@ -10,28 +10,28 @@ namespace orbalis {
 
 // How a reply answers the request that was sent.
 enum class LineOutcome {
-    Good,            // the answer to the request sent
-    NoAnswer,        // fewer than two bytes
-    CrcError,        // bytes whose CRC does not match
-    WrongReply,      // a good CRC, but another controller's or another request's reply
-    ExceptionReply,  // the controller refused the request (function code with bit 7 set)
+    Good,           // the answer to the request sent
+    NoAnswer,       // fewer than two bytes
+    CrcError,       // bytes whose CRC does not match
+    WrongReply,     // a good CRC, but another controller's or another request's reply
+    ExceptionReply, // the controller refused the request (function code with bit 7 set)
 };
 
 // Why a reply with a good CRC is not the answer to the request.
 enum class Mismatch {
     None,
-    NothingAsked,    // no request went out
-    OtherId,         // another controller's reply
-    OtherFunction,   // a reply to another function
-    OtherLength,     // not the length (or byte count) the request calls for
-    OtherEcho,       // a write echo of another address or value
+    NothingAsked,  // no request went out
+    OtherId,       // another controller's reply
+    OtherFunction, // a reply to another function
+    OtherLength,   // not the length (or byte count) the request calls for
+    OtherEcho,     // a write echo of another address or value
 };
 
 struct ReplyJudgement {
     LineOutcome outcome = LineOutcome::NoAnswer;
-    Mismatch mismatch = Mismatch::None;   // WrongReply only
-    std::uint8_t exceptionCode = 0;       // ExceptionReply only
-    std::uint8_t replyId = 0;             // the ID the reply gives, where it has a good CRC
+    Mismatch mismatch = Mismatch::None; // WrongReply only
+    std::uint8_t exceptionCode = 0;     // ExceptionReply only
+    std::uint8_t replyId = 0;           // the ID the reply gives, where it has a good CRC
 
     // The CRC check alone passed: every outcome but NoAnswer and CrcError.
     bool crcValid() const { return outcome != LineOutcome::NoAnswer && outcome != LineOutcome::CrcError; }

@@ -23,14 +23,14 @@ constexpr int MBACKUP = 59, START_AT = 60, BAND = 61;
 constexpr int SEGMENT1 = 62;
 constexpr int SEGMENT_STRIDE = 5;
 constexpr int SEGMENTS = 8;
-constexpr int JP_IN_SEGMENT = 4;   // JPn, the last register of a segment
+constexpr int JP_IN_SEGMENT = 4; // JPn, the last register of a segment
 constexpr int HYSM = 102, OUCH = 103, OUCL = 104;
 
 // Input registers (the live values).
 constexpr int PV_IN = InputRegisterBase, SV_IN = InputRegisterBase + 1, OUT_IN = InputRegisterBase + 2,
               STATUS_IN = InputRegisterBase + 3;
 constexpr int RAMP_T = 4100, ALM1_T = 4102, ALM2_T = 4104;
-constexpr int PID_TERMS = 4106;  // SV0 .. Arw, 17 registers
+constexpr int PID_TERMS = 4106; // SV0 .. Arw, 17 registers
 constexpr int LEVEL = 4123, AD0 = 4124, AD1 = 4125;
 
 // "JP1" to "JP8": the jump counts that end each program segment.

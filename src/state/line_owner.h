@@ -19,8 +19,8 @@ constexpr int NoParameterSlot = 16;
 
 // Write_Mode: what the write cycle sends.
 enum class WriteMode : int {
-    Single = 0,   // one parameter, after Enter in its box
-    All = 1,      // every parameter of a loaded file
+    Single = 0, // one parameter, after Enter in its box
+    All = 1,    // every parameter of a loaded file
 };
 
 // The owner of the serial line. It holds the port, the two line buffers and
@@ -76,9 +76,9 @@ public:
     void startFresh();
 
     // --- The polling cycle -------------------------------------------------
-    void awaitLiveReply();                   // a live-value read went out: Read_State 3
-    void awaitParameterReply(bool all);      // a parameter read went out: Read_State 4 or 5
-    void nextPollSlot();                     // Poll_Slot moves on, from 15 back to 0
+    void awaitLiveReply();              // a live-value read went out: Read_State 3
+    void awaitParameterReply(bool all); // a parameter read went out: Read_State 4 or 5
+    void nextPollSlot();                // Poll_Slot moves on, from 15 back to 0
     // The polling cycle's error trap: the exchange is dropped, Read_State 0
     // and Reply_Buffer empty.
     void dropExchange();
@@ -125,7 +125,7 @@ public:
     void stopPolling();
 
 private:
-    friend class LineOwnerProbe;   // tests only: states no code sets
+    friend class LineOwnerProbe; // tests only: states no code sets
 
     LineObserver &observers_;
     SerialPort *port_ = nullptr;

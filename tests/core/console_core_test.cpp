@@ -3,9 +3,8 @@
 // recording and the line's counters; and its start on a port that does not
 // open.
 
-#include "core/console_core.h"
-
 #include "base/error_trap.h"
+#include "core/console_core.h"
 #include "core/line_watch.h"
 #include "core/polling_cycle.h"
 #include "core/record_file_reader.h"
@@ -64,7 +63,7 @@ TEST(ConsoleCore, PollsRecordsAndCountsOverTheSimulatorWithoutAWindow)
         EXPECT_TRUE(core.Timer_Read().isEnabled());
         EXPECT_EQ(console.slots.SlotId[0], 1);
         EXPECT_EQ(console.slots.SlotId[3], 2);
-        console.slots.Record_Flag[0] = true;   // controller 1 is recorded, controller 2 is not
+        console.slots.Record_Flag[0] = true; // controller 1 is recorded, controller 2 is not
 
         const LineCounters &counters = core.watch().counters();
         EXPECT_TRUE(QTest::qWaitFor([&] { return counters.of(1).good >= 5 && counters.of(2).good >= 5; }, 20000))
@@ -79,7 +78,7 @@ TEST(ConsoleCore, PollsRecordsAndCountsOverTheSimulatorWithoutAWindow)
         EXPECT_FALSE(port.PortOpen());
         EXPECT_FALSE(core.Timer_Read().isEnabled());
     }
-    EXPECT_EQ(console.line.port(), nullptr);   // the core gave the line back
+    EXPECT_EQ(console.line.port(), nullptr); // the core gave the line back
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'\n').toStdString();
 
     // The record file of controller 1 holds the header and one line per
@@ -103,7 +102,7 @@ TEST(ConsoleCore, StartsWithThePortItHasOrSaysWhyNot)
         const char *panel2;
     } cases[] = {
         {"COM1", true, true, ""},
-        {"COM1", false, true, "Serial port is not open !"},   // polling reopens it every second tick
+        {"COM1", false, true, "Serial port is not open !"}, // polling reopens it every second tick
         {"CLOSE", false, false, "Serial port is close !"},
     };
     for (const auto &c : cases) {

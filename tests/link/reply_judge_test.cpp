@@ -2,14 +2,12 @@
 // the exception texts of both wordings.
 
 #include "link/exception_texts.h"
-#include "link/reply_judge.h"
-
 #include "link/frames.h"
+#include "link/reply_judge.h"
 #include "support/fake_serial_port.h"
 #include "support/replies.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 namespace orbalis {
@@ -48,18 +46,17 @@ TEST(ReplyJudge, EachReplyIsJudgedAgainstTheRequestItShouldAnswer)
         {"the read's refusal", live, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply, Mismatch::None, 2},
         {"the write's refusal", write, exceptionReply(5, 6, 3), LineOutcome::ExceptionReply, Mismatch::None, 3},
         {"another controller", live, liveReply(6), LineOutcome::WrongReply, Mismatch::OtherId, 0},
-        {"another controller's refusal", write, exceptionReply(6, 6, 2), LineOutcome::WrongReply,
-         Mismatch::OtherId, 0},
+        {"another controller's refusal", write, exceptionReply(6, 6, 2), LineOutcome::WrongReply, Mismatch::OtherId, 0},
         {"another function", scan, readReply(7, 3, {250}), LineOutcome::WrongReply, Mismatch::OtherFunction, 0},
         {"a refusal of another function", live, exceptionReply(5, 3, 2), LineOutcome::WrongReply,
          Mismatch::OtherFunction, 0},
-        {"one register too few", live, test::countingReply(5, 4, 29), LineOutcome::WrongReply,
-         Mismatch::OtherLength, 0},
+        {"one register too few", live, test::countingReply(5, 4, 29), LineOutcome::WrongReply, Mismatch::OtherLength,
+         0},
         {"another count", scan, readReply(7, 4, {250, 251}), LineOutcome::WrongReply, Mismatch::OtherLength, 0},
-        {"a wrong byte count", scan, withCrc(bytes({7, 4, 3, 0, 250})), LineOutcome::WrongReply,
-         Mismatch::OtherLength, 0},
-        {"a refusal too long", live, withCrc(bytes({5, 0x84, 2, 0})), LineOutcome::WrongReply,
-         Mismatch::OtherLength, 0},
+        {"a wrong byte count", scan, withCrc(bytes({7, 4, 3, 0, 250})), LineOutcome::WrongReply, Mismatch::OtherLength,
+         0},
+        {"a refusal too long", live, withCrc(bytes({5, 0x84, 2, 0})), LineOutcome::WrongReply, Mismatch::OtherLength,
+         0},
         {"an echo too short", write, withCrc(bytes({5, 6, 0, 0})), LineOutcome::WrongReply, Mismatch::OtherLength, 0},
         {"an echo of another value", write, writeRequest(5, 0, 251), LineOutcome::WrongReply, Mismatch::OtherEcho, 0},
         {"a reply when nothing went out", {}, liveReply(5), LineOutcome::WrongReply, Mismatch::NothingAsked, 0},
@@ -105,7 +102,7 @@ TEST(ReplyJudge, RandomBytesAreJudgedWithoutReadingPastTheirEnd)
         for (char &c : reply)
             c = char(byte(rng));
         if (i % 2 == 0 && !reply.isEmpty()) {
-            reply[0] = 1;   // from the asked controller, with a good CRC
+            reply[0] = 1; // from the asked controller, with a good CRC
             reply = withCrc(reply);
         }
         const ReplyJudgement j = judgeReplyTo(requests[i % 4], reply);

@@ -11,7 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace orbalis::test {

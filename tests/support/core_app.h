@@ -12,8 +12,8 @@ inline QCoreApplication &coreApp()
     static int argc = 1;
     static char name[] = "orbalis-core-tests";
     static char *argv[] = {name, nullptr};
-    static QCoreApplication *app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
+    static QCoreApplication *app =
+        QCoreApplication::instance() ? QCoreApplication::instance() : new QCoreApplication(argc, argv);
     return *app;
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "settings/settings_model.h"
 #include "state/line_owner.h"
 #include "support/fake_serial_port.h"
-
-#include "settings/settings_model.h"
 
 #include <QByteArray>
 

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "base/error.h"
 #include "core/live_value_store.h"
 #include "state/console.h"
 #include "state/line_observer.h"
 #include "state/slot_painter.h"
-
-#include "base/error.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -29,8 +28,8 @@ public:
         Exchange exchange;
         int slot;
         int id;
-        QByteArray bytes;                          // the request, or the reply judged
-        LineOutcome outcome = LineOutcome::Good;   // judged entries only
+        QByteArray bytes;                        // the request, or the reply judged
+        LineOutcome outcome = LineOutcome::Good; // judged entries only
     };
 
     LineSpy() { clock.start(); }
@@ -50,8 +49,8 @@ public:
     qsizetype find(qsizetype from, bool sent, std::initializer_list<Exchange> exchanges) const
     {
         for (qsizetype i = std::max<qsizetype>(from, 0); i < entries.size(); ++i)
-            if (entries[i].sent == sent && std::find(exchanges.begin(), exchanges.end(), entries[i].exchange)
-                    != exchanges.end())
+            if (entries[i].sent == sent
+                && std::find(exchanges.begin(), exchanges.end(), entries[i].exchange) != exchanges.end())
                 return i;
         return -1;
     }
@@ -111,11 +110,11 @@ public:
         idsSeen.push_back(console_->slots.SlotId.at(std::size_t(slot)));
     }
 
-    std::vector<int> painted;              // Show_Slot_Values: the slots in order,
-    std::vector<QByteArray> replies;       // the replies they were painted from
-    std::vector<std::int32_t> dpCodes;     // and their decimal-point codes
+    std::vector<int> painted;          // Show_Slot_Values: the slots in order,
+    std::vector<QByteArray> replies;   // the replies they were painted from
+    std::vector<std::int32_t> dpCodes; // and their decimal-point codes
     std::vector<std::pair<int, bool>> pens;
-    std::vector<int> framed;               // repaintFrameWithName
+    std::vector<int> framed; // repaintFrameWithName
     std::vector<QString> namesSeen;
     std::vector<int> idsSeen;
     // Told of every paint after it was noted (to log it among other steps).

@@ -3,9 +3,8 @@
 
 #include "trend/trend_series.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace orbalis;
 
@@ -28,7 +27,7 @@ TEST(TrendSeries, BreaksTheLinesAndLightsTheBands)
     constexpr std::uint8_t A1 = TrendSample::Alarm1, A2 = TrendSample::Alarm2, Gap = TrendSample::BreaksBefore;
     const struct {
         const char *what;
-        std::vector<std::uint8_t> flags;   // one sample a second from t = 100 s
+        std::vector<std::uint8_t> flags; // one sample a second from t = 100 s
         std::vector<B> alarm1, alarm2;
         int gaps;
     } cases[] = {
