@@ -66,7 +66,8 @@ QString usageText()
         "Usage: orbalis-sim [--program-dir DIR] [--com N] [--ids LIST] [options]\n"
         "Simulated controller modules on a pseudo-terminal, linked as DIR/ports/COMn.\n"
         "\n"
-        "  --program-dir DIR    the console's program folder (default: this program's folder)\n"
+        "  --program-dir DIR    the console's program folder (default: the console's rule: this\n"
+        "                       program's folder when writable, else ~/.local/share/Orbalis)\n"
         "  --com N              serve as COMn, 1..32 (default 1)\n"
         "  --ids LIST           controller IDs, e.g. 1-8, 1,3,5 or 1-4,9 (default 1-8)\n"
         "  --init-settings      write DIR/\"User Setting.ini\" binding slots to the IDs, then exit;\n"
@@ -79,7 +80,8 @@ QString usageText()
         "  --error ID:CODE      error code 0..15 in the status word of controller ID (repeatable)\n"
         "  --seed N             seed of the noise and the faults (default 1)\n"
         "  --log FILE           log every frame to FILE, or to standard output with -\n"
-        "  -h, --help           show this text\n");
+        "  -h, --help           show this text\n"
+        "  --version            show the version\n");
 }
 
 ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultProgramDir)

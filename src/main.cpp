@@ -2,12 +2,17 @@
 #include "console/main_window.h"
 #include "console/message_box_reporter.h"
 #include "link/qt_serial_port.h"
+#include "base/program_folder.h"
+#include "base/program_version.h"
 
 #include <QApplication>
 #include <csignal>
 
 int main(int argc, char *argv[])
 {
+    // Answered before any window exists, so it works without a display.
+    if (orbalis::printVersionIfAsked(argc, argv, "orbalis"))
+        return 0;
     // A file grown past the size limit (ulimit -f) must fail its write, which
     // the recording reports, rather than end the program.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -16,7 +21,7 @@ int main(int argc, char *argv[])
     app.setQuitOnLastWindowClosed(false);
 
     orbalis::Console console;
-    console.programDir = QCoreApplication::applicationDirPath();
+    console.programDir = orbalis::programFolder(QCoreApplication::applicationDirPath());
 
     orbalis::QtSerialPort port{orbalis::ComPortResolver(console.programDir)};
     orbalis::MessageBoxReporter reporter;

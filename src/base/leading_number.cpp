@@ -1,8 +1,10 @@
 #include "leading_number.h"
 
+#include <algorithm>
 #include <cmath>
 #include <charconv>
 #include <string>
+#include <string_view>
 
 namespace orbalis {
 
@@ -60,7 +62,93 @@ std::string numberPrefix(QStringView text)
     return out;
 }
 
+// The parts of a number prefix: its sign, its digits without the point, and
+// the power of ten the last digit stands for.
+struct DecimalNumber {
+    bool negative = false;
+    std::string digits;
+    long long exponent = 0;
+};
+
+DecimalNumber decimalParts(const std::string &prefix)
+{
+    // Far beyond any 32-bit result either way, and far from overflowing.
+    constexpr long long ExponentCap = 1000000;
+    DecimalNumber n;
+    size_t i = 0;
+    if (i < prefix.size() && (prefix[i] == '+' || prefix[i] == '-'))
+        n.negative = prefix[i++] == '-';
+    bool afterPoint = false;
+    for (; i < prefix.size() && prefix[i] != 'e'; ++i) {
+        if (prefix[i] == '.') {
+            afterPoint = true;
+            continue;
+        }
+        n.digits += prefix[i];
+        if (afterPoint)
+            --n.exponent;
+    }
+    if (i < prefix.size()) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < prefix.size() && (prefix[i] == '+' || prefix[i] == '-'))
+            negativeExponent = prefix[i++] == '-';
+        long long e = 0;
+        for (; i < prefix.size(); ++i)
+            e = std::min(ExponentCap, e * 10 + (prefix[i] - '0'));
+        n.exponent += negativeExponent ? -e : e;
+    }
+    return n;
+}
+
 } // namespace
+
+std::optional<std::int32_t> scaledLeadingNumber(QStringView text, int decimals)
+{
+    DecimalNumber n = decimalParts(numberPrefix(text));
+    n.exponent += decimals;
+    const size_t firstDigit = n.digits.find_first_not_of('0');
+    if (firstDigit == std::string::npos)
+        return 0;
+    n.digits.erase(0, firstDigit);
+    // Digits before the point of the result; what follows them is rounded away.
+    const long long whole = static_cast<long long>(n.digits.size()) + n.exponent;
+    if (whole > 10)
+        return std::nullopt;
+    const auto count = static_cast<long long>(n.digits.size());
+    long long magnitude = 0;
+    for (long long k = 0; k < whole; ++k)
+        magnitude = magnitude * 10 + (k < count ? n.digits[size_t(k)] - '0' : 0);
+    // With fewer than no whole digits the number is below 0.1 and rounds to 0.
+    if (whole >= 0 && whole < count) {
+        const std::string_view rest = std::string_view(n.digits).substr(size_t(whole));
+        const bool half = rest[0] == '5' && rest.find_first_not_of('0', 1) == std::string_view::npos;
+        if ((rest[0] >= '5' && !half) || (half && magnitude % 2 != 0))
+            ++magnitude;
+    }
+    const long long value = n.negative ? -magnitude : magnitude;
+    if (value < -2147483648LL || value > 2147483647LL)
+        return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+bool isPlainNumber(QStringView text)
+{
+    qsizetype i = 0;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        ++i;
+    bool digits = false;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (isDigit(text[i]))
+            digits = true;
+        else if (text[i] == QLatin1Char('.') && !point)
+            point = true;
+        else
+            return false;
+    }
+    return digits;
+}
 
 double leadingNumber(QStringView text)
 {

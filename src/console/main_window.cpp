@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "about_box.h"
 #include "slot_panel.h"
 
 #include "base/error_trap.h"
@@ -13,6 +14,7 @@
 #include "parameter/parameter_window.h"
 #include "serialsetup/serial_setting_window.h"
 #include "trend/trend_windows.h"
+#include "widgets/accessible_names.h"
 #include "widgets/status_panel.h"
 
 #include <QCloseEvent>
@@ -43,7 +45,7 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
 
     for (size_t i = 0; i < statusPanels_.size(); ++i) {
         statusPanels_[i] = new StatusPanel(this);
-        statusPanels_[i]->setAccessibleName(QStringLiteral("Status %1").arg(i + 1));
+        nameByRoleAndText(statusPanels_[i], QStringLiteral("Status %1").arg(i + 1));
     }
     statusPanels_[0]->setMinimumWidth(twipsToPixels(2700));
     statusBar()->addWidget(statusPanels_[0]);
@@ -124,7 +126,10 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
 
-    trends_->addViewMenu(*menuBar());
+    QMenu *view = trends_->addViewMenu(*menuBar());
+    // Help stays hidden (below), so the version and the program folder are told here.
+    view->addSeparator();
+    view->addAction(QStringLiteral("About Orbalis"), this, &FM_Orbalis::showAbout);
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -207,6 +212,15 @@ FM_SerialSetting &FM_Orbalis::loadSerialSetting()
         serialSetting_->FM_SerialSetting_Load();
     }
     return *serialSetting_;
+}
+
+void FM_Orbalis::showAbout()
+{
+    if (!about_)
+        about_ = new AboutBox(console_.programDir, this);
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
 }
 
 void FM_Orbalis::showParameterWindow(int slot)

@@ -27,6 +27,7 @@ class FM_Parameter;
 class WriteCycle;
 class LineHealth;
 class TrendWindows;
+class AboutBox;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -68,6 +69,9 @@ public:
     // The line's counters, traffic and panel marks; "Line Monitor".
     LineHealth &health() const { return *health_; }
     TrendWindows &trends() const { return *trends_; }
+    // "View", "About Orbalis": the version and the program folder.
+    void showAbout();
+    AboutBox *aboutBox() const { return about_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -93,6 +97,7 @@ private:
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
+    AboutBox *about_ = nullptr;                 // a child: hidden, not destroyed, on close
     bool unloaded_ = false;
     // Before what shows its histories and counters, so it goes after them.
     std::unique_ptr<ConsoleCore> core_;

@@ -1,15 +1,11 @@
 #include "record_file.h"
 
-#include "base/error.h"
+#include "base/regular_file.h"
 
-#include <QFile>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace orbalis {
 
@@ -20,56 +16,11 @@ namespace {
 // a line cut short, and is kept.
 constexpr off_t LongestUnfinishedLine = 4096;
 
-Error fileError(int err)
-{
-    return Error(errorNumberForErrno(err), QString::fromLocal8Bit(std::strerror(err)));
-}
-
-QString kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QStringLiteral("a directory");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a FIFO");
-    if (S_ISCHR(mode))
-        return QStringLiteral("a character device");
-    if (S_ISBLK(mode))
-        return QStringLiteral("a block device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    return QStringLiteral("something else");
-}
-
-// Opening a FIFO waits for a reader, and opening a device may act on it: a
-// record file is a regular file or nothing.
-void requireRegularFile(const struct stat &st)
-{
-    if (!S_ISREG(st.st_mode))
-        throw Error(PathFileAccess, QStringLiteral("it is %1, not a regular file").arg(kindOf(st.st_mode)));
-}
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
 void cutBackTo(int fd, off_t size)
 {
     while (::ftruncate(fd, size) != 0) {
         if (errno != EINTR)
-            throw fileError(errno);
+            throw systemFileError(errno);
     }
 }
 
@@ -82,7 +33,7 @@ QByteArray readAt(int fd, off_t offset, off_t length)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw fileError(errno);
+            throw systemFileError(errno);
         if (n == 0)
             break;
         got += n;
@@ -113,7 +64,7 @@ void appendWhole(int fd, const QByteArray &bytes, off_t start)
             cutBackTo(fd, start);
         } catch (const Error &) {
         }
-        throw fileError(err);
+        throw systemFileError(err);
     }
 }
 
@@ -141,30 +92,11 @@ off_t endWithCompleteLine(int fd, off_t size)
 
 void appendRecordLine(const QString &path, const QByteArray &header, const QByteArray &line)
 {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    if (::stat(name.constData(), &st) == 0)
-        requireRegularFile(st);
-    else if (errno != ENOENT)
-        throw fileError(errno);
-
-    // Non-blocking, in case something other than a file took the name since.
-    int opened;
-    do {
-        opened = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    } while (opened < 0 && errno == EINTR);
-    if (opened < 0)
-        throw fileError(errno);
-    FileDescriptor fd(opened);
-    if (::fstat(fd.get(), &st) != 0)
-        throw fileError(errno);
-    requireRegularFile(st);
-
-    const off_t size = endWithCompleteLine(fd.get(), st.st_size);
+    RegularFile file = openRegularFile(path, O_RDWR | O_APPEND | O_CREAT);
+    const off_t size = endWithCompleteLine(file.fd.get(), file.size);
     // One write for header and line, so a reader never sees the header alone.
-    appendWhole(fd.get(), size == 0 ? header + line : line, size);
-    if (::close(fd.release()) != 0)
-        throw fileError(errno);
+    appendWhole(file.fd.get(), size == 0 ? header + line : line, size);
+    file.fd.close();
 }
 
 } // namespace orbalis

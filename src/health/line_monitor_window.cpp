@@ -11,6 +11,7 @@
 #include "base/error_trap.h"
 #include "base/twips.h"
 #include "state/console.h"
+#include "widgets/accessible_names.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -133,7 +134,7 @@ void LineMonitorWindow::build()
     clear_ = button(QStringLiteral("Clear"), trafficBox);
     auto *filterLabel = new QLabel(QStringLiteral("Controller"), trafficBox);
     filter_ = new QComboBox(trafficBox);
-    filter_->setAccessibleName(filterLabel->text());
+    nameComboBox(filter_, filterLabel->text());
     filterLabel->setBuddy(filter_);
     save_ = button(QStringLiteral("Save..."), trafficBox);
     for (QWidget *w : std::initializer_list<QWidget *>{pause_, clear_, filterLabel, filter_})

@@ -11,18 +11,19 @@ namespace {
 constexpr std::int32_t RegisterMax = 65535;
 constexpr std::int32_t RegisterSpan = 65536;
 
-double scaleFor(ValueKind kind, std::int32_t dpCode)
+// Decimal places the register value carries beyond the shown number.
+int decimalsFor(ValueKind kind, std::int32_t dpCode)
 {
     switch (kind) {
-    case ValueKind::Tenths: return 10.0;
+    case ValueKind::Tenths: return 1;
     case ValueKind::Scaled:
         switch (dpCode) {
-        case 48: return 10.0;
-        case 49: return 100.0;
-        case 50: return 1000.0;
-        default: return 1.0;
+        case 48: return 1;
+        case 49: return 2;
+        case 50: return 3;
+        default: return 0;
         }
-    default: return 1.0;
+    default: return 0;
     }
 }
 
@@ -45,8 +46,8 @@ ParameterValue fromChoice(const RegisterInfo &r, const ParameterSource &controls
 
 ParameterValue fromText(const RegisterInfo &r, const ParameterSource &controls, std::int32_t dpCode)
 {
-    const double number = leadingNumber(controls.text(r.address));
-    const std::optional<std::int32_t> rounded = roundHalfEven(number * scaleFor(r.kind, dpCode));
+    const std::optional<std::int32_t> rounded =
+        scaledLeadingNumber(controls.text(r.address), decimalsFor(r.kind, dpCode));
     if (!rounded)
         return failed(ParameterValue::OutOfRange, 0, "Value out of range !");
     std::int32_t value = *rounded;

@@ -7,6 +7,7 @@
 #include "base/twips.h"
 #include "state/slot_painter.h"
 #include "settings/settings_store.h"
+#include "widgets/accessible_names.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -132,10 +133,9 @@ void FM_TableSetting::buildControls(QWidget *page)
         name->setGeometry(twipsRect(1050, 630, 1485, 300));
         nameEdits_[k] = name;
 
-        // Screen readers name each field by its meter and label; where the
-        // platform names an editable box by its text, the label's buddy
-        // relation says what it is.
-        combo->setAccessibleName(frame->title() + QStringLiteral(" ID"));
+        // Screen readers name each field by its meter and label, and hear
+        // the label beside it through the buddy relation.
+        nameComboBox(combo, frame->title() + QStringLiteral(" ID"));
         name->setAccessibleName(frame->title() + QStringLiteral(" Describe"));
         idLabels_[k]->setBuddy(combo);
         nameLabels_[k]->setBuddy(name);

@@ -1,10 +1,10 @@
 #include "parameter_controls.h"
 
-#include "combo_accessible.h"
 #include "parameter_file.h"
 #include "parameter_layout.h"
 
 #include "base/twips.h"
+#include "widgets/accessible_names.h"
 
 #include <QComboBox>
 #include <algorithm>
@@ -55,7 +55,6 @@ ParameterControls::ParameterControls(QWidget *window, const std::array<QWidget *
 
 void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &pages)
 {
-    installNamedComboAccessibility();
     const QFontMetrics metrics(window->font());
     for (const FrameLayout &f : parameterFrames()) {
         const bool onPage = f.page != Page::LeftColumn;
@@ -87,24 +86,23 @@ void ParameterControls::build(QWidget *window, const std::array<QWidget *, 6> &p
             if (r.control == ControlKind::TextBox) {
                 e.text = new QLineEdit(box);
                 e.text->setReadOnly(row.address >= InputRegisterBase);
+                e.text->setAccessibleName(mnemonic);
                 control = e.text;
             } else {
                 e.combo = new QComboBox(box);
-                markNamedCombo(e.combo);
                 if (!r.listOnly) {
                     e.combo->setEditable(true);
                     // What is typed stays as typed until Enter sends it.
                     e.combo->setCompleter(nullptr);
                     e.combo->setInsertPolicy(QComboBox::NoInsert);
-                    e.combo->lineEdit()->setAccessibleName(mnemonic);
                     e.combo->lineEdit()->setProperty(AddressProperty, row.address);
                     e.combo->lineEdit()->installEventFilter(this);
                 }
                 for (std::string_view item : r.enumeration->items)
                     e.combo->addItem(latin1(item));
+                nameComboBox(e.combo, mnemonic);
                 control = e.combo;
             }
-            control->setAccessibleName(mnemonic);
             control->setProperty(AddressProperty, row.address);
             control->installEventFilter(this);
             control->setGeometry(controlLeft, top, controlWidth, height);

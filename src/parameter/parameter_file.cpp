@@ -1,13 +1,11 @@
 #include "parameter_file.h"
 
 #include "base/error.h"
+#include "base/leading_number.h"
+#include "base/regular_file.h"
+#include "base/replace_file.h"
 #include "settings/record_codec.h"
 #include "settings/settings_store.h"
-
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <cerrno>
 
 namespace orbalis {
 
@@ -21,16 +19,25 @@ QString mnemonicOf(int address)
     return r ? QString::fromLatin1(r->mnemonic.data(), qsizetype(r->mnemonic.size())) : QString();
 }
 
-// An error of a file operation: errno when the system set one, else the
-// nearest number for Qt's own kind of failure.
-Error fileError(const QFileDevice &file, int err, const QString &what)
+// A text as a message quotes it: characters that do not print stand as
+// <U+0080>, so that a damaged record is told apart from a blank one.
+QString quoted(const QString &text)
 {
-    int number = PathFileAccess;
-    if (err != 0)
-        number = errorNumberForErrno(err);
-    else if (file.error() == QFileDevice::PermissionsError)
-        number = PermissionDenied;
-    return Error(number, what + QStringLiteral(": ") + file.errorString());
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c.isPrint())
+            out += c;
+        else
+            out += QStringLiteral("<U+") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')
+                + QLatin1Char('>');
+    }
+    return out + QLatin1Char('"');
+}
+
+// The same Error with `what` before its detail ("cannot read: ...").
+Error withContext(const Error &e, const QString &what)
+{
+    return Error(e.number(), e.detail().isEmpty() ? what : what + QStringLiteral(": ") + e.detail());
 }
 
 QString itemList(const Enumeration &list)
@@ -59,6 +66,25 @@ int matchingItem(const Enumeration &list, const QString &text)
     return -1;
 }
 
+void checkParameterText(int address, const QString &text)
+{
+    const RegisterInfo &r = *findRegister(address);
+    if (r.listOnly && matchingItem(*r.enumeration, text) < 0)
+        throw Error(InvalidArgument, recordName(address) + QStringLiteral(": %1 is none of the items %2")
+                                                            .arg(quoted(text), itemList(*r.enumeration)));
+    // Read by its leading number, "abc" would be written as 0 and "12,5" as
+    // 12: a text box's record holds a number and nothing else, or what the
+    // box shows before its first read ("00:00" in "A1DT"), which a window
+    // saved at once puts in its file.
+    const QLatin1String initialText(r.initialText.data(), qsizetype(r.initialText.size()));
+    if (r.control == ControlKind::TextBox && !isPlainNumber(text) && text != initialText)
+        throw Error(InvalidArgument,
+                    recordName(address)
+                        + QStringLiteral(": %1 is not a number (digits with an optional sign and at most "
+                                         "one \".\" point)")
+                              .arg(quoted(text)));
+}
+
 QByteArray buildParameterFile(const QStringList &texts)
 {
     if (texts.size() != HoldingRegisterCount)
@@ -79,6 +105,9 @@ QByteArray buildParameterFile(const QStringList &texts)
             throw Error(e.number(), recordName(a) + QStringLiteral(": ") + cause);
         }
     }
+    // What the console saves, it loads again.
+    for (int a = 0; a < HoldingRegisterCount; ++a)
+        checkParameterText(a, texts[a].trimmed());
     return file;
 }
 
@@ -103,10 +132,7 @@ QStringList parseParameterFile(const QByteArray &bytes)
             throw Error(parsed.fault->number(), recordName(a) + QStringLiteral(": ") + cause);
         }
         const QString text = parsed.texts.front().value_or(QString()).trimmed();
-        const RegisterInfo &r = *findRegister(a);
-        if (r.listOnly && matchingItem(*r.enumeration, text) < 0)
-            throw Error(InvalidArgument, recordName(a) + QStringLiteral(": \"%1\" is none of the items %2")
-                                                           .arg(text, itemList(*r.enumeration)));
+        checkParameterText(a, text);
         texts << text;
     }
     return texts;
@@ -114,35 +140,21 @@ QStringList parseParameterFile(const QByteArray &bytes)
 
 QByteArray readParameterFile(const QString &path)
 {
-    QFile file(path);
-    errno = 0;
-    if (QFileInfo(path).isDir())
-        throw Error(PathFileAccess, QStringLiteral("cannot read: it is a folder"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw fileError(file, errno, QStringLiteral("cannot open"));
-    errno = 0;
-    // Records past the 109th are never loaded, so they are never read either.
-    QByteArray bytes = file.read(ParameterFileSize);
-    if (file.error() != QFileDevice::NoError)
-        throw fileError(file, errno, QStringLiteral("cannot read"));
-    return bytes;
+    try {
+        // Records past the 109th are never loaded, so they are never read either.
+        return readRegularFile(path, ParameterFileSize);
+    } catch (const Error &e) {
+        throw withContext(e, QStringLiteral("cannot read"));
+    }
 }
 
 void writeParameterFile(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        throw fileError(file, errno, QStringLiteral("cannot write"));
-    errno = 0;
-    if (file.write(bytes) != bytes.size()) {
-        const int err = errno;
-        file.cancelWriting();
-        throw fileError(file, err, QStringLiteral("cannot write"));
+    try {
+        replaceFile(path, bytes);
+    } catch (const Error &e) {
+        throw withContext(e, QStringLiteral("cannot write"));
     }
-    errno = 0;
-    if (!file.commit())
-        throw fileError(file, errno, QStringLiteral("cannot write"));
 }
 
 } // namespace orbalis

@@ -9,6 +9,7 @@
 #include "base/error_trap.h"
 #include "base/reporter.h"
 #include "base/twips.h"
+#include "widgets/accessible_names.h"
 #include "widgets/status_panel.h"
 
 #include <QCloseEvent>
@@ -122,7 +123,7 @@ void FM_Parameter::build()
     statusBar_->setSizeGripEnabled(false);
     for (size_t k = 0; k < statusPanels_.size(); ++k) {
         auto *label = new StatusPanel(statusBar_);
-        label->setAccessibleName(QStringLiteral("Status %1").arg(k + 1));
+        nameByRoleAndText(label, QStringLiteral("Status %1").arg(k + 1));
         statusPanels_[k] = label;
     }
     statusPanels_[0]->setFixedWidth(twipsToPixels(StatusPanel1Width));

@@ -4,6 +4,7 @@
 #include "base/error_trap.h"
 #include "base/twips.h"
 #include "state/console.h"
+#include "widgets/accessible_names.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -170,7 +171,7 @@ void FM_SerialSetting::buildControls()
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->addItems(spec.items);
         combo->setGeometry(twipsRect(ComboLeft, top, ComboWidth, ComboHeight));
-        combo->setAccessibleName(caption);
+        nameComboBox(combo, caption);
         const auto field = AllSerialFields[k];
         // A pick, never typing alone.
         connect(combo, &QComboBox::activated, this, [this, field] { Combo_Click(field); });
@@ -212,7 +213,7 @@ void FM_SerialSetting::buildControls()
     percent_ = new QLabel(QStringLiteral("0 %"), frames_[2]);
     percent_->setGeometry(twipsRect(5145, 5670, 645, 330));
     percent_->setAlignment(Qt::AlignCenter);
-    percent_->setAccessibleName(QStringLiteral("Scan progress in percent"));
+    nameByRoleAndText(percent_, QStringLiteral("Scan progress"));
 
     for (int index = 0; index < int(buttons_.size()); ++index)
         connect(buttons_[size_t(index)], &QPushButton::clicked, this, [this, index] { Command1_Click(index); });

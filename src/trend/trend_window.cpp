@@ -9,6 +9,7 @@
 #include "base/error_trap.h"
 #include "model/display.h"
 #include "state/console.h"
+#include "widgets/accessible_names.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -78,7 +79,7 @@ TrendWindow::TrendWindow(const Console &console, const TrendHistories &histories
     png_ = captioned(new QPushButton(QStringLiteral("Save PNG"), this), QStringLiteral("Save PNG"));
     csv_ = captioned(new QPushButton(QStringLiteral("Save CSV"), this), QStringLiteral("Save CSV"));
     status_ = new QLabel(this);
-    status_->setAccessibleName(QStringLiteral("Status"));
+    nameByRoleAndText(status_, QStringLiteral("Status"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // A month of file names must not widen the window.
     status_->setWordWrap(true);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
 #include <clocale>
+#include <optional>
 
 using namespace orbalis;
 
@@ -55,4 +57,34 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
     EXPECT_EQ(roundHalfEven(-1.5), -2);
     EXPECT_EQ(roundHalfEven(123.4), 123);
     EXPECT_EQ(roundHalfEven(2.6), 3);
+}
+
+TEST(ScaledLeadingNumber, WorksOnTheDecimalDigitsSoOnlyTrueHalvesGoToTheEvenNeighbour)
+{
+    struct Case {
+        const char16_t *text;
+        int decimals;
+        std::optional<std::int32_t> value;
+    };
+    const Case cases[] = {
+        {u"  25.5xyz", 1, 255},
+        {u"-2.5", 0, -2},
+        {u"-3.5", 0, -4},
+        {u"0.5", 0, 0},
+        {u"0.51", 0, 1},
+        {u"0.05", 0, 0},
+        {u"1.5e-1", 1, 2},
+        {u"12e2", 0, 1200},
+        {u".000000000000000000000000000125e30", 0, 125},
+        {u"abc", 3, 0},
+        {u"-0", 0, 0},
+        {u"2147483647", 0, 2147483647},
+        {u"2147483647.5", 0, std::nullopt},
+        {u"-2147483648.5", 0, -2147483647 - 1},
+        {u"99999999999", 0, std::nullopt},
+        {u"1e99999999999999999999", 0, std::nullopt},
+        {u"1e-99999999999999999999", 0, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(scaledLeadingNumber(c.text, c.decimals), c.value) << QString::fromUtf16(c.text).toStdString();
 }

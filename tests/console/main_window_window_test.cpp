@@ -1,8 +1,10 @@
+#include "console/about_box.h"
 #include "console/main_window.h"
 #include "console/message_box_reporter.h"
 #include "core/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
+#include "base/program_version.h"
 #include "model/live_value_table.h"
 #include "link/frames.h"
 #include "settings/settings_store.h"
@@ -15,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -198,6 +201,31 @@ TEST_F(MainWindowTest, MenusOfferExitAndSettingsWithInactiveEntriesGreyed)
     const auto found = test::accessibleNames(window.get());
     EXPECT_TRUE(test::hasAccessible(found, "Status 1", {QAccessible::StaticText}));
     EXPECT_TRUE(test::hasAccessible(found, "Status 2", {QAccessible::StaticText}));
+}
+
+TEST_F(MainWindowTest, AboutBoxTellsTheVersionAndTheProgramFolder)
+{
+    QAction *about = nullptr;
+    for (QAction *menu : window->menuBar()->actions())
+        if (menu->text() == "View" && menu->isVisible())
+            for (QAction *a : menu->menu()->actions())
+                if (a->text() == "About Orbalis")
+                    about = a;
+    ASSERT_NE(about, nullptr);
+    about->trigger();
+    about->trigger();   // created once, brought forward
+    EXPECT_EQ(window->findChildren<AboutBox *>().size(), 1);
+    ASSERT_NE(window->aboutBox(), nullptr);
+    EXPECT_TRUE(window->aboutBox()->isVisible());
+
+    QStringList texts;
+    for (const QLabel *label : window->aboutBox()->findChildren<QLabel *>())
+        texts << label->text();
+    EXPECT_TRUE(texts.contains("Version " + programVersion())) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.contains("Program folder (settings, records, ports): " + dir.path()))
+        << texts.join('|').toStdString();
+    const auto found = test::accessibleNames(window->aboutBox());
+    EXPECT_TRUE(test::hasAccessible(found, "Close", {QAccessible::Button}));
 }
 
 TEST_F(MainWindowTest, PanelSettingsWindowIsCreatedOnceAndBroughtForward)

@@ -8,6 +8,7 @@
 #include "support/fake_serial_port.h"
 #include "support/line_state.h"
 #include "support/replies.h"
+#include "support/disk_full.h"
 #include "support/fakes.h"
 #include "support/spies.h"
 
@@ -18,12 +19,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <future>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -58,6 +57,7 @@ std::array<std::uint16_t, 30> sampleRegisters()
     return regs;
 }
 
+using test::DiskFullAt;
 using test::FakeParameterWindow;
 
 QByteArray fileBytes(const QString &path)
@@ -71,31 +71,6 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
-
-// A disk that is full once files reach `bytes`, made by the file size limit
-// (no root needed): a write past it is cut short, the next one fails (EFBIG).
-class DiskFullAt {
-public:
-    explicit DiskFullAt(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        signal_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lower = saved_;
-        lower.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lower);
-    }
-    ~DiskFullAt()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, signal_);
-    }
-    DiskFullAt(const DiskFullAt &) = delete;
-    DiskFullAt &operator=(const DiskFullAt &) = delete;
-
-private:
-    rlimit saved_{};
-    void (*signal_)(int) = SIG_DFL;
-};
 
 class RecordingTest : public ::testing::Test {
 protected:

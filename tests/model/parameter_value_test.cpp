@@ -78,6 +78,22 @@ TEST(GetParameterValue, ScaledFollowsTheSlotsDecimalPointCode)
     EXPECT_EQ(okValue(typed("SOFT", "1.5", 50)), 15);
 }
 
+TEST(GetParameterValue, ScalingIsExactSoThatOnlyTrueHalvesGoToTheEvenNeighbour)
+{
+    // A file saved from a slot with more decimals, written into one with fewer.
+    // In binary 1.015 * 100 falls just short of 101.5.
+    EXPECT_EQ(okValue(typed("SV", "1.015", 49)), 102);
+    EXPECT_EQ(okValue(typed("SV", "2.675", 49)), 268);
+    EXPECT_EQ(okValue(typed("SV", "1.005", 49)), 100);
+    EXPECT_EQ(okValue(typed("SV", "-1.015", 49)), 65536 - 102);
+    EXPECT_EQ(okValue(typed("SV", "3.2765", 50)), 3276);
+    // Just above a half is no half.
+    EXPECT_EQ(okValue(typed("PB1", "1.25000000000000000001")), 13);
+    EXPECT_EQ(okValue(typed("PB1", "1.24999999999999999999")), 12);
+    EXPECT_EQ(okValue(typed("SV", "0.00000000000000000000000000001e28", 49)), 10);
+    EXPECT_EQ(okValue(typed("SV", "0.000000000000000000000000000015e30", 48)), 150);
+}
+
 TEST(GetParameterValue, ChoiceIsSelectedPositionPlusFirstCode)
 {
     EXPECT_EQ(okValue(chosen("A1FU", "A_LO")), 2);

@@ -5,14 +5,28 @@
 #include "core/write_cycle.h"
 
 #include "base/error.h"
+#include "model/display.h"
+#include "model/parameter_value.h"
 #include "settings/cp950.h"
+#include "support/disk_full.h"
+#include "support/fifo.h"
+#include "support/fakes.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <optional>
 #include <random>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace orbalis;
 
@@ -59,12 +73,12 @@ TEST(ParameterFileTest, RecordsHoldTrimmedLengthPrefixedCodePage950Texts)
     QStringList texts = sampleTexts();
     texts[0] = QStringLiteral("  25.5 ");
     texts[15] = QStringLiteral("AT2 ");
-    texts[61] = QStringLiteral("溫度");
+    texts[6] = QStringLiteral("溫度");   // an editable combo box takes any text
     const QByteArray file = buildParameterFile(texts);
     ASSERT_EQ(file.size(), 13952);
     EXPECT_EQ(file.first(128), record("25.5"));
     EXPECT_EQ(file.mid(15 * 128, 128), record("AT2"));
-    EXPECT_EQ(file.mid(61 * 128, 128), record(encodeCp950(QStringLiteral("溫度"))));
+    EXPECT_EQ(file.mid(6 * 128, 128), record(encodeCp950(QStringLiteral("溫度"))));
     EXPECT_EQ(file.mid(108 * 128, 128), record("108.5"));
 
     QStringList expected = texts;
@@ -110,6 +124,110 @@ TEST(ParameterFileTest, AFileIsRefusedWholeNamingTheRecordAndTheCause)
     EXPECT_EQ(parseParameterFile(withRecord(6, record("A_XX")))[6], "A_XX");
 }
 
+TEST(ParameterFileTest, ANumericRecordThatIsNoNumberAsTheWindowShowsOneRefusesTheFile)
+{
+    const QByteArray good = buildParameterFile(sampleTexts());
+    struct Case {
+        int address;
+        QByteArray text;
+        const char *shown;   // as the message quotes it
+    };
+    const Case refused[] = {
+        {0, "abc", "abc"},
+        {0, encodeCp950(QStringLiteral("１２")), "１２"},
+        {0, "12,5", "12,5"},
+        {0, "\xFF\xFF", "<U+F8F8><U+F8F8>"},
+        {0, "", ""},
+        {0, "1\x80 0", "1<U+0080> 0"},
+        {17, "1.2.3", "1.2.3"},
+        {54, "+-1", "+-1"},
+        {102, "1e3", "1e3"},
+        {55, "0x10", "0x10"},
+        {62, "- 5", "- 5"},
+        {103, ".", "."},
+        {8, "00:30", "00:30"},    // only what the box shows before a read passes
+        {14, "1 0", "1 0"},
+    };
+    for (const Case &c : refused) {
+        SCOPED_TRACE(c.shown);
+        QByteArray file = good;
+        file.replace(c.address * 128, 128, record(c.text));
+        expectRefused([&] { parseParameterFile(file); }, InvalidArgument,
+                      recordName(c.address) + QStringLiteral(": \"%1\" is not a number").arg(QString::fromUtf8(c.shown)));
+    }
+
+    const Case accepted[] = {
+        {0, "-12.5", "-12.5"}, {0, "+3", "+3"}, {0, " 007 ", "007"}, {0, "5.", "5."},
+        {0, ".5", ".5"},      {8, "00:00", "00:00"}, {13, "00:00", "00:00"}, {54, "-0", "-0"},
+    };
+    for (const Case &c : accepted) {
+        SCOPED_TRACE(c.shown);
+        QByteArray file = good;
+        file.replace(c.address * 128, 128, record(c.text));
+        EXPECT_EQ(parseParameterFile(file)[c.address], QString::fromUtf8(c.shown));
+    }
+}
+
+TEST(ParameterFileTest, EveryValueTheWindowCanShowIsSavedAndWrittenBackAsItWasRead)
+{
+    // One register of each kind stands for all of its kind: the check looks at
+    // the control and the initial text only, the encoding at the kind.
+    struct Shown {
+        const char *what;
+        int address;
+        std::function<QString(std::uint16_t)> text;
+        int dpCode;
+    };
+    std::vector<Shown> shown = {
+        {"RT1, unsigned", 62, [](std::uint16_t u) { return unsignedText(u); }, 47},
+        {"ID, signed", 54, [](std::uint16_t u) { return signedText(std::int16_t(u)); }, 47},
+        {"JP1 read back unsigned", 66, [](std::uint16_t u) { return unsignedText(u); }, 47},
+        {"PB1, tenths", 17, [](std::uint16_t u) { return tenthsText(std::int16_t(u)); }, 47},
+    };
+    for (int dp : {47, 48, 49, 50})
+        shown.push_back({"SV, scaled", 0, [dp](std::uint16_t u) { return scaledText(std::int16_t(u), dp); }, dp});
+    test::RecordingSink controls;
+    for (const Shown &s : shown) {
+        SCOPED_TRACE(std::string(s.what) + " at decimal-point code " + std::to_string(s.dpCode));
+        int wrong = 0;
+        for (int u = 0; u <= 0xFFFF; ++u) {
+            const QString text = s.text(std::uint16_t(u));
+            controls.texts[s.address] = text;
+            const ParameterValue v = Get_Parameter_Value(s.address, controls, s.dpCode);
+            bool passes = true;
+            try {
+                checkParameterText(s.address, text);
+            } catch (const Error &) {
+                passes = false;
+            }
+            if ((!passes || v.status != ParameterValue::Ok || v.value != u) && ++wrong == 1)
+                ADD_FAILURE() << "register value " << u << " shown as " << text.toStdString() << " passes "
+                              << passes << ", written as " << v.value;
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    // What a box shows before the first read, and every item of every list.
+    QStringList fresh;
+    for (const RegisterInfo &r : holdingRegisters()) {
+        const QString initial = QString::fromLatin1(r.initialText.data(), qsizetype(r.initialText.size()));
+        fresh << (r.listOnly ? QString::fromLatin1(r.enumeration->items.front().data(),
+                                                   qsizetype(r.enumeration->items.front().size()))
+                             : initial);
+        if (!r.enumeration)
+            continue;
+        for (std::string_view item : r.enumeration->items) {
+            EXPECT_NO_THROW(
+                checkParameterText(r.address, QString::fromLatin1(item.data(), qsizetype(item.size())).trimmed()));
+        }
+    }
+    EXPECT_EQ(parseParameterFile(buildParameterFile(fresh)), fresh);
+    // A list box that shows nothing yet cannot be loaded back, so it is not saved.
+    fresh[15].clear();
+    expectRefused([&] { buildParameterFile(fresh); }, InvalidArgument,
+                  "record 16 (RUN): \"\" is none of the items \"OFF\", \"AT1\", \"AT2 \"");
+}
+
 TEST(ParameterFileTest, ATextThatDoesNotFitIsRefusedBeforeAnythingIsBuilt)
 {
     QStringList texts = sampleTexts();
@@ -120,11 +238,12 @@ TEST(ParameterFileTest, ATextThatDoesNotFitIsRefusedBeforeAnythingIsBuilt)
     texts[47] = QStringLiteral("1");
     texts[2] = QStringLiteral("😀");
     expectRefused([&] { buildParameterFile(texts); }, InvalidArgument, "record 3 (SOFT)");
+    texts[2] = QStringLiteral("1");
     // Chinese takes two bytes a character: 63 fit, 64 do not.
-    texts[2] = QString(63, QChar(0x6EAB));
+    texts[6] = QString(63, QChar(0x6EAB));
     EXPECT_NO_THROW(buildParameterFile(texts));
-    texts[2] = QString(64, QChar(0x6EAB));
-    expectRefused([&] { buildParameterFile(texts); }, BadRecordLength, "record 3 (SOFT)");
+    texts[6] = QString(64, QChar(0x6EAB));
+    expectRefused([&] { buildParameterFile(texts); }, BadRecordLength, "record 7 (A1FU)");
 }
 
 TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
@@ -158,6 +277,84 @@ TEST(ParameterFileTest, AFailedWriteLeavesNoHalfFileAndTheTargetAsItWas)
     } catch (const Error &e) {
         EXPECT_EQ(e.number(), FileNotFound);
     }
+}
+
+TEST(ParameterFileTest, ASaveOnAFullDiskFailsWithItsCauseAndTheOldFileStaysWhole)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("a.par"));
+    const QByteArray old = buildParameterFile(sampleTexts());
+    QStringList changed = sampleTexts();
+    changed[0] = QStringLiteral("99.5");
+    const QByteArray next = buildParameterFile(changed);
+    // Room for nothing, for part of the file, for all but its last byte.
+    for (const rlim_t room : {rlim_t(0), rlim_t(8192), rlim_t(13951)}) {
+        SCOPED_TRACE(room);
+        ASSERT_TRUE(test::writeFile(path, old));
+        std::optional<Error> failure;
+        {
+            const test::DiskFullAt full(room);
+            try {
+                writeParameterFile(path, next);
+            } catch (const Error &e) {
+                failure = e;
+            }
+        }
+        ASSERT_TRUE(failure.has_value()) << "a write that did not fit was reported as done";
+        EXPECT_EQ(failure->number(), DiskFull);
+        EXPECT_EQ(failure->detail(), QStringLiteral("cannot write: ") + QString::fromLocal8Bit(std::strerror(EFBIG)));
+        EXPECT_EQ(test::readFile(path), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.par"});
+    }
+    // With room again the same save goes through.
+    writeParameterFile(path, next);
+    EXPECT_EQ(test::readFile(path), next);
+}
+
+TEST(ParameterFileTest, OnlyRegularFilesAreReadOrReplacedAndNothingWaits)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("fifo.par"));
+    const QString device = dir.filePath(QStringLiteral("null.par"));
+    const QString socket = dir.filePath(QStringLiteral("socket.par"));
+    const QString folder = dir.filePath(QStringLiteral("folder.par"));
+    const test::FifoGuard guard(fifo);
+    ASSERT_TRUE(guard.made());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), device));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.par")));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(socket).constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    const QByteArray bytes = buildParameterFile(sampleTexts());
+    struct Case {
+        QString path;
+        const char *kind;
+        mode_t type;      // what the path still names afterwards
+        bool replaceToo;  // never a device: as root, a mistake would replace it
+    };
+    const Case cases[] = {
+        {fifo, "a FIFO", S_IFIFO, true},
+        {socket, "a socket", S_IFSOCK, true},
+        {folder, "a directory", S_IFDIR, true},
+        {device, "a character device", S_IFCHR, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.kind);
+        const QString why = QStringLiteral("it is %1, not a regular file").arg(QString::fromLatin1(c.kind));
+        expectRefused([&] { readParameterFile(c.path); }, PathFileAccess, QStringLiteral("cannot read: ") + why);
+        if (c.replaceToo)
+            expectRefused([&] { writeParameterFile(c.path, bytes); }, PathFileAccess,
+                          QStringLiteral("cannot write: ") + why);
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(c.path).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & S_IFMT, c.type);
+    }
+    ::close(listener);
+    EXPECT_FALSE(guard.hadToOpen()) << "the read waited for a writer";
 }
 
 TEST(ParameterFileTest, DialogFiltersInQtForm)

@@ -10,8 +10,10 @@
 #include "base/twips.h"
 #include "model/register_map.h"
 #include "parameter_test_support.h"
+#include "support/disk_full.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
+#include "support/fifo.h"
 #include "support/qt_app.h"
 
 #include <QAccessible>
@@ -32,6 +34,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -367,7 +371,8 @@ TEST_F(ParameterWindowTest, ScreenReadersFindEveryControlByItsName)
         EXPECT_TRUE(has(b, QAccessible::Button)) << b;
     for (const char *t : {"User", "P.I.D", "Option", "Output", "Program", "Aux"})
         EXPECT_TRUE(has(t, QAccessible::PageTab)) << t;
-    EXPECT_TRUE(has("Status 1", QAccessible::StaticText));
+    // A status panel is heard by its role and its text, the role alone while empty.
+    EXPECT_TRUE(has("Status 1: No.3 Slot ; ID = 17", QAccessible::StaticText));
     EXPECT_TRUE(has("Status 2", QAccessible::StaticText));
 }
 
@@ -566,10 +571,12 @@ TEST_F(ParameterWindowTest, ARefusedFileChangesNothingAndSaysWhy)
         return f;
     };
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.par"));
+    const test::FifoGuard fifo(path("fifo.par"));
+    ASSERT_TRUE(fifo.made());
     struct Case {
         const char *what;
         const char *name;
-        QByteArray bytes;   // written unless the name is the folder
+        QByteArray bytes;   // written unless the name is the folder or the FIFO
         const char *cause;
     };
     const Case cases[] = {
@@ -577,7 +584,10 @@ TEST_F(ParameterWindowTest, ARefusedFileChangesNothingAndSaysWhy)
         {"length past its record", "long.par", withRecord(20, "1", 200), "Record 21 (MR1): its length prefix"},
         {"not code page 950", "cp.par", withRecord(54, "\xA1\x20", 2), "Record 55 (ID): its text is not code page 950"},
         {"RUN of no item", "run.par", withRecord(15, "AT3", 3), "Record 16 (RUN): \"AT3\" is none of the items"},
-        {"a folder", "folder.par", QByteArray(), "Cannot read"},
+        {"a folder", "folder.par", QByteArray(), "Cannot read: it is a directory, not a regular file."},
+        {"SV that is no number", "sv.par", withRecord(0, "12,5", 4),
+         "Record 1 (SV): \"12,5\" is not a number"},
+        {"a FIFO", "fifo.par", QByteArray(), "Cannot read: it is a FIFO, not a regular file."},
     };
     arrays().Text_Para(0)->setText(QStringLiteral("77.7"));
     const QStringList before = shown();
@@ -600,6 +610,7 @@ TEST_F(ParameterWindowTest, ARefusedFileChangesNothingAndSaysWhy)
         EXPECT_TRUE(window->Command_None(1)->isEnabled());
     }
     EXPECT_TRUE(port.outputs.isEmpty());
+    EXPECT_FALSE(fifo.hadToOpen()) << "the window waited for a writer";
 
     // A name of no file brings the dialog up again; cancel then ends it quietly.
     reporter.messages.clear();
@@ -622,6 +633,10 @@ TEST_F(ParameterWindowTest, ARefusedFileChangesNothingAndSaysWhy)
 TEST_F(ParameterWindowTest, SavingNeverLeavesAHalfWrittenOrUnaskedFile)
 {
     open(SlotA);
+    // What a read-all selects in the list boxes.
+    for (const RegisterInfo &r : holdingRegisters())
+        if (r.listOnly)
+            arrays().Combo_Para(r.address)->setCurrentIndex(0);
     const QString target = path("target.par");
     const QByteArray old("old contents");
     writeFile(target, old);
@@ -649,6 +664,7 @@ TEST_F(ParameterWindowTest, SavingNeverLeavesAHalfWrittenOrUnaskedFile)
         {"too long", 0, QString(127, u'1'), target, "Record 1 (SV): the text"},
         {"not code page 950", 102, QStringLiteral("😀"), target, "Record 103 (HYSM)"},
         {"a folder as target", 0, QStringLiteral("1"), dir.path(), "Cannot write"},
+        {"SV that is no number", 0, QStringLiteral("12,5"), target, "Record 1 (SV): \"12,5\" is not a number"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -666,4 +682,18 @@ TEST_F(ParameterWindowTest, SavingNeverLeavesAHalfWrittenOrUnaskedFile)
         arrays().Text_Para(c.address)->setText(QStringLiteral("1"));
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"target.par"});
+
+    // A disk that fills up in the middle of the file: the old file stays whole.
+    reporter.messages.clear();
+    dialogs.saveAnswers << target;
+    {
+        const test::DiskFullAt full(8);
+        window->Command_None_Click(2);
+    }
+    EXPECT_EQ(fileBytes(target), old);
+    ASSERT_EQ(reporter.messages.size(), 2);   // the overwrite question, then the failure
+    EXPECT_EQ(reporter.titles.last(), "Save File");
+    EXPECT_EQ(reporter.messages.last(), target + "\nCannot write: " + QString::fromLocal8Bit(std::strerror(EFBIG))
+                                            + ".\nNothing was saved: the file is as it was.");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"target.par"});
 }

@@ -9,9 +9,10 @@
 namespace orbalis::test {
 
 // Every name a screen reader finds under the widget, with the role of the
-// element it names. On Linux an editable combo box is named by its text; its
-// label reaches the screen reader through the "labelled by" relation, so the
-// labels' names are listed for the elements they label as well.
+// element it names, as QAccessible gives it in this process (what reaches a
+// screen reader over AT-SPI: support/atspi_tree.h). A label reaches the
+// screen reader through the "labelled by" relation too, so the labels' names
+// are listed for the elements they label as well.
 inline QMultiMap<QString, QAccessible::Role> accessibleNames(QWidget *top)
 {
     QMultiMap<QString, QAccessible::Role> found;

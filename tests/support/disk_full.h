@@ -1,0 +1,35 @@
+#pragma once
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace orbalis::test {
+
+// A disk that is full once files reach `bytes`, made by the file size limit
+// (no root needed): a write past it is cut short, the next one fails (EFBIG,
+// which the console reports as a full disk). The console ignores SIGXFSZ as
+// the test does here.
+class DiskFullAt {
+public:
+    explicit DiskFullAt(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        signal_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = saved_;
+        lower.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~DiskFullAt()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, signal_);
+    }
+    DiskFullAt(const DiskFullAt &) = delete;
+    DiskFullAt &operator=(const DiskFullAt &) = delete;
+
+private:
+    rlimit saved_{};
+    void (*signal_)(int) = SIG_DFL;
+};
+
+} // namespace orbalis::test
