@@ -1,6 +1,7 @@
 // What watching the line costs per frame: the cycles report a request or a
 // judged reply, the counters count it and the traffic ring keeps it. Also
-// the memory a full ring of the console's size holds.
+// the memory a full ring of the console's size holds, after polling and after
+// a flood of garbage.
 
 #include "core/line_counters.h"
 #include "core/traffic_ring.h"
@@ -89,6 +90,25 @@ void BM_FullRingMemory(benchmark::State &state)
     }
 }
 BENCHMARK(BM_FullRingMemory)->Iterations(1);
+
+// The heap a ring holds after a flood of garbage: replies of 4 KB, more of
+// them than the ring holds frames. Its bytes are bounded, not its frames.
+void BM_FloodedRingMemory(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const std::size_t before = mallinfo2().uordblks;
+        auto ring = std::make_unique<TrafficRing>(nullptr);
+        const QByteArray garbage(4096, '\x55');
+        for (std::size_t i = 0; i < TrafficRing::DefaultCapacity * 2; ++i)
+            ring->replyJudged(Exchange::Live, 0, 1, QByteArray(garbage.constData(), garbage.size()),
+                              LineOutcome::CrcError);
+        const std::size_t held = mallinfo2().uordblks - before;
+        state.counters["ring_bytes"] = double(held);
+        state.counters["frames"] = double(ring->size());
+        benchmark::DoNotOptimize(ring.get());
+    }
+}
+BENCHMARK(BM_FloodedRingMemory)->Iterations(1);
 
 } // namespace
 

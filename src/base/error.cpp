@@ -57,6 +57,11 @@ QString Error::description() const
     return detail_.isEmpty() ? base : base + QStringLiteral(" (") + detail_ + QLatin1Char(')');
 }
 
+Error withContext(const Error &e, const QString &what)
+{
+    return Error(e.number(), e.detail().isEmpty() ? what : what + QStringLiteral(": ") + e.detail());
+}
+
 Error currentExceptionAsError() noexcept
 {
     try {

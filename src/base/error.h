@@ -49,6 +49,10 @@ private:
     QByteArray what_;
 };
 
+// The same Error with `what` before its detail: "cannot read: No such file or
+// directory", "/home/op/a.csv: No space left on device".
+Error withContext(const Error &e, const QString &what);
+
 // The exception being handled, as an Error: an Error as it is, running out of
 // memory as Error 7, anything else as Error 75 with what it says of itself.
 // Call it only inside a catch block.

@@ -27,13 +27,13 @@ QString kindOf(mode_t mode)
     return QStringLiteral("something else");
 }
 
-void requireRegular(const struct stat &st)
+} // namespace
+
+void requireRegularFile(const struct stat &st)
 {
     if (!S_ISREG(st.st_mode))
         throw Error(PathFileAccess, QStringLiteral("it is %1, not a regular file").arg(kindOf(st.st_mode)));
 }
-
-} // namespace
 
 Error systemFileError(int err)
 {
@@ -65,20 +65,16 @@ void FileDescriptor::close()
         throw systemFileError(errno);
 }
 
-void requireRegularFileOrNothing(const QString &path)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
-        requireRegular(st);
-    else if (errno != ENOENT)
-        throw systemFileError(errno);
-}
-
 RegularFile openRegularFile(const QString &path, int flags)
 {
-    requireRegularFileOrNothing(path);
-    // Non-blocking, in case something other than a file took the name since.
     const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) == 0)
+        requireRegularFile(st);
+    else if (errno != ENOENT)
+        throw systemFileError(errno);
+
+    // Non-blocking, in case something other than a file took the name since.
     int opened;
     do {
         opened = ::open(name.constData(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
@@ -86,10 +82,9 @@ RegularFile openRegularFile(const QString &path, int flags)
     if (opened < 0)
         throw systemFileError(errno);
     RegularFile file{FileDescriptor(opened), 0};
-    struct stat st {};
     if (::fstat(opened, &st) != 0)
         throw systemFileError(errno);
-    requireRegular(st);
+    requireRegularFile(st);
     file.size = st.st_size;
     return file;
 }

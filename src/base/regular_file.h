@@ -6,6 +6,8 @@
 #include <QString>
 #include <sys/types.h>
 
+struct stat;
+
 namespace orbalis {
 
 // The Error of a failed system call on a file: its number by the errno, the
@@ -30,6 +32,10 @@ private:
     int fd_;
 };
 
+// Throws Error 75 "it is a FIFO, not a regular file" (a directory, a device,
+// ...) unless `st` is of a regular file.
+void requireRegularFile(const struct stat &st);
+
 // A regular file opened by openRegularFile, with its size at opening.
 struct RegularFile {
     FileDescriptor fd;
@@ -41,12 +47,9 @@ struct RegularFile {
 // yet. Opening a FIFO waits for a writer, and opening a device may act on it,
 // so anything else (FIFO, device, directory, socket) is refused with Error 75
 // ("it is a FIFO, not a regular file") before it is opened, and the open
-// itself never waits. Other failures throw systemFileError.
+// itself never waits. Other failures throw systemFileError (a missing file:
+// Error 53).
 RegularFile openRegularFile(const QString &path, int flags);
-
-// Refuses, as openRegularFile does, a path that names something other than a
-// regular file; a path that names nothing passes.
-void requireRegularFileOrNothing(const QString &path);
 
 // Up to `limit` bytes from the start of the regular file `path` (all of a
 // shorter one), read without waiting on anything but the disk.

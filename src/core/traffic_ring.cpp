@@ -9,15 +9,15 @@ namespace orbalis {
 
 namespace {
 
-// The bytes in a block of their own size: the port's reads leave a reply
-// kilobytes of spare room, which 10 000 frames would keep alive.
-QByteArray compact(const QByteArray &bytes)
+// The first bytes in a block of their own size: the port's reads leave a
+// reply kilobytes of spare room, which 10 000 frames would keep alive.
+QByteArray kept(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return {};
-    if (bytes.capacity() == bytes.size())
+    if (bytes.size() <= TrafficRing::MaxFrameBytes && bytes.capacity() == bytes.size())
         return bytes;
-    return QByteArray(bytes.constData(), bytes.size());
+    return QByteArray(bytes.constData(), std::min(bytes.size(), TrafficRing::MaxFrameBytes));
 }
 
 } // namespace
@@ -32,18 +32,31 @@ qint64 TrafficRing::wallNow()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-TrafficFrame &TrafficRing::append()
+void TrafficRing::dropOldest()
+{
+    TrafficFrame &oldest = frames_[first_ % frames_.size()];
+    heldBytes_ -= std::size_t(oldest.bytes.size());
+    oldest.bytes = QByteArray();
+    ++first_;
+}
+
+TrafficFrame &TrafficRing::append(const QByteArray &bytes)
 {
     if (size() == frames_.size())
-        ++first_;
-    return frames_[end_++ % frames_.size()];
+        dropOldest();
+    TrafficFrame &f = frames_[end_++ % frames_.size()];
+    f.bytes = kept(bytes);
+    f.bytesLeftOut = std::uint32_t(std::min<qsizetype>(bytes.size() - f.bytes.size(), UINT32_MAX));
+    heldBytes_ += std::size_t(f.bytes.size());
+    while (heldBytes_ > MaxHeldBytes && size() > 1)
+        dropOldest();
+    return f;
 }
 
 void TrafficRing::requestSent(Exchange exchange, int, std::uint8_t id, const QByteArray &frame)
 {
-    TrafficFrame &f = append();
+    TrafficFrame &f = append(frame);
     f.wallMs = wallMs_();
-    f.bytes = compact(frame);
     f.replyUs = -1;
     f.exchange = exchange;
     f.outcome = LineOutcome::Good;
@@ -61,9 +74,8 @@ void TrafficRing::replyJudged(Exchange exchange, int, std::uint8_t id, const QBy
     // "No answer" to a request that never went out is no traffic.
     if (!answers && reply.isEmpty())
         return;
-    TrafficFrame &f = append();
+    TrafficFrame &f = append(reply);
     f.wallMs = wallMs_();
-    f.bytes = compact(reply);
     f.replyUs = -1;
     f.exchange = exchange;
     f.outcome = outcome;
@@ -86,6 +98,7 @@ void TrafficRing::clear()
     for (std::uint64_t n = first_; n < end_; ++n)
         frames_[n % frames_.size()].bytes = QByteArray();
     first_ = end_;
+    heldBytes_ = 0;
 }
 
 } // namespace orbalis

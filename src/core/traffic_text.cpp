@@ -57,6 +57,17 @@ QString bytesText(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
+QString frameBytesText(const TrafficFrame &frame)
+{
+    if (frame.bytesLeftOut == 0)
+        return bytesText(frame.bytes);
+    // The count first: a cell of the view shows only the start of a long frame.
+    return QStringLiteral("(%1 bytes, first %2 kept) %3 \u2026")
+        .arg(qint64(frame.bytes.size()) + frame.bytesLeftOut)
+        .arg(frame.bytes.size())
+        .arg(bytesText(frame.bytes));
+}
+
 QString frameOutcomeText(const TrafficFrame &frame)
 {
     if (frame.direction == TrafficDirection::Sent)
@@ -74,7 +85,7 @@ QString trafficLine(const TrafficFrame &frame)
     QString line = trafficDateTimeText(frame.wallMs) + gap + trafficDirectionText(frame.direction) + gap
         + QStringLiteral("ID %1").arg(frame.id, 3) + gap + exchangeText(frame.exchange).leftJustified(11) + gap
         + functionText(frame.bytes).leftJustified(2) + gap + frameOutcomeText(frame).leftJustified(22) + gap
-        + bytesText(frame.bytes);
+        + frameBytesText(frame);
     while (line.endsWith(u' '))
         line.chop(1);
     return line;

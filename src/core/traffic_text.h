@@ -15,6 +15,10 @@ QString outcomeText(LineOutcome outcome);      // "Good", "No answer", ...
 // The function code as two hex digits; empty for fewer than two bytes.
 QString functionText(const QByteArray &bytes);
 QString bytesText(const QByteArray &bytes);    // "01 04 10 00"
+// The bytes of a frame; of one longer than the ring keeps, its length and
+// the bytes kept: "(4096 bytes, first 256 kept) 55 55 … 55 …". A cut frame
+// never reads as a whole one.
+QString frameBytesText(const TrafficFrame &frame);
 // Received frames: the outcome, and the reply time when known ("Good, 46 ms").
 QString frameOutcomeText(const TrafficFrame &frame);
 // One line of a saved file: date and time, direction, ID, exchange,

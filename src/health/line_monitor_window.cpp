@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "base/error_trap.h"
 #include "base/twips.h"
+#include "base/whole_file_save.h"
 #include "state/console.h"
 #include "widgets/accessible_names.h"
 
@@ -22,13 +23,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
-
-#include <cerrno>
 
 namespace orbalis {
 
@@ -234,14 +232,6 @@ bool LineMonitorWindow::saveTrafficTo(const QString &path)
 {
     ErrorTrap trap(reporter_, QStringLiteral("saveTraffic"));
     return trap.step([&] {
-        QSaveFile file(path);
-        auto fail = [&](int err) {
-            throw Error(err ? errorNumberForErrno(err) : PathFileAccess, path + QStringLiteral(": ")
-                                                                          + file.errorString());
-        };
-        errno = 0;
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-            fail(errno);
         // Following the line, the rows are brought up to the ring first, so
         // every row saved still has its frame.
         traffic_->refresh();
@@ -257,12 +247,11 @@ bool LineMonitorWindow::saveTrafficTo(const QString &path)
         for (int r = 0; r < rows; ++r)
             if (const TrafficFrame *frame = traffic_->frame(r))
                 text += trafficLine(*frame).toUtf8() + '\n';
-        errno = 0;
-        if (file.write(text) != text.size())
-            fail(errno);
-        errno = 0;
-        if (!file.commit())
-            fail(errno);
+        try {
+            saveWholeFile(path, text);
+        } catch (const Error &e) {
+            throw withContext(e, path);
+        }
     });
 }
 

@@ -83,7 +83,7 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
         case ExchangeColumn: return exchangeText(f.exchange);
         case FunctionColumn: return functionText(f.bytes);
         case OutcomeColumn: return frameOutcomeText(f);
-        case BytesColumn: return bytesText(f.bytes);
+        case BytesColumn: return frameBytesText(f);
         }
         return {};
     case Qt::FontRole:

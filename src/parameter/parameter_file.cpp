@@ -3,7 +3,7 @@
 #include "base/error.h"
 #include "base/leading_number.h"
 #include "base/regular_file.h"
-#include "base/replace_file.h"
+#include "base/whole_file_save.h"
 #include "settings/record_codec.h"
 #include "settings/settings_store.h"
 
@@ -32,12 +32,6 @@ QString quoted(const QString &text)
                 + QLatin1Char('>');
     }
     return out + QLatin1Char('"');
-}
-
-// The same Error with `what` before its detail ("cannot read: ...").
-Error withContext(const Error &e, const QString &what)
-{
-    return Error(e.number(), e.detail().isEmpty() ? what : what + QStringLiteral(": ") + e.detail());
 }
 
 QString itemList(const Enumeration &list)
@@ -151,7 +145,7 @@ QByteArray readParameterFile(const QString &path)
 void writeParameterFile(const QString &path, const QByteArray &bytes)
 {
     try {
-        replaceFile(path, bytes);
+        saveWholeFile(path, bytes);
     } catch (const Error &e) {
         throw withContext(e, QStringLiteral("cannot write"));
     }

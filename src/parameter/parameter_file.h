@@ -46,7 +46,7 @@ QStringList parseParameterFile(const QByteArray &bytes);
 // refused (Error 75, "cannot read: it is a FIFO, not a regular file"); other
 // failures give Error 53, 70, 75 ... with the system's reason.
 QByteArray readParameterFile(const QString &path);
-// Replaces the file whole or not at all (replaceFile): on any failure (disk
+// Replaces the file whole or not at all (saveWholeFile): on any failure (disk
 // full, no permission, not a regular file ...) the target keeps its previous
 // bytes. Throws Error with "cannot write: " and the system's reason.
 void writeParameterFile(const QString &path, const QByteArray &bytes);

@@ -1,6 +1,7 @@
 #include "settings_store.h"
 
 #include "base/error.h"
+#include "base/regular_file.h"
 
 #include <QFile>
 #include <cerrno>
@@ -22,8 +23,7 @@ struct SettingsFile::Impl {
 
     Error fileError(int err, const QString &what) const
     {
-        return Error(errorNumberForErrno(err),
-                     QStringLiteral("%1 \"%2\": %3").arg(what, path, qt_error_string(err)));
+        return withContext(systemFileError(err), QStringLiteral("%1 \"%2\"").arg(what, path));
     }
 
     QByteArray nativePath() const { return QFile::encodeName(path); }

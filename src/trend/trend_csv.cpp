@@ -1,10 +1,10 @@
 #include "trend_csv.h"
 
 #include "base/error.h"
+#include "base/whole_file_save.h"
 #include "model/display.h"
 
 #include <QDateTime>
-#include <QSaveFile>
 
 namespace orbalis {
 
@@ -13,15 +13,6 @@ namespace {
 constexpr std::int32_t NoDecimalsCode = 47;
 
 } // namespace
-
-int fileErrorNumber(QFileDevice::FileError e)
-{
-    switch (e) {
-    case QFileDevice::PermissionsError: return PermissionDenied;
-    case QFileDevice::ResourceError: return DiskFull;
-    default: return PathFileAccess;
-    }
-}
 
 QString trendCsvHeader()
 {
@@ -51,12 +42,11 @@ QByteArray trendCsv(std::span<const TrendSample> samples)
 
 void saveTrendCsv(const QString &path, std::span<const TrendSample> samples)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
-    const QByteArray bytes = trendCsv(samples);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
+    try {
+        saveWholeFile(path, trendCsv(samples));
+    } catch (const Error &e) {
+        throw withContext(e, path);
+    }
 }
 
 } // namespace orbalis

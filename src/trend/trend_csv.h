@@ -3,7 +3,6 @@
 #include "core/trend_sample.h"
 
 #include <QByteArray>
-#include <QFileDevice>
 #include <QString>
 #include <span>
 
@@ -17,10 +16,7 @@ namespace orbalis {
 QString trendCsvHeader();
 QByteArray trendCsv(std::span<const TrendSample> samples);
 
-// The error number of a failed save, for the error trap.
-int fileErrorNumber(QFileDevice::FileError e);
-
-// Writes the file whole or not at all; throws Error with the reason.
+// Writes the file whole or not at all; throws Error "<path>: <reason>".
 void saveTrendCsv(const QString &path, std::span<const TrendSample> samples);
 
 } // namespace orbalis

@@ -7,10 +7,12 @@
 
 #include "base/error.h"
 #include "base/error_trap.h"
+#include "base/whole_file_save.h"
 #include "model/display.h"
 #include "state/console.h"
 #include "widgets/accessible_names.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
@@ -19,7 +21,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -370,6 +371,8 @@ void TrendWindow::refreshStatus()
             s += QStringLiteral("; no file: ") + load_.filesMissing.join(QStringLiteral(", "));
         if (!load_.filesFailed.isEmpty())
             s += QStringLiteral("; cannot read: ") + load_.filesFailed.join(QStringLiteral(", "));
+        if (!load_.filesCutShort.isEmpty())
+            s += QStringLiteral("; cut short while being read: ") + load_.filesCutShort.join(QStringLiteral(", "));
         if (load_.cutAfter.isValid())
             s += QStringLiteral("; too many lines, those after %1 left out").arg(load_.cutAfter.toString(TimeFormat));
     }
@@ -418,17 +421,18 @@ bool TrendWindow::savePng(const QString &path)
 {
     ErrorTrap trap(reporter_, QStringLiteral("savePng"));
     return trap.step([&] {
-        // Through a save file: a failed save leaves a file of that name as it was.
-        const QImage image = plot_->toPixmap().toImage();
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
-        if (!image.save(&file, "PNG")) {
-            file.cancelWriting();
-            throw Error(PathFileAccess, path + QStringLiteral(": ") + file.errorString());
+        // Encoded in memory first, so that a failure to write is reported
+        // with the system's own reason, and through the same save as the
+        // CSV: a failed save leaves a file of that name as it was.
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !plot_->toPixmap().toImage().save(&buffer, "PNG"))
+            throw Error(PathFileAccess, path + QStringLiteral(": the plot could not be encoded as PNG"));
+        try {
+            saveWholeFile(path, png);
+        } catch (const Error &e) {
+            throw withContext(e, path);
         }
-        if (!file.commit())
-            throw Error(fileErrorNumber(file.error()), path + QStringLiteral(": ") + file.errorString());
     });
 }
 

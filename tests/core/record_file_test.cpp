@@ -15,7 +15,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <fcntl.h>
+#include <functional>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace orbalis;
 
@@ -144,6 +150,9 @@ TEST(RecordFileReader, SkipsAndCountsWhatDoesNotParseInAFile)
         {"whole last line without its end", header() + "\r\n" + a + "\r\n" + c, 1, 1},
         {"a foreign line and a blank one", header() + "\r\n" + a + "\r\nsum,=A2+A3\r\n\r\n" + b + "\r\n", 2, 2},
         {"saved with bare line feeds", header() + "\n" + a + "\n" + b + "\n", 2, 0},
+        {"saved with bare carriage returns", header() + "\r" + a + "\r" + b + "\r" + c + "\r", 3, 0},
+        {"line ends of all three kinds", header() + "\r" + a + "\n" + b + "\r\n" + c + "\r", 3, 0},
+        {"bare carriage returns, a blank line", header() + "\r" + a + "\r\r" + b + "\r", 2, 1},
         {"header only", header() + "\r\n", 0, 0},
         {"nothing", "", 0, 0},
         {"not text at all", QByteArray("\x00\xff\x10\r\n\x01", 6), 0, 2},
@@ -250,19 +259,140 @@ TEST(RecordFileReader, StopsAtItsLimitOfLinesAndSaysWhere)
     }
 }
 
-TEST(RecordFileReader, NamesAFileItCannotReadAndGoesOn)
+TEST(RecordFileReader, NamesWhatItCannotReadAndGoesOnWithoutWaiting)
+{
+    // Things of the right name that are not files: a folder, a FIFO (whose
+    // open would wait for a writer) and a device.
+    const struct {
+        const char *what;
+        std::function<bool(const QString &path)> make;
+        const char *reason;
+    } cases[] = {
+        {"a folder", [](const QString &path) { return QDir().mkdir(path); }, "it is a directory, not a regular file"},
+        {"a FIFO", [](const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0666) == 0; },
+         "it is a FIFO, not a regular file"},
+        {"a device", [](const QString &path) { return QFile::link(QStringLiteral("/dev/zero"), path); },
+         "it is a character device, not a regular file"},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_NO_FATAL_FAILURE(writeRecords(dir.path(), 7, pollTimes(QDateTime(Day, QTime(12, 0)), 1600, 10)));
+        const QString taken = dir.filePath(recordFileName(Day.addDays(1), 7));
+        ASSERT_TRUE(c.make(taken)) << c.what;
+
+        auto loading = std::async(std::launch::async,
+                                  [&] { return RecordFileReader(dir.path(), 7).load(Day, Day.addDays(1), 1600); });
+        if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Let a waiting open go on, so that the test ends.
+            const int writer = ::open(QFile::encodeName(taken).constData(), O_WRONLY | O_NONBLOCK);
+            loading.wait();
+            if (writer >= 0)
+                ::close(writer);
+            ADD_FAILURE() << c.what << ": the load waited";
+            continue;
+        }
+        const RecordLoad load = loading.get();
+        EXPECT_EQ(load.samples.size(), 10u) << c.what;
+        EXPECT_EQ(load.filesRead, QStringList({"240303 7.Csv"})) << c.what;
+        EXPECT_EQ(load.filesFailed, QStringList({QStringLiteral("240304 7.Csv: ") + QString::fromLatin1(c.reason)}))
+            << c.what;
+    }
+}
+
+// A file is read in blocks; what falls on a block's edge reads as it does in
+// one piece.
+TEST(RecordFileReader, ReadsAFileInBlocksAsInOnePiece)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    ASSERT_NO_FATAL_FAILURE(writeRecords(dir.path(), 7, pollTimes(QDateTime(Day, QTime(12, 0)), 1600, 10)));
-    // Something of the right name that cannot be read as a file.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(recordFileName(Day.addDays(1), 7)));
+    const qsizetype block = RecordFileReader::BlockBytes;
+    auto lines = [](int from, int count, const char *end) {
+        QByteArray out;
+        for (int k = from; k < from + count; ++k)
+            out += recordLine(QTime(8, 0).addSecs(2 * k), 48, {std::int16_t(k), 500, 250, 0}) + end;
+        return out;
+    };
+    // Good lines up to near the first block's end, then a foreign line whose
+    // line end starts at the block's last byte, then more good lines.
+    auto splitAtBlockEnd = [&](const char *end) {
+        QByteArray content = header() + end;
+        int k = 0;
+        while (content.size() < block - 400)
+            content += lines(k++, 1, end);
+        content += QByteArray(block - 1 - content.size(), 'x') + end;
+        return std::pair{content + lines(k, 100, end), k + 100};
+    };
+    const auto [crLf, crLfLines] = splitAtBlockEnd("\r\n");
+    const auto [cr, crLines] = splitAtBlockEnd("\r");
+    const struct {
+        const char *what;
+        QByteArray content;
+        int samples, skipped;
+    } cases[] = {
+        {"a CR LF split between two blocks", crLf, crLfLines, 1},
+        {"a CR alone at a block's end", cr, crLines, 1},
+        {"a line longer than three blocks", header() + "\r\n" + lines(0, 10, "\r\n") + QByteArray(3 * block, 'x')
+             + "\r\n" + lines(10, 10, "\r\n"), 20, 1},
+        {"a long line that ends the file", lines(0, 10, "\n") + QByteArray(2 * block, 'x'), 10, 1},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(test::writeFile(dir.filePath(recordFileName(Day, 5)), c.content));
+        const RecordLoad load = RecordFileReader(dir.path(), 5).load(Day, Day, 2000);
+        const RecordFileLines whole = parseRecordFile(c.content, Day);
+        EXPECT_EQ(int(load.samples.size()), c.samples) << c.what;
+        EXPECT_EQ(load.linesSkipped, c.skipped) << c.what;
+        EXPECT_EQ(int(whole.samples.size()), c.samples) << c.what;
+        EXPECT_EQ(whole.skipped, c.skipped) << c.what;
+        EXPECT_TRUE(load.filesCutShort.isEmpty()) << c.what;
+        for (std::size_t k = 0; k < std::min(load.samples.size(), whole.samples.size()); ++k)
+            EXPECT_EQ(load.samples[k].timeMs, whole.samples[k].timeMs) << c.what << ", line " << k;
+    }
+}
 
-    const RecordLoad load = RecordFileReader(dir.path(), 7).load(Day, Day.addDays(1), 1600);
-    EXPECT_EQ(load.samples.size(), 10u);
-    EXPECT_EQ(load.filesRead, QStringList({"240303 7.Csv"}));
-    ASSERT_EQ(load.filesFailed.size(), 1);
-    EXPECT_TRUE(load.filesFailed[0].startsWith("240304 7.Csv: ")) << load.filesFailed[0].toStdString();
+// Another program cuts a file short while it is read (the recorder itself
+// cuts a damaged last line before it appends). Reading the file as it was
+// when the cut came must give what parsing its first bytes gives.
+TEST(RecordFileReader, AFileCutShortWhileReadEndsTheReadEarly)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(recordFileName(Day, 5));
+    QByteArray content = header() + "\r\n";
+    for (const Written &w : pollTimes(QDateTime(Day, QTime(8, 0)), 1600, 2500))
+        content += recordLine(w.at.time(), 48, {w.pv, 500, 250, 0}) + "\r\n";
+    ASSERT_GT(content.size(), 4 * RecordFileReader::BlockBytes);
+    const struct {
+        const char *what;
+        int beforeRead;                                    // the cut comes before this read (from 0)
+        std::function<qint64(qint64 offset)> cutTo;       // the file's size after it
+    } cases[] = {
+        {"to nothing, before the first read", 0, [](qint64) { return 0; }},
+        {"to what was read so far", 1, [](qint64 offset) { return offset; }},
+        {"inside a line not read yet", 1, [](qint64 offset) { return offset + 37; }},
+        {"at a line end not read yet", 2, [&](qint64 offset) { return content.indexOf('\n', offset + 100) + 1; }},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(test::writeFile(path, content));
+        RecordFileReader reader(dir.path(), 5);
+        int reads = 0;
+        qint64 cutTo = -1;
+        reader.beforeBlock = [&](qint64 offset) {
+            if (reads++ == c.beforeRead) {
+                cutTo = c.cutTo(offset);
+                ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), cutTo), 0);
+            }
+        };
+        const RecordLoad load = reader.load(Day, Day, 1600);
+        ASSERT_GE(cutTo, 0) << c.what;
+        const RecordFileLines expected = parseRecordFile(QByteArrayView(content).first(cutTo), Day);
+        EXPECT_EQ(load.samples.size(), expected.samples.size()) << c.what;
+        EXPECT_EQ(load.linesSkipped, expected.skipped) << c.what;
+        EXPECT_EQ(load.filesRead, QStringList({"240303 5.Csv"})) << c.what;
+        EXPECT_EQ(load.filesCutShort.join(" | ").toStdString(),
+                  QStringLiteral("240303 5.Csv (%1 of %2 bytes read)").arg(cutTo).arg(content.size()).toStdString())
+            << c.what;
+    }
 }
 
 TEST(GapRule, RecordPeriodComesFromTheLinesThemselves)

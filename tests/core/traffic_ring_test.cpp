@@ -88,6 +88,63 @@ TEST(TrafficRing, KeepsNoMoreThanTheBytesOfAFrame)
     EXPECT_LT(ring.at(1).bytes.capacity(), 128);
 }
 
+// Garbage on the line comes as replies of any length. A frame keeps its
+// first bytes and the count of the rest, and says so wherever it is shown;
+// the ring as a whole keeps a bounded number of bytes, dropping its oldest
+// frames for them.
+TEST(TrafficRing, AFloodOfBytesIsBoundedPerFrameAndInAll)
+{
+    QByteArray garbage(11 * 1024 * 1024, '\0');
+    for (qsizetype k = 0; k < garbage.size(); ++k)
+        garbage[k] = char(k * 7 + k / 251);
+    const struct {
+        qsizetype size;
+        qsizetype kept;
+        const char *textBeforeBytes;
+    } cases[] = {
+        {1, 1, ""},
+        {223, 223, ""},   // a read-all reply: whole
+        {256, 256, ""},
+        {257, 256, "(257 bytes, first 256 kept) "},
+        {4096, 256, "(4096 bytes, first 256 kept) "},
+        {garbage.size(), 256, "(11534336 bytes, first 256 kept) "},
+    };
+    TrafficRing ring(nullptr);
+    for (const auto &c : cases) {
+        ring.replyJudged(Exchange::Scan, -1, 3, garbage.first(c.size), LineOutcome::CrcError);
+        const TrafficFrame &f = ring.at(ring.endNumber() - 1);
+        EXPECT_TRUE(f.bytes == garbage.first(c.kept)) << c.size;
+        EXPECT_EQ(f.bytesLeftOut, std::uint32_t(c.size - c.kept)) << c.size;
+        EXPECT_EQ(frameBytesText(f), c.size == c.kept ? bytesText(f.bytes)
+                                                     : c.textBeforeBytes + bytesText(f.bytes) + QStringLiteral(" \u2026"))
+            << c.size;
+        EXPECT_TRUE(trafficLine(f).endsWith(frameBytesText(f))) << c.size;
+    }
+
+    // A flood of 44 MB in reads of 4 KB: the newest frames stay, within the bound.
+    const int reads = 11000;
+    auto read = [&](int k) { return garbage.sliced(qsizetype(k) * 4096 % (garbage.size() - 4096), 4096); };
+    for (int k = 0; k < reads; ++k)
+        ring.replyJudged(Exchange::Live, 0, 1, read(k), LineOutcome::CrcError);
+    std::size_t held = 0;
+    for (std::uint64_t n = ring.firstNumber(); n < ring.endNumber(); ++n)
+        held += std::size_t(ring.at(n).bytes.size());
+    EXPECT_EQ(ring.heldBytes(), held);
+    EXPECT_EQ(held, TrafficRing::MaxHeldBytes);
+    EXPECT_EQ(ring.size(), TrafficRing::MaxHeldBytes / TrafficRing::MaxFrameBytes);
+    EXPECT_TRUE(ring.at(ring.endNumber() - 1).bytes == read(reads - 1).first(256));
+
+    // Polling again: every frame whole, and the ring fills up to its frames.
+    for (std::size_t k = 0; k < TrafficRing::DefaultCapacity / 2; ++k) {
+        ring.requestSent(Exchange::Live, 0, 1, liveRequest(1));
+        ring.replyJudged(Exchange::Live, 0, 1, liveReply(1), LineOutcome::Good);
+    }
+    EXPECT_EQ(ring.size(), TrafficRing::DefaultCapacity);
+    EXPECT_EQ(ring.heldBytes(), TrafficRing::DefaultCapacity / 2 * std::size_t(liveRequest(1).size() + liveReply(1).size()));
+    ring.clear();
+    EXPECT_EQ(ring.heldBytes(), 0u);
+}
+
 TEST(TrafficRing, NoAnswerCountsOnlyAfterARequestButBytesAlwaysShow)
 {
     TrafficRing ring(nullptr, 16);

@@ -11,6 +11,8 @@
 
 #include "state/console.h"
 #include "support/accessibility.h"
+#include "support/disk_full.h"
+#include "support/files.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
@@ -198,6 +200,13 @@ TEST(TrafficModel, FollowsTheRingThroughDropsFiltersPausesAndClears)
     EXPECT_EQ(cell(model, last - 1, TrafficModel::BytesColumn), bytesText(liveRequest(17)));
     EXPECT_TRUE(bytesText(liveRequest(17)).startsWith("11 04 10 00 00 1E "));
     EXPECT_EQ(cell(model, last, TrafficModel::TimeColumn).size(), 12);
+
+    // Garbage longer than a frame keeps shows that it was cut.
+    ring.replyJudged(Exchange::Live, 0, 17, QByteArray(300, '\x55'), LineOutcome::CrcError);
+    model.refresh();
+    EXPECT_EQ(cell(model, model.rowCount() - 1, TrafficModel::BytesColumn),
+              QStringLiteral("(300 bytes, first 256 kept) ") + bytesText(QByteArray(256, '\x55'))
+                  + QStringLiteral(" \u2026"));
 }
 
 class MonitorWindowTest : public ::testing::Test {
@@ -325,4 +334,19 @@ TEST_F(MonitorWindowTest, SaveWritesTheFramesShownAndReportsWhatFails)
     EXPECT_TRUE(reporter.messages[0].startsWith("At saveTraffic()\r\nWrong code: ")) << reporter.messages[0].toStdString();
     EXPECT_TRUE(reporter.messages[0].contains(bad));
     EXPECT_EQ(reporter.titles[0], "Attention! Wrong");
+
+    // Saved again over the same file on a full disk: it says why, and the
+    // file saved before stays whole.
+    const QByteArray before = readFile(path);
+    reporter.messages.clear();
+    bool saved;
+    {
+        const DiskFullAt full(0);
+        saved = window.saveTrafficTo(path);
+    }
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(reporter.messages.size(), 1);
+    EXPECT_TRUE(reporter.messages[0].startsWith("At saveTraffic()\r\nWrong code: 61\r\nWrong reasons: Disk full ("))
+        << reporter.messages[0].toStdString();
+    EXPECT_EQ(readFile(path), before);
 }

@@ -8,7 +8,8 @@ namespace orbalis::test {
 // A disk that is full once files reach `bytes`, made by the file size limit
 // (no root needed): a write past it is cut short, the next one fails (EFBIG,
 // which the console reports as a full disk). The console ignores SIGXFSZ as
-// the test does here.
+// the test does here. Nothing written to a regular file while it lasts gets
+// past the limit, the test's own output included when it goes to a file.
 class DiskFullAt {
 public:
     explicit DiskFullAt(rlim_t bytes)

@@ -21,6 +21,7 @@
 #include "support/qt_app.h"
 #include "support/replies.h"
 #include "support/console_over_simulator.h"
+#include "support/disk_full.h"
 #include "support/simulator.h"
 
 #include <QCheckBox>
@@ -35,6 +36,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 using namespace orbalis;
 
@@ -306,32 +308,59 @@ TEST(TrendWindowSave, AFailedSaveSaysWhyAndLosesNothing)
 
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.png")));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.csv")));
+    // Saved before, then saved again over on a full disk: small saves that
+    // fit a write buffer whole, so only its flush meets the full disk.
+    const QByteArray before = QByteArray("an earlier save\r\n").repeated(500);
+    for (const char *name : {"old.png", "old.csv"})
+        ASSERT_TRUE(test::writeFile(dir.filePath(QString::fromLatin1(name)), before));
     const struct {
         const char *name;
         bool png;
         bool saved;
+        bool fullDisk = false;
     } cases[] = {
         {"no such folder/t.png", true, false},
         {"no such folder/t.csv", false, false},
         {"taken.png", true, false},   // a folder of that name
         {"taken.csv", false, false},
+        {"old.png", true, false, true},
+        {"old.csv", false, false, true},
         {"t.png", true, true},
         {"t.csv", false, true},
     };
     for (const auto &c : cases) {
         const QString path = dir.filePath(QString::fromLatin1(c.name));
+        const bool existed = QFileInfo(path).isFile();
         reporter.messages.clear();
-        EXPECT_EQ(c.png ? trend.savePng(path) : trend.saveCsv(path), c.saved) << c.name;
-        EXPECT_EQ(QFileInfo(path).isFile(), c.saved) << c.name;
+        bool saved;
+        {
+            std::optional<test::DiskFullAt> full;
+            if (c.fullDisk)
+                full.emplace(0);
+            saved = c.png ? trend.savePng(path) : trend.saveCsv(path);
+        }
+        EXPECT_EQ(saved, c.saved) << c.name;
+        EXPECT_EQ(QFileInfo(path).isFile(), c.saved || existed) << c.name;
         if (c.saved) {
             EXPECT_TRUE(reporter.messages.isEmpty()) << c.name;
             EXPECT_GT(QFileInfo(path).size(), 100) << c.name;
         } else {
             ASSERT_EQ(reporter.messages.size(), 1) << c.name;
-            EXPECT_TRUE(reporter.messages[0].contains(path)) << reporter.messages[0].toStdString();
-            EXPECT_TRUE(reporter.messages[0].contains(c.png ? "savePng" : "saveCsv")) << reporter.messages[0].toStdString();
+            const std::string message = reporter.messages[0].toStdString();
+            EXPECT_TRUE(reporter.messages[0].contains(path)) << message;
+            EXPECT_TRUE(reporter.messages[0].contains(c.png ? "savePng" : "saveCsv")) << message;
+            if (c.fullDisk) {
+                EXPECT_TRUE(reporter.messages[0].contains("\r\nWrong code: 61\r\nWrong reasons: Disk full (")) << message;
+                EXPECT_FALSE(reporter.messages[0].contains("canceled")) << message;
+            }
+            if (existed) {
+                EXPECT_EQ(test::readFile(path), before) << c.name;
+            }
         }
     }
+    // Nothing left behind by the saves that failed.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"old.csv", "old.png", "t.csv", "t.png"}));
     EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("taken.png"))).isDir());
     const QImage saved(dir.filePath(QStringLiteral("t.png")));
     EXPECT_EQ(saved.size(), trend.plot().size());
