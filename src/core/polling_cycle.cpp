@@ -2,14 +2,13 @@
 
 #include "live_value_store.h"
 #include "reply_waits.h"
-#include "state/slot_painter.h"
 
 #include "base/error.h"
-#include "state/open_serial_port.h"
 #include "link/exception_texts.h"
 #include "model/display.h"
 #include "model/register_map.h"
-
+#include "state/open_serial_port.h"
+#include "state/slot_painter.h"
 
 namespace orbalis {
 
