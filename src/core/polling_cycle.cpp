@@ -39,6 +39,17 @@ QString liveText(const ReplyJudgement &judged)
     return QStringLiteral("Read PV ...") + exceptionReplyText(judged.exceptionCode);
 }
 
+// The reply of the controller asked answers for the slot only while the
+// slot is still bound to it: the panel settings may bind it to another
+// controller before the reply comes.
+ReplyJudgement forSlotOf(ReplyJudgement judged, std::uint8_t id)
+{
+    const bool answers = judged.outcome == LineOutcome::Good || judged.outcome == LineOutcome::ExceptionReply;
+    if (answers && judged.replyId != id)
+        judged = {LineOutcome::WrongReply, Mismatch::OtherId, 0, judged.replyId};
+    return judged;
+}
+
 } // namespace
 
 PollingCycle::PollingCycle(Console &console, StatusPanels &mainStatus, LiveValueStore &store,
@@ -120,12 +131,14 @@ bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
     // A late reply can pass its CRC check in a later exchange; taking it as
     // this slot's values would paint and record another controller's data.
     // The controller's refusal is its answer, but holds no values.
-    const bool valid = judged.outcome == LineOutcome::Good;
+    bool valid = false;
     return run({[&] {
                     const std::uint8_t id = idOf(slot);
+                    const ReplyJudgement answer = forSlotOf(judged, id);
+                    valid = answer.outcome == LineOutcome::Good;
                     mainStatus_.setText(1, slotText(slot, id));
-                    line().reportJudged(Exchange::Live, slot, id, judged.outcome);
-                    mainStatus_.setText(2, liveText(judged));
+                    line().reportJudged(Exchange::Live, slot, id, answer.outcome);
+                    mainStatus_.setText(2, liveText(answer));
                 },
                 [&] {
                     if (valid)
@@ -145,7 +158,7 @@ bool PollingCycle::judgeParameterReply(ReadState state, const ReplyJudgement &ju
                     const int slot = line().Para_Slot();
                     const std::uint8_t id = isSlot(slot) ? idOf(slot) : 0;
                     line().reportJudged(state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot,
-                                        id, judged.outcome);
+                                        id, forSlotOf(judged, id).outcome);
                 },
                 [&] {
                     if (StatusPanels *status = parameterStatus())

@@ -236,6 +236,15 @@ TEST_F(PollingTest, AGoodReplyOfAnotherExchangeIsNeverTakenForThisSlot)
     tick();
     EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Check CRC Ok !"));
     EXPECT_EQ(paints(), 1);
+    // The slot asked is bound to another controller before the reply comes
+    // (the panel settings): the old controller's values are not the slot's.
+    ASSERT_EQ(port.outputs.last(), liveRequest(5));
+    bind(2, 6);
+    port.received = liveReply(5);
+    tick();
+    EXPECT_EQ(status.text(1), QStringLiteral("No.3 Slot ; ID = 6"));
+    EXPECT_EQ(status.text(2), QStringLiteral("Read PV ... Wrong Reply !"));
+    EXPECT_EQ(paints(), 1);
 }
 
 TEST_F(PollingTest, AStateNoOneSetsIsTreatedAsAReplyWithNothingToShow)
