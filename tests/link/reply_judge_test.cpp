@@ -1,7 +1,5 @@
-// The one reply judge: every reply against the request it should answer, and
-// the exception texts of both wordings.
+// The one reply judge: every reply against the request it should answer.
 
-#include "link/exception_texts.h"
 #include "link/frames.h"
 #include "link/reply_judge.h"
 #include "support/fake_serial_port.h"
@@ -107,25 +105,6 @@ TEST(ReplyJudge, RandomBytesAreJudgedWithoutReadingPastTheirEnd)
         }
         const ReplyJudgement j = judgeReplyTo(requests[i % 4], reply);
         ASSERT_EQ(j.crcValid(), reply.size() >= 2 && hasValidCrc(reply));
-    }
-}
-
-TEST(ExceptionTexts, OneTableGivesTheReadAndTheWriteWording)
-{
-    const struct {
-        int code;
-        const char *read;
-        const char *write;
-    } rows[] = {
-        {1, " Exception reply, code 1 (illegal function) !", " Function Error 請檢查您的指令 !"},
-        {2, " Exception reply, code 2 (illegal data address) !", " Address Error 請檢查您的參數位址 !"},
-        {3, " Exception reply, code 3 (illegal data value) !", " Data Error 請檢查您的資料 !"},
-        {4, " Exception reply, code 4 (device failure) !", " Error ? 無法辨識通訊格式 !"},
-        {11, " Exception reply, code 11 !", " Error ? 無法辨識通訊格式 !"},
-    };
-    for (const auto &row : rows) {
-        EXPECT_EQ(exceptionReplyText(std::uint8_t(row.code)), QString::fromUtf8(row.read));
-        EXPECT_EQ(writeRefusalText(std::uint8_t(row.code)), QString::fromUtf8(row.write));
     }
 }
 
