@@ -13,10 +13,10 @@
 
 #include "alarms/alarm_journal.h"
 #include "alarms/alarm_panel.h"
+#include "alarms/alarm_test_support.h"
 #include "alarms/alarms_window.h"
 #include "alarms/journal_model.h"
 #include "alarms/panel_alarms.h"
-#include "alarms/alarm_test_support.h"
 #include "journal/journal_writer.h"
 #include "support/qt_app.h"
 
@@ -30,9 +30,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QWindow>
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <memory>
 #include <random>
@@ -110,7 +109,8 @@ struct BusyYear {
         QFile::remove(path);
         const QString connection = QStringLiteral("bench-writer");
         {
-            const JournalOpening opening = openJournal(connection, path, {alarmEventsTable()}, QDateTime::currentDateTime());
+            const JournalOpening opening =
+                openJournal(connection, path, {alarmEventsTable()}, QDateTime::currentDateTime());
             if (!opening.open)
                 qFatal("cannot make the journal: %s", qPrintable(opening.failure->description()));
             QSqlDatabase db = QSqlDatabase::database(connection);
@@ -122,12 +122,17 @@ struct BusyYear {
             for (int i = 0; i < JournalRows; ++i) {
                 const int id = 1 + int(random() % 16);
                 const AlarmKind kind = AllAlarmKinds[random() % (AlarmKindCount - 1)];
-                const QVariantList values{YearStart + qint64(i) * (Year / JournalRows), id, id,
-                                          QStringLiteral("Oven%1").arg(id), alarmName(kind),
-                                          QString::fromLatin1(changes[i % 6]), QString::number(20.0 + i % 1000 / 10.0, 'f', 1),
+                const QVariantList values{YearStart + qint64(i) * (Year / JournalRows),
+                                          id,
+                                          id,
+                                          QStringLiteral("Oven%1").arg(id),
+                                          alarmName(kind),
+                                          QString::fromLatin1(changes[i % 6]),
+                                          QString::number(20.0 + i % 1000 / 10.0, 'f', 1),
                                           QStringLiteral("100.0"),
                                           i % 50 == 0 ? QStringLiteral("checked by the night shift") : QVariant(),
-                                          QStringLiteral("operator"), QVariant()};
+                                          QStringLiteral("operator"),
+                                          QVariant()};
                 for (int c = 0; c < values.size(); ++c)
                     q.bindValue(c, values[c]);
                 q.exec();

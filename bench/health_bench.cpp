@@ -3,8 +3,8 @@
 // the memory a full ring of the console's size holds, after polling and after
 // a flood of garbage.
 
-#include "health/line_counters.h"
-#include "health/traffic_ring.h"
+#include "core/line_counters.h"
+#include "core/traffic_ring.h"
 
 #include "state/line_observer.h"
 #include "support/fake_serial_port.h"

@@ -1,13 +1,14 @@
 // One valid live-value reply as the polling tick handles it: decode into the
 // value boxes, append a record line, paint the slot.
 
-#include "console/live_value_recorder.h"
+#include "core/live_value_recorder.h"
 #include "state/slot_painter.h"
 #include "console/slot_painting.h"
 #include "console/slot_picture.h"
 #include "images/image_lists.h"
 #include "link/frames.h"
 #include "support/fakes.h"
+#include "support/line_state.h"
 #include "support/qt_app.h"
 
 #include <QTemporaryDir>
@@ -57,11 +58,14 @@ void BM_LiveReply(benchmark::State &state)
     Console console;
     console.programDir = dir.path();
     console.clock = &clock;
-    console.Poll_Slot = 2;
     console.slots.SlotId[2] = 5;
     console.slots.Slot_DP_Code[2] = 49;
     console.slots.Record_Flag[2] = true;
-    console.line.Reply_Buffer = sampleReply();
+    test::FakeSerialPort port;
+    port.setPortOpen(true);
+    console.line.attach(&port, nullptr, nullptr);
+    test::pollSlotTo(console.line, 2);
+    test::receiveReply(console.line, port, sampleReply());
 
     test::RecordingSink boxes;
     test::FakeReporter reporter;
@@ -71,7 +75,7 @@ void BM_LiveReply(benchmark::State &state)
     for (auto _ : state) {
         recorder.Store_Live_Values();
         if (paint)
-            painter.Show_Slot_Values(2, console.line.Reply_Buffer, console.slots.Slot_DP_Code[2]);
+            painter.Show_Slot_Values(2, console.line.Reply_Buffer(), console.slots.Slot_DP_Code[2]);
     }
     if (!console.slots.Record_Flag[2] || !reporter.messages.isEmpty())
         state.SkipWithError("recording was interrupted");

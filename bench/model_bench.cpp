@@ -1,6 +1,7 @@
 // Decoding cost of the two passes that run on the user-interface thread at
 // every reply: the live pass (each polling tick) and the read-all pass.
 #include "model/display.h"
+#include "model/register_addresses.h"
 #include "model/register_map.h"
 
 #include <benchmark/benchmark.h>
@@ -39,8 +40,8 @@ QByteArray reply(int registers, std::uint8_t function)
     r.append(char(registers * 2));
     for (int i = 0; i < registers * 2; ++i)
         r.append(char(rng() & 0xFF));
-    r[3 + 2 * DecimalPointAddress] = 0;
-    r[4 + 2 * DecimalPointAddress] = 49;
+    r[3 + 2 * reg::DP] = 0;
+    r[4 + 2 * reg::DP] = 49;
     r.append(2, '\0');
     return r;
 }

@@ -2,7 +2,7 @@
 // filling it from a read-all reply.
 
 #include "parameter/parameter_window.h"
-#include "parameter/write_cycle.h"
+#include "core/write_cycle.h"
 
 #include "model/display.h"
 #include "support/fake_serial_port.h"
@@ -29,9 +29,7 @@ struct Setup {
         test::qtApp();
         console.slots.SlotId[0] = 1;
         console.slots.Slot_DP_Code[0] = 48;
-        console.port = &port;
-        console.Timer_Read = &timerRead;
-        console.Timer_Write = &timerWrite;
+        console.line.attach(&port, &timerRead, &timerWrite);
         port.setPortOpen(true);
     }
     Console console;

@@ -5,7 +5,7 @@
 #include "serialsetup/serial_setting_window.h"
 
 #include "base/reporter.h"
-#include "base/status_panels.h"
+#include "core/quiet_views.h"
 #include "link/qt_serial_port.h"
 #include "settings/settings_store.h"
 #include "state/console.h"
@@ -26,12 +26,6 @@ public:
     bool askYesNo(const QString &, const QString &) override { return true; }
 };
 
-class Panels : public StatusPanels {
-public:
-    QString text(int) const override { return {}; }
-    void setText(int, const QString &) override {}
-};
-
 void BM_OpenSerialSettingWindow(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -42,9 +36,9 @@ void BM_OpenSerialSettingWindow(benchmark::State &state)
     saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
     console.settings = model;
     QtSerialPort port{ComPortResolver(dir.path())};
-    console.port = &port;
+    console.line.attach(&port, nullptr, nullptr);
     SilentReporter reporter;
-    Panels status;
+    StatusTexts status;
 
     for (auto _ : state) {
         auto window = std::make_unique<FM_SerialSetting>(console, status, reporter);

@@ -6,14 +6,14 @@
 // Wall times on a shared machine swing with the other jobs, so the redraw
 // and append benchmarks also report the median thread CPU time per repaint.
 
-#include "trend/record_file_reader.h"
-#include "trend/slot_history.h"
-#include "trend/trend_histories.h"
+#include "core/record_file_reader.h"
+#include "core/slot_history.h"
+#include "core/trend_histories.h"
 #include "trend/trend_plot.h"
 #include "trend/trend_series.h"
 #include "trend/trend_window.h"
 
-#include "console/live_value_recorder.h"
+#include "core/record_format.h"
 #include "model/display.h"
 #include "state/console.h"
 #include "support/fakes.h"
@@ -124,16 +124,16 @@ void offscreen()
 void BM_LoadRecordDay(benchmark::State &state)
 {
     QTemporaryDir dir;
-    QByteArray content = LiveValueRecorder::recordHeader().toLatin1() + "\r\n";
+    QByteArray content = recordHeader().toLatin1() + "\r\n";
     for (const TrendSample &s : day()) {
         test::RecordingSink boxes;
         DisplayTargets targets;
         targets.liveValues = &boxes;
         showLiveValues(replyOf(s), 48, targets);
-        content += LiveValueRecorder::recordLine(QDateTime::fromMSecsSinceEpoch(s.timeMs).time(), boxes).toLatin1()
+        content += recordLine(QDateTime::fromMSecsSinceEpoch(s.timeMs).time(), boxes).toLatin1()
             + "\r\n";
     }
-    QFile f(QDir(dir.path()).filePath(RecordFileReader::fileName(BenchDay, 1)));
+    QFile f(QDir(dir.path()).filePath(recordFileName(BenchDay, 1)));
     if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size()) {
         state.SkipWithError("cannot write the record file");
         return;

@@ -17,7 +17,7 @@ std::optional<int> wholeNumber(const QString &text, int low, int high)
     return v;
 }
 
-std::optional<double> Rate(const QString &text)
+std::optional<double> rateOf(const QString &text)
 {
     bool ok = false;
     const double v = text.trimmed().toDouble(&ok);
@@ -148,7 +148,7 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     for (const auto &[option, target] : rates) {
         if (!parser.isSet(*option))
             continue;
-        const auto p = Rate(parser.value(*option));
+        const auto p = rateOf(parser.value(*option));
         if (!p)
             return refuse(QStringLiteral("--%1 takes a probability 0..1, not '%2'")
                               .arg(option->names().first(), parser.value(*option)));

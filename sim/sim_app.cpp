@@ -39,7 +39,7 @@ void installStopHandlers()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void Say(std::FILE *stream, const QString &text)
+void say(std::FILE *stream, const QString &text)
 {
     std::fputs(qPrintable(text + u'\n'), stream);
     std::fflush(stream);
@@ -56,7 +56,7 @@ std::unique_ptr<TrafficLog> openLog(const QString &path)
     return std::make_unique<TrafficLog>(std::move(file), [] { return QDateTime::currentDateTime(); });
 }
 
-int Serve(const SimOptions &o)
+int serve(const SimOptions &o)
 {
     ControllerBank bank(o.ids, o.seed);
     for (const auto &[id, code] : o.errors)
@@ -70,7 +70,7 @@ int Serve(const SimOptions &o)
     installStopHandlers();
     PseudoTerminal terminal;
     terminal.bindAs(o.programDir, o.com);
-    Say(stdout, QStringLiteral("orbalis-sim: COM%1 -> %2, controllers %3")
+    say(stdout, QStringLiteral("orbalis-sim: COM%1 -> %2, controllers %3")
                     .arg(o.com)
                     .arg(terminal.slavePath(), formatIdList(o.ids)));
 
@@ -86,7 +86,7 @@ int runSimulator(const QStringList &arguments, const QString &defaultProgramDir)
 {
     const ParsedOptions parsed = parseOptions(arguments, defaultProgramDir);
     if (!parsed.options) {
-        Say(stderr, QStringLiteral("orbalis-sim: %1\nTry 'orbalis-sim --help'.").arg(parsed.error));
+        say(stderr, QStringLiteral("orbalis-sim: %1\nTry 'orbalis-sim --help'.").arg(parsed.error));
         return 2;
     }
     const SimOptions &o = *parsed.options;
@@ -98,18 +98,18 @@ int runSimulator(const QStringList &arguments, const QString &defaultProgramDir)
         if (o.initSettings) {
             const QString path = QDir(o.programDir).filePath(QStringLiteral("User Setting.ini"));
             if (writeInitialSettings(o.programDir, o.ids))
-                Say(stdout, QStringLiteral("orbalis-sim: wrote %1 (slots bound to controllers %2)")
+                say(stdout, QStringLiteral("orbalis-sim: wrote %1 (slots bound to controllers %2)")
                                 .arg(path, formatIdList(o.ids)));
             else
-                Say(stdout, QStringLiteral("orbalis-sim: %1 exists, left as it is").arg(path));
+                say(stdout, QStringLiteral("orbalis-sim: %1 exists, left as it is").arg(path));
             return 0;
         }
-        return Serve(o);
+        return serve(o);
     } catch (const Error &e) {
-        Say(stderr, QStringLiteral("orbalis-sim: error %1: %2").arg(e.number()).arg(e.description()));
+        say(stderr, QStringLiteral("orbalis-sim: error %1: %2").arg(e.number()).arg(e.description()));
         return 1;
     } catch (const std::exception &e) {
-        Say(stderr, QStringLiteral("orbalis-sim: %1").arg(QString::fromLocal8Bit(e.what())));
+        say(stderr, QStringLiteral("orbalis-sim: %1").arg(QString::fromLocal8Bit(e.what())));
         return 1;
     }
 }

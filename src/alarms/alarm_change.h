@@ -13,17 +13,17 @@ namespace orbalis {
 // One change of state of one alarm: what the journal keeps as a row and what
 // a publisher sends on.
 struct AlarmChange {
-    qint64 timeMs = 0;            // UTC, milliseconds since 1970
+    qint64 timeMs = 0; // UTC, milliseconds since 1970
     AlarmKey key;
-    QString slotName;             // the slot's name at that time; empty for the line
+    QString slotName; // the slot's name at that time; empty for the line
     AlarmChangeKind change = AlarmChangeKind::Activated;
     AlarmState from = AlarmState::Normal;
     AlarmState to = AlarmState::Normal;
-    QString pv;                   // as the slot shows them ("25.3"); empty when not known
+    QString pv; // as the slot shows them ("25.3"); empty when not known
     QString sv;
-    QString comment;              // the operator's; empty for none
-    QString user;                 // login name of the user of the console
-    std::optional<qint64> shelvedUntilMs;   // for Shelved: when the shelving ends
+    QString comment;                      // the operator's; empty for none
+    QString user;                         // login name of the user of the console
+    std::optional<qint64> shelvedUntilMs; // for Shelved: when the shelving ends
 };
 
 // Told of every change of every alarm, in the order they happen, on the

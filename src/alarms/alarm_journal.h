@@ -28,7 +28,7 @@ struct AlarmEventRow {
     qint64 id = 0;
     qint64 timeMs = 0;
     std::optional<int> controllerId;
-    std::optional<int> slot;   // 1..16
+    std::optional<int> slot; // 1..16
     QString slotName;
     QString alarm;
     QString change;

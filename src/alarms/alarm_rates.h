@@ -35,7 +35,7 @@ public:
 private:
     std::map<AlarmKey, std::deque<qint64>> activations_;
     std::deque<qint64> announced_;
-    std::vector<AlarmKey> chattering_;   // sorted
+    std::vector<AlarmKey> chattering_; // sorted
     int newAlarms_ = 0;
 };
 

@@ -37,8 +37,7 @@ AlarmTransition alarmTransition(AlarmState state, AlarmEvent event)
         case S::ReturnedUnacknowledged: return {S::Normal, C::Acknowledged};
         default: return same(state);
         }
-    case AlarmEvent::Shelve:
-        return {isActive(state) ? S::ShelvedActive : S::ShelvedNormal, C::Shelved};
+    case AlarmEvent::Shelve: return {isActive(state) ? S::ShelvedActive : S::ShelvedNormal, C::Shelved};
     case AlarmEvent::Unshelve:
         switch (state) {
         case S::ShelvedActive: return {S::ActiveUnacknowledged, C::Unshelved};

@@ -23,11 +23,11 @@ constexpr int AlarmStateCount = 6;
 
 // What happens to an alarm: its condition comes or goes, or the operator acts.
 enum class AlarmEvent : std::uint8_t {
-    Activate,      // the condition holds
-    Return,        // the condition is gone
+    Activate, // the condition holds
+    Return,   // the condition is gone
     Acknowledge,
-    Shelve,        // also a new time for an alarm already shelved
-    Unshelve,      // by the operator, or the shelving time ended
+    Shelve,   // also a new time for an alarm already shelved
+    Unshelve, // by the operator, or the shelving time ended
 };
 constexpr int AlarmEventCount = 5;
 
@@ -42,7 +42,7 @@ enum class AlarmChangeKind : std::uint8_t {
 
 struct AlarmTransition {
     AlarmState next;
-    std::optional<AlarmChangeKind> change;   // none: nothing happened, no row
+    std::optional<AlarmChangeKind> change; // none: nothing happened, no row
 };
 
 // The one rule of every alarm:

@@ -1,9 +1,9 @@
 #include "alarm_tracker.h"
 
-#include "health/health_rules.h"
-#include "health/line_counters.h"
+#include "core/health_rules.h"
+#include "core/line_counters.h"
 #include "model/display.h"
-#include "model/register_map.h"
+#include "model/register_addresses.h"
 #include "model/reply_registers.h"
 #include "model/status_word.h"
 #include "state/console.h"
@@ -13,11 +13,6 @@
 namespace orbalis {
 
 namespace {
-
-bool isSlot(int slot)
-{
-    return slot >= 0 && slot < SlotCount;
-}
 
 std::uint16_t liveRegister(const QByteArray &reply, int address)
 {
@@ -158,12 +153,12 @@ void AlarmTracker::takeStatus(int slot, int id, const QByteArray &reply)
     std::uint16_t status = 0;
     Binding &b = bindings_[std::size_t(slot)];
     try {
-        status = liveRegister(reply, InputRegisterBase + 3);
+        status = liveRegister(reply, reg::STATUS_IN);
         const std::int32_t dp = console_.slots.Slot_DP_Code[std::size_t(slot)];
-        b.pv = scaledText(std::int16_t(liveRegister(reply, InputRegisterBase)), dp);
-        b.sv = scaledText(std::int16_t(liveRegister(reply, InputRegisterBase + 1)), dp);
+        b.pv = scaledText(std::int16_t(liveRegister(reply, reg::PV_IN)), dp);
+        b.sv = scaledText(std::int16_t(liveRegister(reply, reg::SV_IN)), dp);
     } catch (const Error &) {
-        return;   // a good reply always holds them; nothing to read otherwise
+        return; // a good reply always holds them; nothing to read otherwise
     }
     const std::uint8_t lamps = litAlarmLamps(status);
     setCondition({slot, id, AlarmKind::Alarm1}, lamps & Alarm1Lamp);
@@ -180,7 +175,7 @@ void AlarmTracker::replyJudged(Exchange exchange, int slot, std::uint8_t id, con
         return;
     followBinding(slot);
     if (bindings_[std::size_t(slot)].controllerId != id)
-        return;   // polled under a binding that is gone by now
+        return; // polled under a binding that is gone by now
     if (outcome == LineOutcome::Good)
         takeStatus(slot, id, reply);
     setCondition({slot, id, AlarmKind::NoReply}, noReply(counters_.of(id)));
@@ -192,7 +187,8 @@ void AlarmTracker::tick()
         followBinding(k);
 
     const bool portNamed = console_.settings.serial.Port.trimmed() != u"CLOSE";
-    const bool portLost = console_.port && portNamed && !console_.port->PortOpen();
+    // The same notion as the health's "port lost": the line has a port, and it is not open.
+    const bool portLost = console_.line.port() && portNamed && !console_.line.portOpen();
     setCondition(AlarmKey::line(), portLost);
 
     const qint64 now = nowMs();

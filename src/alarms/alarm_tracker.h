@@ -62,9 +62,9 @@ public:
 
     struct Alarm {
         AlarmKey key;
-        QString slotName;                        // as the slot was named at its last change
+        QString slotName; // as the slot was named at its last change
         AlarmState state = AlarmState::Normal;
-        qint64 sinceMs = 0;                      // it came or went (or was shelved from normal)
+        qint64 sinceMs = 0; // it came or went (or was shelved from normal)
         std::optional<qint64> shelvedUntilMs;
     };
     // Not normal and not shelved, newest change first.
@@ -98,7 +98,7 @@ private:
     struct Binding {
         int controllerId = 0;
         QString name;
-        QString pv, sv;   // as last shown; empty before the first good reply
+        QString pv, sv; // as last shown; empty before the first good reply
     };
 
     // Runs one event on one alarm; true when its state changed.
@@ -114,7 +114,7 @@ private:
     const LineCounters &counters_;
     const QString user_;
     QTimer timer_;
-    std::map<AlarmKey, Record> alarms_;   // only alarms that are not normal, or shelved
+    std::map<AlarmKey, Record> alarms_; // only alarms that are not normal, or shelved
     std::array<Binding, SlotCount> bindings_{};
     AlarmRates rates_;
     std::vector<AlarmObserver *> observers_;

@@ -30,7 +30,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
-
 #include <atomic>
 #include <set>
 
@@ -43,7 +42,7 @@ constexpr int WindowWidth = 13500;
 constexpr int WindowHeight = 10500;
 constexpr int RowHeight = 300;
 constexpr int AlarmWidths[CurrentAlarmsModel::ColumnCount] = {2700, 600, 1150, 1600, 1600, 2600, 1200};
-constexpr int JournalWidths[JournalModel::ColumnCount] = {2700, 1000, 600, 1400, 1500, 1300,
+constexpr int JournalWidths[JournalModel::ColumnCount] = {2700, 1000, 600,  1400, 1500, 1300,
                                                           800,  800,  2400, 1100, 2700};
 constexpr int SearchDelayMs = 300;
 constexpr int FollowDelayMs = 200;
@@ -54,8 +53,7 @@ QString uniqueReaderName()
     return QStringLiteral("orbalis-journal-reader-") + QString::number(++next);
 }
 
-QTableView *tableView(QAbstractItemModel *model, const QString &name, const int *widths, int columns,
-                      QWidget *parent)
+QTableView *tableView(QAbstractItemModel *model, const QString &name, const int *widths, int columns, QWidget *parent)
 {
     auto *view = new QTableView(parent);
     view->setModel(model);
@@ -94,8 +92,10 @@ QString alarmsText(const std::vector<AlarmTracker::Alarm> &alarms, const std::ve
         for (const auto &a : alarms)
             if (a.key == key)
                 names << (key.isLine() ? alarmName(key.kind)
-                                       : QStringLiteral("%1 (ID %2) %3").arg(a.slotName).arg(key.controllerId).arg(
-                                             alarmName(key.kind)));
+                                       : QStringLiteral("%1 (ID %2) %3")
+                                             .arg(a.slotName)
+                                             .arg(key.controllerId)
+                                             .arg(alarmName(key.kind)));
     return names.join(QStringLiteral(", "));
 }
 
@@ -181,10 +181,10 @@ QWidget *AlarmsWindow::buildAlarms()
     auto *layout = new QVBoxLayout(box);
     tabs_ = new QTabWidget(box);
     tabs_->setAccessibleName(QStringLiteral("Current and shelved alarms"));
-    currentView_ = tableView(current_, QStringLiteral("Current alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount,
-                             tabs_);
-    shelvedView_ = tableView(shelved_, QStringLiteral("Shelved alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount,
-                             tabs_);
+    currentView_ =
+        tableView(current_, QStringLiteral("Current alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount, tabs_);
+    shelvedView_ =
+        tableView(shelved_, QStringLiteral("Shelved alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount, tabs_);
     tabs_->addTab(currentView_, QStringLiteral("Current"));
     tabs_->addTab(shelvedView_, QStringLiteral("Shelved"));
     layout->addWidget(tabs_);
@@ -313,8 +313,9 @@ QString AlarmsWindow::rateText(const AlarmTracker &tracker)
             for (const auto &a : *list)
                 if (a.key == key)
                     name = a.slotName;
-        chattering << (key.isLine() ? alarmName(key.kind)
-                                    : QStringLiteral("%1 (ID %2) %3").arg(name).arg(key.controllerId).arg(alarmName(key.kind)));
+        chattering << (key.isLine()
+                           ? alarmName(key.kind)
+                           : QStringLiteral("%1 (ID %2) %3").arg(name).arg(key.controllerId).arg(alarmName(key.kind)));
     }
     if (!chattering.isEmpty())
         parts << QStringLiteral("Chattering: ") + chattering.join(QStringLiteral(", ")) + u'.';
@@ -337,8 +338,9 @@ void AlarmsWindow::refreshAlarms()
 {
     current_->refresh();
     shelved_->refresh();
-    tabs_->setTabText(1, shelved_->rowCount() > 0 ? QStringLiteral("Shelved (%1)").arg(shelved_->rowCount())
-                                                  : QStringLiteral("Shelved"));
+    tabs_->setTabText(1,
+                      shelved_->rowCount() > 0 ? QStringLiteral("Shelved (%1)").arg(shelved_->rowCount())
+                                               : QStringLiteral("Shelved"));
     rates_->setText(rateText(tracker_));
     updateButtons();
 }
@@ -417,7 +419,8 @@ void AlarmsWindow::unshelveSelected()
 JournalFilter AlarmsWindow::chosenFilter() const
 {
     JournalFilter f;
-    f.controllerId = controller_->currentIndex() >= 0 ? controller_->currentData().toInt() : JournalFilter::AnyController;
+    f.controllerId =
+        controller_->currentIndex() >= 0 ? controller_->currentData().toInt() : JournalFilter::AnyController;
     f.alarm = alarm_->currentData().toString();
     if (fromOn_->isChecked())
         f.fromMs = from_->dateTime().toMSecsSinceEpoch();
@@ -460,15 +463,15 @@ void AlarmsWindow::fillControllers()
     if (QSqlDatabase::contains(connection_)) {
         // The controllers in the journal, one index step each.
         QSqlQuery q(QSqlDatabase::database(connection_, false));
-        if (q.exec(QStringLiteral(
-                "WITH RECURSIVE c(id) AS (SELECT min(controller_id) FROM alarm_events UNION ALL "
-                "SELECT (SELECT min(controller_id) FROM alarm_events WHERE controller_id > c.id) FROM c "
-                "WHERE c.id IS NOT NULL) SELECT id FROM c WHERE id IS NOT NULL")))
+        if (q.exec(
+                QStringLiteral("WITH RECURSIVE c(id) AS (SELECT min(controller_id) FROM alarm_events UNION ALL "
+                               "SELECT (SELECT min(controller_id) FROM alarm_events WHERE controller_id > c.id) FROM c "
+                               "WHERE c.id IS NOT NULL) SELECT id FROM c WHERE id IS NOT NULL")))
             while (q.next())
                 ids.insert(q.value(0).toInt());
     }
-    const int chosen = controller_->currentIndex() >= 0 ? controller_->currentData().toInt()
-                                                        : JournalFilter::AnyController;
+    const int chosen =
+        controller_->currentIndex() >= 0 ? controller_->currentData().toInt() : JournalFilter::AnyController;
     controller_->clear();
     controller_->addItem(QStringLiteral("All controllers"), JournalFilter::AnyController);
     controller_->addItem(QStringLiteral("Line"), JournalFilter::LineOnly);
@@ -477,8 +480,8 @@ void AlarmsWindow::fillControllers()
         for (int k = 0; k < SlotCount; ++k)
             if (console_.slots.SlotId[std::size_t(k)] == id)
                 name = console_.settings.panel.NameText[std::size_t(k)].trimmed();
-        controller_->addItem(name.isEmpty() ? QStringLiteral("ID %1").arg(id) : QStringLiteral("ID %1 %2").arg(id).arg(name),
-                             id);
+        controller_->addItem(
+            name.isEmpty() ? QStringLiteral("ID %1").arg(id) : QStringLiteral("ID %1 %2").arg(id).arg(name), id);
     }
     const int at = controller_->findData(chosen);
     controller_->setCurrentIndex(at >= 0 ? at : 0);
@@ -517,10 +520,10 @@ bool AlarmsWindow::exportCsv(const QString &path)
 
 void AlarmsWindow::askAndExport()
 {
-    const QString suggested = QDir(console_.programDir)
-                                  .filePath(QStringLiteral("Alarm journal ")
-                                            + QDateTime::currentDateTime().toString(QStringLiteral("yyMMdd-HHmm"))
-                                            + QStringLiteral(".csv"));
+    const QString suggested =
+        QDir(console_.programDir)
+            .filePath(QStringLiteral("Alarm journal ")
+                      + QDateTime::currentDateTime().toString(QStringLiteral("yyMMdd-HHmm")) + QStringLiteral(".csv"));
     const QString path = chooseSaveFile(QStringLiteral("Export CSV"), QStringLiteral("CSV file (*.csv)"), suggested);
     if (!path.isEmpty())
         exportCsv(path);

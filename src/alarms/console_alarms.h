@@ -1,10 +1,7 @@
 #pragma once
 
-#include "alarm_journal.h"
-#include "alarm_tracker.h"
+#include "alarm_core.h"
 #include "panel_alarms.h"
-
-#include "journal/journal_writer.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,11 +17,9 @@ class AlarmsWindow;
 class LineCounters;
 class Reporter;
 
-// The alarms of the console: the tracker watches the line from the start,
-// every change goes into "Orbalis Journal.db" through the writer's thread,
-// the panel shows and sounds what waits, and "View", "Alarms" opens the
-// window. Other modules may declare their journal tables on journal()
-// before start().
+// The alarms of the main window: the core's tracker and journal, the
+// panel's frames and sound, the summary in the status bar, and the window
+// that "View", "Alarms" opens.
 class ConsoleAlarms : public QObject {
     Q_OBJECT
 public:
@@ -36,15 +31,14 @@ public:
     ConsoleAlarms(const ConsoleAlarms &) = delete;
     ConsoleAlarms &operator=(const ConsoleAlarms &) = delete;
 
-    // Opens the journal in the program folder and starts looking at the port
-    // and the shelving times. The startup sequence calls it once the
-    // settings are read.
-    void start();
-    // The exit sequence calls it before it closes the port.
-    void stop();
+    // See AlarmCore: the startup sequence starts them, the exit sequence
+    // stops them before it closes the port.
+    void start() { core_.start(); }
+    void stop() { core_.stop(); }
 
-    AlarmTracker &tracker() { return tracker_; }
-    JournalWriter &journal() { return *writer_; }
+    AlarmCore &core() { return core_; }
+    AlarmTracker &tracker() { return core_.tracker(); }
+    JournalWriter &journal() { return core_.journal(); }
     PanelAlarms &panel() { return panel_; }
 
     // For the status bar: the summary, hidden while there is none; a click
@@ -55,16 +49,10 @@ public:
     AlarmsWindow *window() const;
 
 private:
-    void journalOpened(const QString &setAsidePath, const QString &why);
-    void journalFailed(int number, const QString &detail);
-    void journalDropped(quint64 rows);
-
     Console &console_;
     Reporter &reporter_;
     QWidget *windowParent_;
-    std::unique_ptr<JournalWriter> writer_;
-    AlarmTracker tracker_;
-    AlarmJournal journal_;
+    AlarmCore core_;
     PanelAlarms panel_;
     QPointer<AlarmsWindow> window_;
     QPointer<QToolButton> summary_;

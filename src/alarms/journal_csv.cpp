@@ -12,7 +12,6 @@
 
 namespace orbalis {
 
-
 QString csvField(const QString &text)
 {
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))

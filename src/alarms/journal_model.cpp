@@ -132,7 +132,7 @@ QString JournalModel::timeText(qint64 ms)
 
 QString JournalModel::columnTitle(int column)
 {
-    static const char *const Titles[ColumnCount] = {"Time", "Controller", "Slot", "Name", "Alarm", "Change",
+    static const char *const Titles[ColumnCount] = {"Time", "Controller", "Slot",    "Name", "Alarm",        "Change",
                                                     "PV",   "SV",         "Comment", "User", "Shelved until"};
     return column >= 0 && column < ColumnCount ? QString::fromLatin1(Titles[column]) : QString();
 }

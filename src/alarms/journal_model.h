@@ -59,7 +59,7 @@ private:
     QString connection_;
     JournalFilter filter_;
     std::vector<AlarmEventRow> rows_;
-    qint64 newestId_ = 0;    // rows above it were written after the first page was read
+    qint64 newestId_ = 0; // rows above it were written after the first page was read
     bool more_ = false;
     QString problem_;
 };

@@ -3,7 +3,6 @@
 #include <QtGlobal>
 #include <pwd.h>
 #include <unistd.h>
-
 #include <vector>
 
 namespace orbalis {

@@ -1,23 +1,20 @@
 #include "main_window.h"
 
 #include "about_box.h"
-#include "live_value_recorder.h"
-#include "polling_cycle.h"
 #include "slot_panel.h"
 
 #include "alarms/alarms_window.h"
 #include "alarms/console_alarms.h"
 #include "base/error_trap.h"
 #include "base/twips.h"
+#include "core/console_core.h"
+#include "core/polling_cycle.h"
+#include "core/write_cycle.h"
 #include "health/line_health.h"
 #include "images/image_lists.h"
-#include "model/live_value_table.h"
-#include "state/open_serial_port.h"
 #include "panelsetup/table_setting_window.h"
 #include "parameter/parameter_window.h"
-#include "parameter/write_cycle.h"
 #include "serialsetup/serial_setting_window.h"
-#include "settings/settings_store.h"
 #include "trend/trend_windows.h"
 #include "widgets/accessible_names.h"
 #include "widgets/status_panel.h"
@@ -36,21 +33,10 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
       console_(console),
       port_(port),
       reporter_(reporter),
-      images_(std::make_unique<ImageLists>()),
-      timerRead_(std::make_unique<QtCycleTimer>(100)),
-      timerWrite_(std::make_unique<QtCycleTimer>(100)),
-      liveValues_(std::make_unique<LiveValueTable>()),
-      trends_(std::make_unique<TrendWindows>(console, reporter, this))
+      images_(std::make_unique<ImageLists>())
 {
     setWindowTitle(QStringLiteral("Orbalis"));
     setFont(QFont(QStringLiteral("DotumChe"), 10));
-
-    console_.port = &port_;
-    console_.Timer_Read = timerRead_.get();
-    console_.Timer_Write = timerWrite_.get();
-    console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
-
-    buildMenus();
 
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
@@ -59,7 +45,6 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     panel_->setFont(QFont(QStringLiteral("新細明體"), 9));
     layout->addWidget(panel_);
     setCentralWidget(central);
-    connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
 
     for (size_t i = 0; i < statusPanels_.size(); ++i) {
         statusPanels_[i] = new StatusPanel(this);
@@ -70,19 +55,20 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     statusBar()->addWidget(statusPanels_[1], 1);
     statusBar()->setSizeGripEnabled(true);
 
-    health_ = std::make_unique<LineHealth>(console_, port_, *panel_, reporter_, this);
-    // After the counters: the tracker reads them for each reply they counted.
-    alarms_ = std::make_unique<ConsoleAlarms>(console_, health_->counters(), *panel_, reporter_, this);
+    // The core takes the line with the port and reports to the status bar,
+    // the panel and the message boxes.
+    core_ = std::make_unique<ConsoleCore>(console_, port_,
+                                          ConsoleCore::Views{&StatusBar1(), panel_, &reporter_});
+    console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
+    health_ = std::make_unique<LineHealth>(console_, core_->watch(), *panel_, reporter_, this);
+    // After the core: the alarms read the counters for each reply they counted.
+    alarms_ = std::make_unique<ConsoleAlarms>(console_, core_->watch().counters(), *panel_, reporter_, this);
     statusBar()->addPermanentWidget(alarms_->summaryButton(this));
-
-    recorder_ = std::make_unique<LiveValueRecorder>(console_, *liveValues_, *liveValues_, *panel_,
-                                                    reporter_);
-    polling_ = std::make_unique<PollingCycle>(console_, port_, *timerRead_, StatusBar1(), *recorder_,
-                                              *panel_);
-    timerRead_->onTick([this] { Timer_Read_Timer(); });
-    writeCycle_ = std::make_unique<WriteCycle>(console_, reporter_);
-    timerWrite_->onTick([this] { writeCycle_->Timer_Write_Timer(); });
+    trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
+    connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
+
+    buildMenus();
 
     // Design size of the client area: 8205 by 6570 twips.
     resize(twipsToPixels(8205), twipsToPixels(6570) + menuBar()->sizeHint().height());
@@ -90,11 +76,36 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
 
 FM_Orbalis::~FM_Orbalis()
 {
-    if (console_.port == &port_)
-        console_.port = nullptr;
-    console_.Timer_Read = nullptr;
-    console_.Timer_Write = nullptr;
     console_.serialSettingsWindow = nullptr;
+    // What shows the core's histories and counters goes before the core.
+    trends_.reset();
+    alarms_.reset();
+    health_.reset();
+}
+
+LiveValueTable &FM_Orbalis::liveValues() const
+{
+    return core_->liveValues();
+}
+
+PollingCycle &FM_Orbalis::polling() const
+{
+    return core_->polling();
+}
+
+CycleTimer &FM_Orbalis::Timer_Read() const
+{
+    return core_->Timer_Read();
+}
+
+CycleTimer &FM_Orbalis::Timer_Write() const
+{
+    return core_->Timer_Write();
+}
+
+WriteCycle &FM_Orbalis::writeCycle() const
+{
+    return core_->writeCycle();
 }
 
 void FM_Orbalis::buildMenus()
@@ -140,26 +151,7 @@ void FM_Orbalis::Form_Load()
 {
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
-    runSettingsStartup(console_.settingsPath(), console_.settings, trap, *console_.clock);
-    trap.step([&] {
-        console_.Para_Slot = NoParameterSlot;
-        console_.Poll_Slot = 0;
-    });
-    trap.step([&] { Load_Panel_Table(console_.settings, console_.slots, trap); });
-    Open_Serial_Port(port_, console_.settings.serial);
-    trap.step([&] {
-        if (port_.PortOpen()) {
-            setText(2, QString());
-            console_.Read_State = ReadState::Select;
-            timerRead_->setEnabled(true);
-        } else if (console_.settings.serial.Port == QLatin1String("CLOSE")) {
-            setText(2, QStringLiteral("Serial port is close !"));
-        } else {
-            setText(2, QStringLiteral("Serial port is not open !"));
-            console_.Read_State = ReadState::Select;
-            timerRead_->setEnabled(true);
-        }
-    });
+    core_->start(trap);
     trap.step([&] { alarms_->start(); });
 }
 
@@ -168,15 +160,9 @@ void FM_Orbalis::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
-    timerRead_->setEnabled(false);
-    timerWrite_->setEnabled(false);
     alarms_->stop();
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
-    trap.step([&] {
-        if (port_.PortOpen())
-            port_.setPortOpen(false);
-    });
-    runSettingsExit(console_.settingsPath(), console_.settings, console_.slots, trap);
+    core_->stop(trap);
 }
 
 void FM_Orbalis::closeEvent(QCloseEvent *event)
@@ -250,19 +236,8 @@ void FM_Orbalis::showAbout()
 void FM_Orbalis::showParameterWindow(int slot)
 {
     if (!parameter_)
-        parameter_ = new FM_Parameter(console_, *writeCycle_, reporter_, this);
+        parameter_ = new FM_Parameter(console_, core_->writeCycle(), reporter_, this);
     parameter_->openForSlot(slot);
-}
-
-void FM_Orbalis::Timer_Read_Timer()
-{
-    // A message box shown inside a tick runs a nested event loop; the next
-    // tick must wait for this one to end.
-    if (inTick_)
-        return;
-    inTick_ = true;
-    polling_->Timer_Read_Timer();
-    inTick_ = false;
 }
 
 QString FM_Orbalis::text(int panel) const

@@ -16,9 +16,9 @@ namespace orbalis {
 
 class StatusPanel;
 
+class ConsoleCore;
 class ImageLists;
 class LiveValueTable;
-class LiveValueRecorder;
 class PollingCycle;
 class SlotPanel;
 class FM_TableSetting;
@@ -51,10 +51,12 @@ public:
     StatusPanels &StatusBar1() { return *this; }
     SlotPanel &Pic_All() const { return *panel_; }
     // What the live pass wrote last; the record lines read it back.
-    LiveValueTable &liveValues() const { return *liveValues_; }
-    PollingCycle &polling() const { return *polling_; }
-    CycleTimer &Timer_Read() const { return *timerRead_; }
-    CycleTimer &Timer_Write() const { return *timerWrite_; }
+    LiveValueTable &liveValues() const;
+    PollingCycle &polling() const;
+    CycleTimer &Timer_Read() const;
+    CycleTimer &Timer_Write() const;
+    // The console's line and its record, on which the window sits.
+    ConsoleCore &core() const { return *core_; }
     QMenu *fileMenu() const { return fileMenu_; }
     QMenu *settingMenu() const { return optionMenu_; }
     FM_TableSetting *tableSetting() const { return tableSetting_; }
@@ -62,7 +64,7 @@ public:
     FM_SerialSetting *serialSetting() const;
     // Created by the first click on a slot's menu button.
     FM_Parameter *parameterWindow() const { return parameter_; }
-    WriteCycle &writeCycle() const { return *writeCycle_; }
+    WriteCycle &writeCycle() const;
     // A slot's menu button: the parameter window for that slot.
     void showParameterWindow(int slot);
     // The line's counters, traffic and panel marks; "Line Monitor".
@@ -85,7 +87,6 @@ private:
     void setText(int panel, const QString &text) override;
 
     void buildMenus();
-    void Timer_Read_Timer();
     // Loads the serial settings window, hidden, when it is not loaded.
     FM_SerialSetting &loadSerialSetting();
 
@@ -93,13 +94,7 @@ private:
     SerialPort &port_;
     Reporter &reporter_;
     std::unique_ptr<ImageLists> images_;
-    std::unique_ptr<QtCycleTimer> timerRead_;
-    std::unique_ptr<QtCycleTimer> timerWrite_;
     SlotPanel *panel_ = nullptr;
-    std::unique_ptr<LiveValueTable> liveValues_;
-    std::unique_ptr<LiveValueRecorder> recorder_;
-    std::unique_ptr<PollingCycle> polling_;
-    std::unique_ptr<WriteCycle> writeCycle_;
     std::array<StatusPanel *, 2> statusPanels_{};
     QMenu *fileMenu_ = nullptr;
     QMenu *optionMenu_ = nullptr;
@@ -108,11 +103,12 @@ private:
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
     AboutBox *about_ = nullptr;                 // a child: hidden, not destroyed, on close
-    bool inTick_ = false;
     bool unloaded_ = false;
+    // Before what shows its histories and counters, so it goes after them.
+    std::unique_ptr<ConsoleCore> core_;
     // Last, so it goes first: it stops watching the line before the rest goes.
     std::unique_ptr<LineHealth> health_;
-    // Before the line's health goes: the tracker reads its counters.
+    // Before the core goes: the tracker reads its counters and watches its line.
     std::unique_ptr<ConsoleAlarms> alarms_;
     // Last, so it goes first: its windows read the console's state.
     std::unique_ptr<TrendWindows> trends_;

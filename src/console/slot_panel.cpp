@@ -85,12 +85,12 @@ void SlotPanel::Show_Slot_Values(int slot, const QByteArray &reply, std::int32_t
 
 QWidget *SlotPanel::slotWidget(int slot) const
 {
-    return slot >= 0 && slot < SlotCount ? pictures_[size_t(slot)] : nullptr;
+    return isSlot(slot) ? pictures_[size_t(slot)] : nullptr;
 }
 
 bool SlotPanel::showsValues(int slot) const
 {
-    return slot >= 0 && slot < SlotCount && !shown_[size_t(slot)].reply.isEmpty();
+    return isSlot(slot) && !shown_[size_t(slot)].reply.isEmpty();
 }
 
 QString SlotPanel::shownValues(int slot) const
@@ -115,7 +115,7 @@ QString SlotPanel::shownValues(int slot) const
 
 void SlotPanel::showHealth(int slot, const QColor &mark, const QString &oldValuesWord)
 {
-    if (slot >= 0 && slot < SlotCount)
+    if (isSlot(slot))
         pictures_[size_t(slot)]->setHealthOverlay(mark, oldValuesWord);
 }
 
@@ -192,7 +192,7 @@ void SlotPanel::Pic_Control_MouseDown(int slot, Qt::MouseButton button, double x
         paintBrushIcon(*pictures_[k], images_, console_.slots.Mark_Flag[k]);
         break;
     case SlotClick::OpenParameters:
-        console_.Para_Slot = std::int16_t(slot);
+        console_.line.showParametersOf(slot);
         Q_EMIT parameterWindowRequested(slot);
         break;
     case SlotClick::Nothing:

@@ -1,8 +1,8 @@
 #include "counters_model.h"
 
-#include "health_rules.h"
+#include "core/health_rules.h"
 #include "panel_health.h"
-#include "traffic_text.h"
+#include "core/traffic_text.h"
 
 #include "state/console.h"
 

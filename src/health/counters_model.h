@@ -1,6 +1,6 @@
 #pragma once
 
-#include "line_counters.h"
+#include "core/line_counters.h"
 
 #include <QAbstractTableModel>
 #include <array>

@@ -6,24 +6,16 @@
 
 namespace orbalis {
 
-LineHealth::LineHealth(Console &console, const SerialPort &port, HealthPanel &panel, Reporter &reporter,
+LineHealth::LineHealth(Console &console, LineWatch &watch, HealthPanel &panel, Reporter &reporter,
                        QWidget *windowParent)
-    : console_(console),
-      reporter_(reporter),
-      windowParent_(windowParent),
-      counters_(&port),
-      traffic_(&port),
-      panel_(console, counters_, panel)
+    : console_(console), reporter_(reporter), windowParent_(windowParent), watch_(watch),
+      panel_(console, watch.counters(), panel)
 {
-    console_.lineObservers.add(&counters_);
-    console_.lineObservers.add(&traffic_);
 }
 
 LineHealth::~LineHealth()
 {
-    console_.lineObservers.remove(&traffic_);
-    console_.lineObservers.remove(&counters_);
-    // Its models read the counters and the ring, which go with this.
+    // Its models read the counters and the ring; it goes first.
     delete monitor_.data();
 }
 
@@ -35,7 +27,7 @@ LineMonitorWindow *LineHealth::monitor() const
 LineMonitorWindow &LineHealth::showMonitor()
 {
     if (!monitor_)
-        monitor_ = new LineMonitorWindow(console_, counters_, traffic_, reporter_, windowParent_);
+        monitor_ = new LineMonitorWindow(console_, counters(), traffic(), reporter_, windowParent_);
     monitor_->show();
     monitor_->raise();
     monitor_->activateWindow();

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "line_counters.h"
 #include "panel_health.h"
-#include "traffic_ring.h"
+
+#include "core/line_watch.h"
 
 #include <QPointer>
 
@@ -16,20 +16,19 @@ class LineMonitorWindow;
 class Reporter;
 class SerialPort;
 
-// The line's health for the main window: the counters and the traffic ring
-// watch the line from the start (whether or not anybody looks), the panel
-// shows each slot's health, and "Line Monitor" shows the figures.
+// The line's health for the main window, on the core's watch of the line
+// (its counters and traffic ring): the panel shows each slot's health, and
+// "Line Monitor" shows the figures.
 class LineHealth {
 public:
     // Everything given outlives this; windowParent becomes the monitor's parent.
-    LineHealth(Console &console, const SerialPort &port, HealthPanel &panel, Reporter &reporter,
-               QWidget *windowParent);
+    LineHealth(Console &console, LineWatch &watch, HealthPanel &panel, Reporter &reporter, QWidget *windowParent);
     ~LineHealth();
     LineHealth(const LineHealth &) = delete;
     LineHealth &operator=(const LineHealth &) = delete;
 
-    LineCounters &counters() { return counters_; }
-    TrafficRing &traffic() { return traffic_; }
+    LineCounters &counters() { return watch_.counters(); }
+    TrafficRing &traffic() { return watch_.traffic(); }
     PanelHealth &panel() { return panel_; }
 
     // Shows the monitor, creating it on first use.
@@ -40,8 +39,7 @@ private:
     Console &console_;
     Reporter &reporter_;
     QWidget *windowParent_;
-    LineCounters counters_;
-    TrafficRing traffic_;
+    LineWatch &watch_;
     PanelHealth panel_;
     QPointer<LineMonitorWindow> monitor_;
 };

@@ -1,11 +1,11 @@
 #include "line_monitor_window.h"
 
 #include "counters_model.h"
-#include "line_counters.h"
+#include "core/line_counters.h"
 #include "plain_text_delegate.h"
 #include "traffic_model.h"
-#include "traffic_ring.h"
-#include "traffic_text.h"
+#include "core/traffic_ring.h"
+#include "core/traffic_text.h"
 
 #include "base/error.h"
 #include "base/error_trap.h"

@@ -89,12 +89,12 @@ QColor PanelHealth::markColour(HealthMark mark)
 
 bool PanelHealth::portOpen() const
 {
-    return console_.port && console_.port->PortOpen();
+    return console_.line.portOpen();
 }
 
 std::uint8_t PanelHealth::idOf(int slot) const
 {
-    return slot >= 0 && slot < SlotCount ? console_.slots.SlotId[std::size_t(slot)] : 0;
+    return isSlot(slot) ? console_.slots.SlotId[std::size_t(slot)] : 0;
 }
 
 HealthMark PanelHealth::mark(int slot) const

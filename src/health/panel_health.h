@@ -1,6 +1,6 @@
 #pragma once
 
-#include "health_rules.h"
+#include "core/health_rules.h"
 
 #include "settings/settings_model.h"
 

@@ -1,6 +1,6 @@
 #include "traffic_model.h"
 
-#include "traffic_text.h"
+#include "core/traffic_text.h"
 
 #include <QBrush>
 #include <QFontDatabase>

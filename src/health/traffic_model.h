@@ -1,6 +1,6 @@
 #pragma once
 
-#include "traffic_ring.h"
+#include "core/traffic_ring.h"
 
 #include <QAbstractTableModel>
 #include <QFont>

@@ -7,7 +7,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-
 #include <cerrno>
 #include <cstdio>
 
@@ -16,8 +15,8 @@ namespace orbalis {
 namespace {
 
 // SQLite's primary result codes that matter here.
-constexpr int SqlitePerm = 3, SqliteBusy = 5, SqliteLocked = 6, SqliteReadOnly = 8, SqliteCorrupt = 11,
-              SqliteFull = 13, SqliteCantOpen = 14, SqliteAuth = 23, SqliteNotADb = 26;
+constexpr int SqlitePerm = 3, SqliteBusy = 5, SqliteLocked = 6, SqliteReadOnly = 8, SqliteCorrupt = 11, SqliteFull = 13,
+              SqliteCantOpen = 14, SqliteAuth = 23, SqliteNotADb = 26;
 
 struct Failed {
     QSqlError error;
@@ -93,8 +92,9 @@ QString setAside(const QString &path, const QDateTime &now)
     const QString aside = freeName(setAsideName(path, now));
     if (std::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) != 0) {
         const int err = errno;
-        throw Error(errorNumberForErrno(err), path + QStringLiteral(": the damaged journal cannot be moved to \"")
-                                                 + aside + QStringLiteral("\": ") + qt_error_string(err));
+        throw Error(errorNumberForErrno(err),
+                    path + QStringLiteral(": the damaged journal cannot be moved to \"") + aside
+                        + QStringLiteral("\": ") + qt_error_string(err));
     }
     const QString wal = path + QStringLiteral("-wal");
     if (QFileInfo::exists(wal))
@@ -162,9 +162,9 @@ JournalOpening openJournal(const QString &connection, const QString &path, const
             return result;
         }
         try {
-            result.whySetAside = unusable.isEmpty() ? QStringLiteral("it is not a database SQLite can read (")
-                                                          + error.databaseText() + u')'
-                                                    : unusable;
+            result.whySetAside = unusable.isEmpty()
+                ? QStringLiteral("it is not a database SQLite can read (") + error.databaseText() + u')'
+                : unusable;
             result.setAsidePath = setAside(path, now);
         } catch (const Error &e) {
             result.failure = e;

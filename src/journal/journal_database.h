@@ -55,10 +55,10 @@ void closeJournalConnection(const QString &connection);
 
 // What SQLite said went wrong.
 enum class JournalFault {
-    Damaged,     // not a database, or a damaged one
+    Damaged, // not a database, or a damaged one
     DiskFull,
-    Refused,     // permissions, a read-only file system
-    Busy,        // another program holds a lock
+    Refused, // permissions, a read-only file system
+    Busy,    // another program holds a lock
     Other,
 };
 JournalFault journalFault(const QSqlError &error);

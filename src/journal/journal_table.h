@@ -15,12 +15,12 @@ namespace orbalis {
 struct JournalTable {
     struct Column {
         QString name;
-        QString declaration;   // "INTEGER NOT NULL", "TEXT", ...
+        QString declaration; // "INTEGER NOT NULL", "TEXT", ...
     };
 
     QString name;
     std::vector<Column> columns;
-    std::vector<QStringList> indexes;   // the columns of each index, in order
+    std::vector<QStringList> indexes; // the columns of each index, in order
 
     QStringList createStatements() const;
     // "INSERT INTO name (columns...) VALUES (?, ...)": one value per column.

@@ -2,7 +2,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-
 #include <atomic>
 #include <memory>
 
@@ -24,8 +23,7 @@ QString uniqueConnectionName()
 
 JournalWriter::JournalWriter(QString path, const Clock &clock, QObject *parent)
     : QObject(parent), path_(std::move(path)), clock_(clock), connection_(uniqueConnectionName())
-{
-}
+{}
 
 JournalWriter::~JournalWriter()
 {
@@ -59,7 +57,7 @@ void JournalWriter::append(const QString &table, QVariantList values)
     while (index < tables_.size() && tables_[index].name != table)
         ++index;
     if (index == tables_.size())
-        return;   // not declared: a fault of the caller, not of the journal
+        return; // not declared: a fault of the caller, not of the journal
     {
         std::lock_guard lock(mutex_);
         ++appended_;

@@ -8,7 +8,6 @@
 #include <QObject>
 #include <QString>
 #include <QVariantList>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -81,7 +80,7 @@ Q_SIGNALS:
 
 private:
     struct Row {
-        std::size_t table;   // index into tables_
+        std::size_t table; // index into tables_
         QVariantList values;
     };
 
@@ -100,20 +99,20 @@ private:
     std::vector<QString> inserts_;
 
     mutable std::mutex mutex_;
-    std::condition_variable wake_;      // rows or a stop for the thread
-    std::condition_variable progress_;  // rows committed, for flush()
+    std::condition_variable wake_;     // rows or a stop for the thread
+    std::condition_variable progress_; // rows committed, for flush()
     std::deque<Row> waiting_;
     bool stopping_ = false;
-    std::uint64_t appended_ = 0;        // rows ever appended
-    std::uint64_t done_ = 0;            // rows committed or dropped
+    std::uint64_t appended_ = 0; // rows ever appended
+    std::uint64_t done_ = 0;     // rows committed or dropped
     std::uint64_t committed_ = 0;
     std::uint64_t dropped_ = 0;
-    bool failing_ = false;              // the last attempt failed; retry later
+    bool failing_ = false; // the last attempt failed; retry later
 
     // The thread's own.
     bool open_ = false;
-    QString damagedWhileWriting_;   // set aside at the next opening
-    std::vector<std::unique_ptr<QSqlQuery>> prepared_;   // one insert per table; they go before the connection
+    QString damagedWhileWriting_;                      // set aside at the next opening
+    std::vector<std::unique_ptr<QSqlQuery>> prepared_; // one insert per table; they go before the connection
     QString lastFailure_;
     std::thread thread_;
 };

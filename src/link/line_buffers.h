@@ -11,6 +11,8 @@ namespace orbalis {
 struct LineBuffers {
     std::array<std::uint8_t, 8> Request_Frame{};
     QByteArray Reply_Buffer;
+    // Request_Frame went out with the last send; a reply can answer nothing else.
+    bool requestSent = false;
 };
 
 } // namespace orbalis

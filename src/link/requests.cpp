@@ -10,7 +10,7 @@ constexpr std::uint8_t WriteSingleRegister = 6;
 // Settings live below this address, live values from it up.
 constexpr std::int16_t FirstInputRegister = 4096;
 
-bool Fits16(std::int32_t v)
+bool fitsSixteenBits(std::int32_t v)
 {
     return v >= 0 && v <= 0xFFFF;
 }
@@ -23,6 +23,7 @@ bool sendRequest(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint
         // Emptied even when the flush fails, so that an old reply never
         // outlives a request that did not go out.
         line.Reply_Buffer.clear();
+        line.requestSent = false;
         // A late reply to an earlier request must never pass for this one's.
         (void)port.Input();
         const auto frame = buildRequest(id, function, field1, field2);
@@ -30,6 +31,7 @@ bool sendRequest(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint
             return false;
         line.Request_Frame = *frame;
         port.Output(requestBytes(line));
+        line.requestSent = true;
         return true;
     } catch (...) {
         // Dropped: the caller's next reply check finds no reply.
@@ -42,7 +44,7 @@ bool sendRequest(SerialPort &port, LineBuffers &line, std::uint8_t id, std::uint
 std::optional<std::array<std::uint8_t, 8>> buildRequest(std::uint8_t id, std::uint8_t function,
                                                         std::int32_t field1, std::int32_t field2)
 {
-    if (!Fits16(field1) || !Fits16(field2))
+    if (!fitsSixteenBits(field1) || !fitsSixteenBits(field2))
         return std::nullopt;
     std::array<std::uint8_t, 8> frame{
         id,

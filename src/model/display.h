@@ -37,12 +37,6 @@ void Show_Hex_Value(const QByteArray &reply, int hi, int lo, int address, const 
 // window slot's Slot_DP_Code) from register 45 first, then shows 0..108.
 void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const DisplayTargets &t);
 
-// " Exception reply, code N !" for an exception reply (5 bytes, function code
-// with bit 7 set), with the code's meaning for 1..4, e.g. " Exception reply,
-// code 2 (illegal data address) !"; empty for any other reply. The CRC is
-// the caller's to check.
-QString exceptionReplyText(const QByteArray &reply);
-
 // Read-back pass of one register. Checks function code 3 and length 7 first;
 // returns an empty text when shown, otherwise the text the caller appends to
 // its status panel, and then nothing is decoded: " Exception reply, code N !"

@@ -1,7 +1,10 @@
 #include "display.h"
 
+#include "register_addresses.h"
 #include "register_map.h"
 #include "reply_registers.h"
+
+#include "link/exception_texts.h"
 
 namespace orbalis {
 
@@ -14,12 +17,6 @@ constexpr int ExceptionLength = 5;     // id, function | 0x80, code, CRC
 
 enum class SignedJumps { AsSigned, AsUnsigned };
 
-// "JP1".."JP8": the last register of each program segment.
-bool isJumpCount(int address)
-{
-    return address >= 66 && address <= 101 && (address - 66) % 5 == 0;
-}
-
 // One register (or, for Time32, the pair ending at the address) through the
 // display routine of its kind. Low halves of a Time32 have no control.
 void showRegister(const QByteArray &reply, const RegisterInfo &r, int hi, int dpCode,
@@ -31,7 +28,7 @@ void showRegister(const QByteArray &reply, const RegisterInfo &r, int hi, int dp
         Show_Unsigned_Value(reply, hi, lo, r.address, t);
         break;
     case ValueKind::Signed:
-        if (jumps == SignedJumps::AsUnsigned && isJumpCount(r.address))
+        if (jumps == SignedJumps::AsUnsigned && reg::isJumpCount(r.address))
             Show_Unsigned_Value(reply, hi, lo, r.address, t);
         else
             Show_Signed_Value(reply, hi, lo, r.address, t);
@@ -63,10 +60,8 @@ QString readBackProblem(const QByteArray &reply)
     if (reply.size() < 2)
         return wrongLength;
     const std::uint8_t function = std::uint8_t(reply[1]);
-    if (function & ExceptionBit) {
-        const QString exception = exceptionReplyText(reply);
-        return exception.isEmpty() ? wrongLength : exception;
-    }
+    if (function & ExceptionBit)
+        return reply.size() == ExceptionLength ? exceptionReplyText(std::uint8_t(reply[2])) : wrongLength;
     if (function != ReadHoldingFunction)
         return QStringLiteral(" Wrong function code !");
     if (reply.size() != ReadBackLength || reply[2] != 2)
@@ -76,25 +71,9 @@ QString readBackProblem(const QByteArray &reply)
 
 } // namespace
 
-QString exceptionReplyText(const QByteArray &reply)
-{
-    if (reply.size() != ExceptionLength || !(std::uint8_t(reply[1]) & ExceptionBit))
-        return {};
-    const auto code = std::uint8_t(reply[2]);
-    QString meaning;
-    switch (code) {
-    case 1: meaning = QStringLiteral(" (illegal function)"); break;
-    case 2: meaning = QStringLiteral(" (illegal data address)"); break;
-    case 3: meaning = QStringLiteral(" (illegal data value)"); break;
-    case 4: meaning = QStringLiteral(" (device failure)"); break;
-    default: break;
-    }
-    return QStringLiteral(" Exception reply, code %1%2 !").arg(code).arg(meaning);
-}
-
 void Show_All_Parameters(const QByteArray &reply, std::int32_t &dpCode, const DisplayTargets &t)
 {
-    const int dpAt = registerPosition(DecimalPointAddress, 0);
+    const int dpAt = registerPosition(reg::DP, 0);
     const int code = replyRegister(reply, dpAt, dpAt + 1);
     dpCode = (code < 47 || code > 50) ? 47 : code;
     for (const RegisterInfo &r : holdingRegisters())

@@ -9,7 +9,6 @@ namespace orbalis {
 constexpr int HoldingRegisterCount = 109;   // addresses 0..108
 constexpr int InputRegisterBase = 4096;     // addresses 4096..4125
 constexpr int InputRegisterCount = 30;
-constexpr int DecimalPointAddress = 45;     // "DP"
 
 enum class ValueKind { Unsigned, Signed, Tenths, Scaled, Choice, Time32, Hex16 };
 

@@ -36,11 +36,6 @@ QString latin1(std::string_view text)
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
-bool isSlot(int slot)
-{
-    return slot >= 0 && slot < SlotCount;
-}
-
 
 QString capitalised(QString text)
 {
@@ -77,7 +72,7 @@ FM_Parameter::~FM_Parameter()
     if (console_.parameterWindow == this)
         console_.parameterWindow = nullptr;
     if (open_)
-        console_.Para_Slot = NoParameterSlot;
+        console_.line.parametersClosed();
     console_.lineObservers.remove(this);
 }
 
@@ -172,18 +167,18 @@ bool FM_Parameter::openForSlot(int slot)
 {
     if (open_) {
         if (slot == slot_) {
-            console_.Para_Slot = std::int16_t(slot_);
+            console_.line.showParametersOf(slot_);
         } else if (writeCycle_.running()) {
             // The values on show belong to the controller being written.
-            console_.Para_Slot = std::int16_t(slot_);
+            console_.line.showParametersOf(slot_);
             reporter_.beep();
             return false;
         } else {
-            console_.Para_Slot = std::int16_t(slot);
+            console_.line.showParametersOf(slot);
             FM_Parameter_Load();
         }
     } else {
-        console_.Para_Slot = std::int16_t(slot);
+        console_.line.showParametersOf(slot);
         show();   // the show event loads the window
     }
     raise();
@@ -224,7 +219,7 @@ void FM_Parameter::FM_Parameter_Load()
         tabs_->setCurrentIndex(OpeningTab);
     });
     trap.step([&] {
-        slot_ = console_.Para_Slot;
+        slot_ = console_.line.Para_Slot();
         if (!isSlot(slot_))
             throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(slot_));
         setText(1, slotText(slot_, console_.slots.SlotId[size_t(slot_)]));
@@ -245,10 +240,7 @@ void FM_Parameter::unload()
     open_ = false;
     if (writeCycle_.running())
         writeCycle_.stopAndResumePolling();
-    // A parameter read asked for but not sent yet has no controller any more.
-    if (console_.Read_State == ReadState::ReadOne || console_.Read_State == ReadState::ReadAll)
-        console_.Read_State = ReadState::Select;
-    console_.Para_Slot = NoParameterSlot;
+    console_.line.parametersClosed();
     slot_ = NoParameterSlot;
     if (console_.parameterWindow == this)
         console_.parameterWindow = nullptr;
@@ -273,13 +265,9 @@ void FM_Parameter::readAllParameters()
         reporter_.beep();
         return;
     }
-    CycleTimer *timerRead = console_.Timer_Read;
-    if (!timerRead)
+    if (!console_.line.Timer_Read())
         throw Error(PortNotOpen, QStringLiteral("no polling timer"));
-    if (timerRead->isEnabled())
-        timerRead->setEnabled(false);
-    console_.Read_State = ReadState::ReadAll;
-    timerRead->setEnabled(true);
+    console_.line.readAllParametersNext();
 }
 
 void FM_Parameter::Para_KeyDown(int address, int key)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "write_cycle.h"
+#include "core/write_cycle.h"
 
 #include "base/status_panels.h"
 #include "state/console.h"

@@ -30,7 +30,7 @@ DeviceGroup groupOf(const QString &path)
             (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)};
 }
 
-QString Hex4(int id)
+QString hexWord(int id)
 {
     return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
 }
@@ -98,8 +98,8 @@ QString portDetails(const ComPortEntry &entry)
         lines << QStringLiteral("Serial number: ") + p.serialNumber;
     if (p.vendorId >= 0 || p.productId >= 0)
         lines << QStringLiteral("USB vendor:product ID: %1:%2")
-                     .arg(p.vendorId >= 0 ? Hex4(p.vendorId) : QStringLiteral("?"),
-                          p.productId >= 0 ? Hex4(p.productId) : QStringLiteral("?"));
+                     .arg(p.vendorId >= 0 ? hexWord(p.vendorId) : QStringLiteral("?"),
+                          p.productId >= 0 ? hexWord(p.productId) : QStringLiteral("?"));
     lines << accessText(device);
     return lines.join(QLatin1Char('\n'));
 }

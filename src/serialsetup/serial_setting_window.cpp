@@ -100,7 +100,7 @@ QTreeWidget *reportList(const QString &name, QWidget *parent, const QRect &geome
     return list;
 }
 
-QPushButton *Button(const QString &caption, QWidget *parent, const QRect &geometry)
+QPushButton *makeButton(const QString &caption, QWidget *parent, const QRect &geometry)
 {
     auto *button = new QPushButton(caption, parent);
     button->setGeometry(geometry);
@@ -113,7 +113,7 @@ QPushButton *Button(const QString &caption, QWidget *parent, const QRect &geomet
 const char *const FrameStyle = "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 7px; }"
                                "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0px 2px; }";
 
-QGroupBox *Frame(const QString &caption, QWidget *parent, const QRect &geometry)
+QGroupBox *makeFrame(const QString &caption, QWidget *parent, const QRect &geometry)
 {
     auto *frame = new QGroupBox(caption, parent);
     frame->setStyleSheet(QString::fromLatin1(FrameStyle));
@@ -150,15 +150,15 @@ FM_SerialSetting::~FM_SerialSetting() = default;
 void FM_SerialSetting::buildControls()
 {
     // "Available ComPort": the ports of the machine.
-    frames_[0] = Frame(QStringLiteral("Available ComPort"), this, twipsRect(105, 105, 3900, 6105));
+    frames_[0] = makeFrame(QStringLiteral("Available ComPort"), this, twipsRect(105, 105, 3900, 6105));
     lists_[0] = reportList(QStringLiteral("Available ComPort"), frames_[0], twipsRect(105, 315, 3690, 5160));
     setColumns(lists_[0], PortColumns);
     connect(lists_[0], &QTreeWidget::itemClicked, this, [this] { ListView1_Click(0); });
     connect(lists_[0], &QTreeWidget::itemActivated, this, [this] { ListView1_Click(0); });
-    buttons_[0] = Button(QStringLiteral("Search"), this, twipsRect(1890, 5670, 2010, 435));
+    buttons_[0] = makeButton(QStringLiteral("Search"), this, twipsRect(1890, 5670, 2010, 435));
 
     // "Communication settings": the five combo boxes and their labels.
-    frames_[1] = Frame(QStringLiteral("Communication settings"), this, twipsRect(4095, 105, 2220, 6105));
+    frames_[1] = makeFrame(QStringLiteral("Communication settings"), this, twipsRect(4095, 105, 2220, 6105));
     for (size_t k = 0; k < combos_.size(); ++k) {
         const ComboSpec &spec = comboSpecs()[k];
         const QString caption = QString::fromLatin1(spec.label);
@@ -184,13 +184,13 @@ void FM_SerialSetting::buildControls()
         label->setAccessibleName(caption);
         labels_[k] = label;
     }
-    buttons_[1] = Button(QStringLiteral("Close"), frames_[1], twipsRect(105, 5040, 2010, 435));
-    buttons_[2] = Button(QStringLiteral("Cancel"), frames_[1], twipsRect(105, 5565, 2010, 435));
+    buttons_[1] = makeButton(QStringLiteral("Close"), frames_[1], twipsRect(105, 5040, 2010, 435));
+    buttons_[2] = makeButton(QStringLiteral("Cancel"), frames_[1], twipsRect(105, 5565, 2010, 435));
     buttons_[1]->setEnabled(false);
     buttons_[2]->setEnabled(false);
 
     // "Auto Scan": the scan for controllers.
-    frames_[2] = Frame(QStringLiteral("Auto Scan"), this, twipsRect(6510, 105, 6105, 6105));
+    frames_[2] = makeFrame(QStringLiteral("Auto Scan"), this, twipsRect(6510, 105, 6105, 6105));
     options_[0] = new QRadioButton(QStringLiteral("Continuous"), frames_[2]);
     options_[0]->setGeometry(twipsRect(105, 315, 1590, 330));
     options_[0]->setChecked(true);
@@ -200,8 +200,8 @@ void FM_SerialSetting::buildControls()
         option->setEnabled(false);
         option->setAccessibleName(option->text());
     }
-    buttons_[3] = Button(QStringLiteral("Start"), frames_[2], twipsRect(3360, 210, 1275, 435));
-    buttons_[4] = Button(QStringLiteral("Stop"), frames_[2], twipsRect(4725, 210, 1275, 435));
+    buttons_[3] = makeButton(QStringLiteral("Start"), frames_[2], twipsRect(3360, 210, 1275, 435));
+    buttons_[4] = makeButton(QStringLiteral("Stop"), frames_[2], twipsRect(4725, 210, 1275, 435));
     buttons_[4]->setEnabled(false);
     lists_[1] = reportList(QStringLiteral("Auto Scan"), frames_[2], twipsRect(105, 735, 5895, 4845));
     progress_ = new QProgressBar(frames_[2]);
@@ -230,7 +230,7 @@ void FM_SerialSetting::FM_SerialSetting_Load()
     apply_.readSettingsRecord(trap);
     trap.step([&] { apply_.showSettings(); });
     trap.step([&] {
-        if (console_.port && console_.port->PortOpen()) {
+        if (console_.line.portOpen()) {
             setStartEnabled(true);
             setStopEnabled(true);
         } else {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "port_discovery.h"
-#include "scan_cycle.h"
-#include "serial_setting_controls.h"
-#include "serial_settings_apply.h"
+#include "core/scan_cycle.h"
+#include "core/serial_setting_controls.h"
+#include "core/serial_settings_apply.h"
 
 #include "state/serial_settings_view.h"
 

@@ -7,6 +7,12 @@
 namespace orbalis {
 
 constexpr int SlotCount = 16;
+
+// Whether the number is a slot of the panel (0 to 15).
+constexpr bool isSlot(int slot)
+{
+    return slot >= 0 && slot < SlotCount;
+}
 using SlotTexts = std::array<QString, SlotCount>;
 
 // Record 1 of "User Setting.ini". Note the record order: stop bits before data bits.

@@ -1,52 +1,40 @@
 #pragma once
 
 #include "line_observer.h"
+#include "line_owner.h"
 #include "parameter_view.h"
 #include "read_state.h"
 #include "serial_settings_view.h"
 
 #include "base/clock.h"
-#include "base/cycle_timer.h"
-#include "link/line_buffers.h"
-#include "link/serial_port.h"
 #include "settings/settings_model.h"
 
 #include <QString>
-#include <cstdint>
 #include <functional>
 
 namespace orbalis {
 
-constexpr int NoParameterSlot = 16;
-
 // The process-wide state. Created in main(), alive until exit; windows and
 // cycles receive it by reference. There is no other global state.
 struct Console {
+    Console() = default;
+    Console(const Console &) = delete;
+    Console &operator=(const Console &) = delete;
+
     SettingsModel settings;
     SlotTables slots;
 
-    ReadState Read_State = ReadState::Select;
-    std::int16_t Poll_Slot = 0;
-    std::int16_t Para_Slot = NoParameterSlot;
-    std::int16_t Para_Index = 0;
-    std::int32_t Para_Value = 0;
-    int Write_Mode = 0;
-    bool Send_Pending = false;
+    // Everything sent and how each reply was judged goes here too.
+    LineObservers lineObservers;
+    // The port, the line buffers, and who uses the line (Read_State,
+    // Poll_Slot, Para_*, Write_Mode, Send_Pending).
+    LineOwner line{lineObservers};
 
-    LineBuffers line;
-
-    // Owned by the main window (or a test); never null once the console runs.
-    SerialPort *port = nullptr;
-    CycleTimer *Timer_Read = nullptr;
-    CycleTimer *Timer_Write = nullptr;
     // Present only while the parameter window is open.
     ParameterView *parameterWindow = nullptr;
     // The serial settings window, loaded (hidden) by the first call when it
     // is not loaded yet. Set by the main window.
     std::function<SerialSettingsView &()> serialSettingsWindow;
-
-    // Everything sent and how each reply was judged goes here too.
-    LineObservers lineObservers;
 
     QString programDir;   // folder of the settings file and the record files
     const Clock *clock = &systemClock();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/reply_judge.h"
+
 #include <QByteArray>
 #include <cstdint>
 #include <vector>
@@ -13,15 +15,6 @@ enum class Exchange {
     ReadAll,   // polling: the read of all parameters
     Write,     // write cycle: one write-single-register request
     Scan,      // controller scan: one read at the scan's baud rate
-};
-
-// How a reply was judged by the cycle that waited for it.
-enum class LineOutcome {
-    Good,            // a good reply to the request sent
-    NoAnswer,        // fewer than two bytes
-    CrcError,        // bytes whose CRC does not match
-    WrongReply,      // a good CRC, but another controller's or another request's reply
-    ExceptionReply,  // the controller refused the request (function code with bit 7 set)
 };
 
 // Watches the line for counters, the traffic view and the trends. The cycles

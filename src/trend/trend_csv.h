@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trend_sample.h"
+#include "core/trend_sample.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "qcp_include.h"
-#include "trend_sample.h"
+#include "core/trend_sample.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 #include "trend_window.h"
 
-#include "gap_rule.h"
+#include "core/gap_rule.h"
 #include "trend_csv.h"
-#include "trend_histories.h"
+#include "core/trend_histories.h"
 #include "trend_plot.h"
 
 #include "base/error.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "record_file_reader.h"
+#include "core/record_file_reader.h"
 #include "trend_series.h"
 
 #include <QWidget>

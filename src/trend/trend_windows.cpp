@@ -9,19 +9,18 @@
 
 namespace orbalis {
 
-TrendWindows::TrendWindows(Console &console, Reporter &reporter, QWidget *mainWindow)
-    : console_(console), reporter_(reporter), mainWindow_(mainWindow), histories_(console)
+TrendWindows::TrendWindows(Console &console, TrendHistories &histories, Reporter &reporter, QWidget *mainWindow)
+    : console_(console), reporter_(reporter), mainWindow_(mainWindow), histories_(histories)
 {
     histories_.onAppended([this](int slot) {
         if (TrendWindow *w = window(slot))
             w->liveSampleAdded();
     });
-    console_.lineObservers.add(&histories_);
 }
 
 TrendWindows::~TrendWindows()
 {
-    console_.lineObservers.remove(&histories_);
+    histories_.onAppended({});
     // The windows read the histories: they go first.
     for (auto &w : windows_)
         delete w.data();
@@ -29,14 +28,14 @@ TrendWindows::~TrendWindows()
 
 TrendWindow *TrendWindows::window(int slot) const
 {
-    if (slot < 0 || slot >= SlotCount)
+    if (!isSlot(slot))
         return nullptr;
     return windows_[std::size_t(slot)].data();
 }
 
 TrendWindow *TrendWindows::open(int slot)
 {
-    if (slot < 0 || slot >= SlotCount || console_.slots.SlotId[std::size_t(slot)] == 0)
+    if (!isSlot(slot) || console_.slots.SlotId[std::size_t(slot)] == 0)
         return nullptr;
     auto &w = windows_[std::size_t(slot)];
     if (!w)

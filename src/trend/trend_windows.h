@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trend_histories.h"
+#include "core/trend_histories.h"
 
 #include <QObject>
 #include <QPointer>
@@ -22,8 +22,9 @@ class TrendWindow;
 class TrendWindows : public QObject {
     Q_OBJECT
 public:
-    // Watches the console's line from now on; the windows are children of `mainWindow`.
-    TrendWindows(Console &console, Reporter &reporter, QWidget *mainWindow);
+    // Shows the core's live histories, which outlive this; the windows are
+    // children of `mainWindow`.
+    TrendWindows(Console &console, TrendHistories &histories, Reporter &reporter, QWidget *mainWindow);
     ~TrendWindows() override;
 
     const TrendHistories &histories() const { return histories_; }
@@ -46,7 +47,7 @@ private:
     Console &console_;
     Reporter &reporter_;
     QWidget *mainWindow_;
-    TrendHistories histories_;
+    TrendHistories &histories_;
     std::array<QPointer<TrendWindow>, SlotCount> windows_;
 };
 

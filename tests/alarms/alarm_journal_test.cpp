@@ -11,9 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
-
 
 using namespace orbalis;
 using namespace orbalis::test;
@@ -24,7 +22,7 @@ namespace {
 using K = AlarmKind;
 using C = AlarmChangeKind;
 
-const qint64 May1 = QDateTime(QDate(2024, 5, 1), QTime(0, 0)).toMSecsSinceEpoch();   // local midnight
+const qint64 May1 = QDateTime(QDate(2024, 5, 1), QTime(0, 0)).toMSecsSinceEpoch(); // local midnight
 constexpr qint64 Day = 24 * 3600 * 1000;
 
 AlarmChange change(qint64 timeMs, int slot, int id, K kind, C what, const QString &comment = {})
@@ -105,10 +103,12 @@ TEST(AlarmJournal, EveryChangeOfTheTrackerIsARowReadBackAsItWasWritten)
     const QString user = QStringLiteral("operator");
     EXPECT_EQ(cells(4), (QStringList{at, "5", "3", "Oven3", "Alarm 1", "activated", "25.3", "30.0", "", user, ""}));
     EXPECT_EQ(cells(3), (QStringList{at, "5", "3", "Oven3", "High Error", "activated", "25.3", "30.0", "", user, ""}));
-    EXPECT_EQ(cells(2), (QStringList{later, "5", "3", "Oven3", "Alarm 1", "acknowledged", "25.3", "30.0",
-                                     "checked, \"fine\"", user, ""}));
-    EXPECT_EQ(cells(1), (QStringList{later, "5", "3", "Oven3", "High Error", "shelved", "25.3", "30.0", "calibration",
-                                     user, until}));
+    EXPECT_EQ(cells(2),
+              (QStringList{later, "5", "3", "Oven3", "Alarm 1", "acknowledged", "25.3", "30.0", "checked, \"fine\"",
+                           user, ""}));
+    EXPECT_EQ(
+        cells(1),
+        (QStringList{later, "5", "3", "Oven3", "High Error", "shelved", "25.3", "30.0", "calibration", user, until}));
     EXPECT_EQ(cells(0), (QStringList{later, "", "", "", "Port lost", "activated", "", "", "", user, ""}));
     EXPECT_EQ(model.rowAt(4).timeMs, start);
     EXPECT_FALSE(model.rowAt(0).controllerId.has_value());
@@ -210,9 +210,10 @@ TEST(AlarmJournal, ExportWritesEveryFilteredRowAndAFailedExportLeavesTheFileAsIt
 
     EXPECT_EQ(exportJournalCsv(reader.name(), filter(1), path), 150);
     const QByteArray csv = readFile(path);
-    ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBF" "Time,Controller,Slot,Name,Alarm,Change,PV,SV,Comment,User,Shelved until\r\n"));
+    ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBF"
+                               "Time,Controller,Slot,Name,Alarm,Change,PV,SV,Comment,User,Shelved until\r\n"));
     const QList<QByteArray> lines = csv.mid(3).split('\n');
-    EXPECT_EQ(lines.size(), 1 + 150 + 1 + 1);   // header, rows, the comment's own line break, the end
+    EXPECT_EQ(lines.size(), 1 + 150 + 1 + 1); // header, rows, the comment's own line break, the end
     EXPECT_TRUE(csv.contains(",1,1,Oven1,Alarm 1,activated,25.3,30.0,\"two, \"\"quoted\"\"\nlines\",operator,\r\n"));
     EXPECT_EQ(csvField(QStringLiteral("plain")), QStringLiteral("plain"));
 
@@ -227,7 +228,8 @@ TEST(AlarmJournal, ExportWritesEveryFilteredRowAndAFailedExportLeavesTheFileAsIt
     }
     EXPECT_TRUE(thrown);
     EXPECT_EQ(readFile(path), csv);
-    EXPECT_THROW(exportJournalCsv(reader.name(), filter(Any), folder.dir.filePath(QStringLiteral("no/such/folder.csv"))), Error);
+    EXPECT_THROW(
+        exportJournalCsv(reader.name(), filter(Any), folder.dir.filePath(QStringLiteral("no/such/folder.csv"))), Error);
     // A FIFO of that name is refused, not replaced or waited on.
     const QString fifo = folder.dir.filePath(QStringLiteral("pipe.csv"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);

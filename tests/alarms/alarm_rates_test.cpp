@@ -13,11 +13,9 @@ TEST(AlarmRates, ChatteringIsThreeActivationsWithinSixtySeconds)
         qint64 now;
         bool chattering;
     } table[] = {
-        {{0, 30'000}, 30'000, false},
-        {{0, 30'000, 59'999}, 59'999, true},
-        {{0, 30'000, 59'999}, 60'000, false},   // the first left the window
-        {{0, 30'000, 60'000}, 60'000, false},
-        {{0, 1, 2, 3}, 59'000, true},
+        {{0, 30'000}, 30'000, false},         {{0, 30'000, 59'999}, 59'999, true},
+        {{0, 30'000, 59'999}, 60'000, false}, // the first left the window
+        {{0, 30'000, 60'000}, 60'000, false}, {{0, 1, 2, 3}, 59'000, true},
         {{0, 10, 20}, 200'000, false},
     };
     for (const auto &c : table) {
@@ -35,16 +33,13 @@ TEST(AlarmRates, AFloodIsTenNewAlarmsWithinTenMinutes)
     const struct {
         int alarms;
         qint64 spacing;
-        qint64 after;   // time after the last activation
+        qint64 after; // time after the last activation
         bool flood;
     } table[] = {
-        {9, 1000, 0, false},
-        {10, 1000, 0, true},
-        {10, 66'000, 0, true},     // 594 s from first to last
+        {9, 1000, 0, false},        {10, 1000, 0, true},        {10, 66'000, 0, true}, // 594 s from first to last
         {10, 67'000, 0, false},    // 603 s: the first left the window
-        {12, 1000, 590'000, true},      // the first two left, ten remain
-        {12, 1000, 591'000, false},
-        {10, 1000, 600'000, false},
+        {12, 1000, 590'000, true}, // the first two left, ten remain
+        {12, 1000, 591'000, false}, {10, 1000, 600'000, false},
     };
     for (const auto &c : table) {
         AlarmRates rates;
@@ -68,7 +63,7 @@ TEST(AlarmRates, TheTrackerStatesChatteringAndFloodsByItsClockAndTellsWhenTheyCh
     }
     EXPECT_TRUE(t.tracker->rates().chattering(lamp));
     EXPECT_EQ(t.log.ratesChanges, 1);
-    t.tracker->tick();   // 60 s after the first activation
+    t.tracker->tick(); // 60 s after the first activation
     EXPECT_FALSE(t.tracker->rates().chattering(lamp));
     EXPECT_EQ(t.log.ratesChanges, 2);
 

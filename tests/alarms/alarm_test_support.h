@@ -1,8 +1,7 @@
 #pragma once
 
 #include "alarms/alarm_tracker.h"
-
-#include "health/line_counters.h"
+#include "core/line_counters.h"
 #include "model/register_map.h"
 #include "state/console.h"
 #include "support/fake_serial_port.h"
@@ -26,9 +25,10 @@ struct ChangeLog : AlarmObserver {
 // A live-value reply of controller id with PV, SV and the status word.
 inline QByteArray statusReply(int id, std::uint16_t status, std::int16_t pv = 253, std::int16_t sv = 300)
 {
-    return liveReply(id, {{InputRegisterBase, std::uint16_t(pv)},
-                          {InputRegisterBase + 1, std::uint16_t(sv)},
-                          {InputRegisterBase + 3, status}});
+    return liveReply(id,
+                     {{InputRegisterBase, std::uint16_t(pv)},
+                      {InputRegisterBase + 1, std::uint16_t(sv)},
+                      {InputRegisterBase + 3, status}});
 }
 
 // The tracker over a console whose slots are bound as given, on a fake port
@@ -39,7 +39,7 @@ struct TrackedConsole {
         : clock(QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC)), counters(&port)
     {
         console.clock = &clock;
-        console.port = &port;
+        console.line.attach(&port, nullptr, nullptr);
         console.settings.serial.Port = QStringLiteral("COM1");
         for (auto [slot, id] : slotIds) {
             console.slots.SlotId[std::size_t(slot)] = std::uint8_t(id);
@@ -69,10 +69,7 @@ struct TrackedConsole {
             poll(slot, {}, LineOutcome::NoAnswer);
     }
     void wait(qint64 ms) { clock.set(clock.now().addMSecs(ms)); }
-    AlarmKey key(int slot, AlarmKind kind) const
-    {
-        return {slot, console.slots.SlotId[std::size_t(slot)], kind};
-    }
+    AlarmKey key(int slot, AlarmKind kind) const { return {slot, console.slots.SlotId[std::size_t(slot)], kind}; }
     // The changes told since the last call.
     std::vector<AlarmChange> taken()
     {

@@ -43,15 +43,15 @@ TEST(AlarmTracker, StatusWordsLightTheAlarmsThePanelPaints)
         {0x0301, {K::Alarm1}},
         {0x0102, {K::Alarm2}},
         {0x0103, {K::Alarm1, K::Alarm2}},
-        {0x0004, {}},                           // 4..15 light no lamp
-        {0x00F1, {K::Alarm1}},                  // bits 4 to 7 are not used
+        {0x0004, {}},          // 4..15 light no lamp
+        {0x00F1, {K::Alarm1}}, // bits 4 to 7 are not used
         {0x1000, {K::InputOpen}},
-        {0x2105, {K::AdError}},                 // lamps dark with a low nibble of 5
+        {0x2105, {K::AdError}}, // lamps dark with a low nibble of 5
         {0x3000, {K::EepromError}},
         {0x4002, {K::Alarm2, K::AutoTuneError}},
         {0x5000, {K::HighError}},
         {0x6003, {K::Alarm1, K::Alarm2, K::LowError}},
-        {0x7000, {}},                           // blank banner: no error shown
+        {0x7000, {}}, // blank banner: no error shown
         {0x9001, {K::Alarm1}},
     };
     for (const Case &c : table) {
@@ -94,8 +94,8 @@ TEST(AlarmTracker, ARowCarriesTheSlotTheValuesTheUserAndTheTime)
     EXPECT_EQ(row[2].toInt(), 3);
     EXPECT_EQ(row[4].toString(), QStringLiteral("Alarm 1"));
     EXPECT_EQ(row[5].toString(), QStringLiteral("activated"));
-    EXPECT_TRUE(row[8].isNull());        // no comment
-    EXPECT_TRUE(row[10].isNull());       // not shelved
+    EXPECT_TRUE(row[8].isNull());  // no comment
+    EXPECT_TRUE(row[10].isNull()); // not shelved
 }
 
 TEST(AlarmTracker, NoReplyFollowsTheHealthRuleOfFivePolls)
@@ -118,7 +118,9 @@ TEST(AlarmTracker, NoReplyFollowsTheHealthRuleOfFivePolls)
 
 TEST(AlarmTracker, PortLostOnceForTheLineWhileAPortIsNamedButNotOpen)
 {
-    TrackedConsole t{{0, 1}, };
+    TrackedConsole t{
+        {0, 1},
+    };
     t.port.setPortOpen(false);
     t.tracker->tick();
     t.tracker->tick();
@@ -156,7 +158,7 @@ TEST(AlarmTracker, ASlotBoundToAnotherControllerReturnsTheOldOnesAlarms)
         EXPECT_EQ(c.change, C::Returned);
         EXPECT_EQ(c.key.controllerId, 7);
         EXPECT_EQ(c.comment, AlarmTracker::slotRebound());
-        EXPECT_EQ(c.slotName, QStringLiteral("Oven5"));   // the name it had with controller 7
+        EXPECT_EQ(c.slotName, QStringLiteral("Oven5")); // the name it had with controller 7
     }
     // Acknowledged ones are gone; the others wait for the operator, but the
     // slot itself now shows controller 9 and none of them.
@@ -179,8 +181,8 @@ TEST(AlarmTracker, ShelvedAlarmsAreJournaledButNeitherCurrentNorWaitingAndComeBa
     EXPECT_EQ(*t.tracker->shelved()[0].shelvedUntilMs - t.tracker->nowMs(), 15 * 60 * 1000);
 
     t.wait(60'000);
-    t.pollStatus(0, 0x0000);   // returns while shelved
-    t.pollStatus(0, 0x0001);   // and comes again
+    t.pollStatus(0, 0x0000); // returns while shelved
+    t.pollStatus(0, 0x0001); // and comes again
     // Only the activation that was not shelved counts as a new alarm.
     EXPECT_EQ(t.tracker->rates().newAlarms(), 1);
     t.wait(14 * 60'000 - 1);
@@ -191,8 +193,7 @@ TEST(AlarmTracker, ShelvedAlarmsAreJournaledButNeitherCurrentNorWaitingAndComeBa
     EXPECT_EQ(t.tracker->state(a1), S::ActiveUnacknowledged);
 
     const auto changes = t.taken();
-    ASSERT_EQ(changesOf(changes),
-              (std::vector<C>{C::Activated, C::Shelved, C::Returned, C::Activated, C::Unshelved}));
+    ASSERT_EQ(changesOf(changes), (std::vector<C>{C::Activated, C::Shelved, C::Returned, C::Activated, C::Unshelved}));
     EXPECT_EQ(changes[1].comment, QStringLiteral("sensor being replaced"));
     EXPECT_EQ(alarmEventValues(changes[1])[10].toLongLong(), changes[1].timeMs + 15 * 60 * 1000);
     EXPECT_EQ(changes[4].comment, AlarmTracker::shelvingEndedComment());
@@ -218,7 +219,7 @@ TEST(AlarmTracker, UnshelvingByTheOperatorAndAcknowledgingAll)
     t.wait(10);
     t.pollStatus(1, 0x5000);
     t.wait(10);
-    t.pollStatus(0, 0x0001);   // alarm 2 of slot 0 returns, unacknowledged
+    t.pollStatus(0, 0x0001); // alarm 2 of slot 0 returns, unacknowledged
     ASSERT_TRUE(t.tracker->shelve(t.key(1, K::HighError), std::chrono::minutes(30)));
     // Newest first: alarm 2 returned last, then alarm 1.
     const auto current = t.tracker->current();
@@ -230,8 +231,8 @@ TEST(AlarmTracker, UnshelvingByTheOperatorAndAcknowledgingAll)
 
     EXPECT_EQ(t.tracker->acknowledgeAll(QStringLiteral("shift start")), 2);
     EXPECT_EQ(t.tracker->acknowledgeAll(), 0);
-    EXPECT_FALSE(t.tracker->acknowledge(t.key(0, K::Alarm1)));   // already
-    EXPECT_FALSE(t.tracker->acknowledge(t.key(1, K::HighError)));   // shelved
+    EXPECT_FALSE(t.tracker->acknowledge(t.key(0, K::Alarm1)));    // already
+    EXPECT_FALSE(t.tracker->acknowledge(t.key(1, K::HighError))); // shelved
     EXPECT_TRUE(t.tracker->unshelve(t.key(1, K::HighError), QStringLiteral("fixed?")));
     EXPECT_FALSE(t.tracker->unshelve(t.key(1, K::HighError)));
     EXPECT_EQ(t.tracker->state(t.key(1, K::HighError)), S::ActiveUnacknowledged);

@@ -11,7 +11,6 @@
 
 #include <QSqlQuery>
 #include <gtest/gtest.h>
-
 #include <map>
 
 using namespace orbalis;
@@ -23,8 +22,8 @@ namespace {
 using AlarmsEndToEndTest = ConsoleOverSimulator;
 
 struct JudgedReply {
-    QDateTime sent;       // the request, as the simulator logged it
-    QDateTime nextSent;   // the next request: the reply was judged before it
+    QDateTime sent;     // the request, as the simulator logged it
+    QDateTime nextSent; // the next request: the reply was judged before it
     std::uint16_t status;
 };
 
@@ -41,7 +40,7 @@ std::vector<JudgedReply> judgedReplies(const QList<LoggedFrame> &frames, int id)
         for (; next < frames.size() && !frames[next].request; ++next)
             reply += frames[next].bytes;
         if (next == frames.size())
-            break;   // the last exchange: never judged
+            break; // the last exchange: never judged
         if (reply.size() == 65 && hasValidCrc(reply) && quint8(reply[0]) == id)
             out.push_back({frames[i].at, frames[next].at, std::uint16_t(quint8(reply[9]) << 8 | quint8(reply[10]))});
     }
@@ -62,16 +61,16 @@ TEST_F(AlarmsEndToEndTest, EveryLampChangeTheSimulatorCausedIsInTheJournalExactl
         model.panel.IdText[std::size_t(k)] = QStringLiteral("%1").arg(k + 1, 3, 10, QLatin1Char('0'));
         model.panel.NameText[std::size_t(k)] = QStringLiteral("Oven%1").arg(k + 1);
     }
-    model.panel.IdText[5] = QStringLiteral("009");   // nobody answers as 9
+    model.panel.IdText[5] = QStringLiteral("009"); // nobody answers as 9
     model.panel.NameText[5] = QStringLiteral("Spare");
     saveSettings(model);
-    ASSERT_NO_FATAL_FAILURE(startSimulator(QStringLiteral("1-4"),
-                                           {"--blink", "1:1:500", "--blink", "2:2:900", "--blink", "4:1:1300",
-                                            "--blink", "4:2:700", "--error", "3:5"}));
+    ASSERT_NO_FATAL_FAILURE(startSimulator(
+        QStringLiteral("1-4"),
+        {"--blink", "1:1:500", "--blink", "2:2:900", "--blink", "4:1:1300", "--blink", "4:2:700", "--error", "3:5"}));
     ASSERT_NO_FATAL_FAILURE(openConsole());
     ASSERT_NO_FATAL_FAILURE(showConsole());
     QTest::qWait(7000);
-    window->Form_Unload();   // polling stops; the last request is never judged
+    window->Form_Unload(); // polling stops; the last request is never judged
     ASSERT_TRUE(window->alarms().journal().flush(10s));
     sim.stop();
 
@@ -81,7 +80,8 @@ TEST_F(AlarmsEndToEndTest, EveryLampChangeTheSimulatorCausedIsInTheJournalExactl
     QSqlQuery q(reader.db());
     ASSERT_TRUE(q.exec(QStringLiteral("SELECT controller_id, alarm, change, time_ms FROM alarm_events ORDER BY id")));
     while (q.next())
-        journal[{q.value(0).toInt(), q.value(1).toString()}].push_back({q.value(3).toLongLong(), q.value(2).toString()});
+        journal[{q.value(0).toInt(), q.value(1).toString()}].push_back(
+            {q.value(3).toLongLong(), q.value(2).toString()});
 
     const QList<LoggedFrame> frames = readTrafficLog(logPath);
     int lampChanges = 0;

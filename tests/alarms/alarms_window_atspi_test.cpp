@@ -57,6 +57,7 @@ TEST_F(AlarmsWindowOverAtspi, TheRateLineTheFiltersAndTheTablesAreHeardAsShown)
     const auto panel = test::readOverAtspi(window->windowTitle(), error2);
     ASSERT_TRUE(panel) << error2.toStdString();
     for (const test::AtspiNode *n : panel->all())
-        slotTells = slotTells || (n->name == "Slot 3" && n->description.contains(QStringLiteral("Unacknowledged alarm")));
+        slotTells =
+            slotTells || (n->name == "Slot 3" && n->description.contains(QStringLiteral("Unacknowledged alarm")));
     EXPECT_TRUE(slotTells);
 }

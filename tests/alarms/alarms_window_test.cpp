@@ -12,6 +12,7 @@
 #include "console/main_window.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
+#include "core/line_watch.h"
 #include "health/line_health.h"
 #include "images/image_lists.h"
 #include "journal/journal_database.h"
@@ -27,16 +28,15 @@
 #include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QMenu>
-#include <QStatusBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
-
 
 using namespace orbalis;
 using namespace orbalis::test;
@@ -53,7 +53,7 @@ protected:
     {
         console.programDir = dir.path();
         console.clock = &clock;
-        console.port = &port;
+        console.line.attach(&port, nullptr, nullptr);
         console.settings.serial.Port = QStringLiteral("COM1");
         for (int k = 0; k < 4; ++k) {
             console.slots.SlotId[std::size_t(k)] = std::uint8_t(5 + k);
@@ -64,7 +64,7 @@ protected:
         panel.resize(600, 600);
         panel.show();
         panel.layoutSlots();
-        alarms = std::make_unique<ConsoleAlarms>(console, health.counters(), panel, reporter, nullptr);
+        alarms = std::make_unique<ConsoleAlarms>(console, watch.counters(), panel, reporter, nullptr);
         alarms->start();
     }
     ~AlarmsWindowTest() override { alarms.reset(); }
@@ -117,7 +117,7 @@ protected:
         return a ? a->text(QAccessible::Description) : QString();
     }
 
-    QApplication &app = qtApp();   // before any widget
+    QApplication &app = qtApp(); // before any widget
     QTemporaryDir dir;
     FixedClock clock{QDateTime(QDate(2024, 5, 1), QTime(12, 0))};
     Console console;
@@ -125,7 +125,8 @@ protected:
     FakeReporter reporter;
     ImageLists images;
     SlotPanel panel{console, images};
-    LineHealth health{console, port, panel, reporter, nullptr};
+    LineWatch watch{console, port};
+    LineHealth health{console, watch, panel, reporter, nullptr};
     std::unique_ptr<ConsoleAlarms> alarms;
 };
 
@@ -141,15 +142,23 @@ TEST_F(AlarmsWindowTest, EveryControlCarriesANameForScreenReaders)
         const char *name;
         std::initializer_list<R> roles;
     } expected[] = {
-        {"Acknowledge", {R::Button}},      {"Acknowledge all", {R::Button}},
-        {"Shelve...", {R::Button}},        {"Unshelve", {R::Button}},
-        {"Export CSV...", {R::Button}},    {"Sound", {R::CheckBox}},
-        {"From", {R::CheckBox}},           {"To", {R::CheckBox}},
-        {"Controller", {R::ComboBox}},     {"Alarm", {R::ComboBox}},
-        {"Comment", {R::EditableText}},    {"Search", {R::EditableText}},
-        {"Current alarms", {R::Table}},    {"Shelved alarms", {R::Table}},
+        {"Acknowledge", {R::Button}},
+        {"Acknowledge all", {R::Button}},
+        {"Shelve...", {R::Button}},
+        {"Unshelve", {R::Button}},
+        {"Export CSV...", {R::Button}},
+        {"Sound", {R::CheckBox}},
+        {"From", {R::CheckBox}},
+        {"To", {R::CheckBox}},
+        {"Controller", {R::ComboBox}},
+        {"Alarm", {R::ComboBox}},
+        {"Comment", {R::EditableText}},
+        {"Search", {R::EditableText}},
+        {"Current alarms", {R::Table}},
+        {"Shelved alarms", {R::Table}},
         {"Journal", {R::Table}},
-        {"From time", {R::SpinBox, R::EditableText}}, {"To time", {R::SpinBox, R::EditableText}},
+        {"From time", {R::SpinBox, R::EditableText}},
+        {"To time", {R::SpinBox, R::EditableText}},
     };
     for (const auto &e : expected)
         EXPECT_TRUE(hasAccessible(found, QString::fromLatin1(e.name), e.roles)) << e.name;
@@ -174,10 +183,10 @@ TEST_F(AlarmsWindowTest, AcknowledgeShelveAndUnshelveFromTheWindowKeepTheirComme
     AlarmsWindow &w = window();
     CurrentAlarmsModel &current = w.currentModel();
     ASSERT_EQ(current.rowCount(), 3);
-    EXPECT_EQ(current.alarmAt(0).key, key(1, K::InputOpen));   // newest first
+    EXPECT_EQ(current.alarmAt(0).key, key(1, K::InputOpen)); // newest first
     EXPECT_EQ(current.data(current.index(0, 0), Qt::BackgroundRole).value<QBrush>().color(),
               alarmStateColour(S::ActiveUnacknowledged));
-    EXPECT_FALSE(w.button(QStringLiteral("Acknowledge"))->isEnabled());   // nothing chosen
+    EXPECT_FALSE(w.button(QStringLiteral("Acknowledge"))->isEnabled()); // nothing chosen
 
     select(w.currentView(), rowOf(current, key(0, K::Alarm1)));
     QTest::keyClicks(w.commentBox(), QStringLiteral("seen"));
@@ -220,9 +229,10 @@ TEST_F(AlarmsWindowTest, AcknowledgeShelveAndUnshelveFromTheWindowKeepTheirComme
         const AlarmEventRow &row = w.journalModel().rowAt(r);
         rows << row.alarm + u' ' + row.change + u' ' + row.comment;
     }
-    EXPECT_EQ(rows, (QStringList{"Alarm 1 activated ", "Alarm 2 activated ", "Input Open activated ",
-                                 "Alarm 1 acknowledged seen", "Input Open shelved repair under way",
-                                 "Input Open unshelved done", "Alarm 2 acknowledged ", "Input Open acknowledged "}));
+    EXPECT_EQ(rows,
+              (QStringList{"Alarm 1 activated ", "Alarm 2 activated ", "Input Open activated ",
+                           "Alarm 1 acknowledged seen", "Input Open shelved repair under way",
+                           "Input Open unshelved done", "Alarm 2 acknowledged ", "Input Open acknowledged "}));
 }
 
 TEST_F(AlarmsWindowTest, TheJournalIsFilteredByControllerAlarmTimeAndText)
@@ -243,8 +253,8 @@ TEST_F(AlarmsWindowTest, TheJournalIsFilteredByControllerAlarmTimeAndText)
     QStringList controllers;
     for (int i = 0; i < w.controllerBox()->count(); ++i)
         controllers << w.controllerBox()->itemText(i);
-    EXPECT_EQ(controllers, (QStringList{"All controllers", "Line", "ID 5 Oven1", "ID 6 Oven2", "ID 7 Oven3",
-                                        "ID 8 Oven4"}));
+    EXPECT_EQ(controllers,
+              (QStringList{"All controllers", "Line", "ID 5 Oven1", "ID 6 Oven2", "ID 7 Oven3", "ID 8 Oven4"}));
     const auto shown = [&] {
         while (w.journalModel().canFetchMore())
             w.journalModel().fetchMore();
@@ -300,7 +310,7 @@ TEST_F(AlarmsWindowTest, ExportWritesWhatTheFilterLetsThroughAndAFailedOneSaysWh
     EXPECT_EQ(title, QStringLiteral("Export CSV"));
     EXPECT_TRUE(suggested.startsWith(dir.filePath(QStringLiteral("Alarm journal "))));
     const QByteArray csv = readFile(path);
-    EXPECT_EQ(csv.count('\n'), 3);   // the header and controller 5's two rows
+    EXPECT_EQ(csv.count('\n'), 3); // the header and controller 5's two rows
     EXPECT_EQ(w.note(), QStringLiteral("Exported 2 rows to ") + path);
 
     bool saved = true;
@@ -329,14 +339,16 @@ TEST_F(AlarmsWindowTest, FloodsAndChatteringAreStatedAtTheTopOfTheWindowAndInThe
     for (int slot = 1; slot < 4; ++slot)
         pollStatus(slot, 0x2003);
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.rateLine().startsWith(QStringLiteral("Alarm flood")); }, 2000));
-    EXPECT_EQ(w.rateLine(), QStringLiteral("Alarm flood: 12 new alarms in the last 10 minutes. Chattering: Oven1 "
-                                           "(ID 5) Alarm 1."));
+    EXPECT_EQ(w.rateLine(),
+              QStringLiteral("Alarm flood: 12 new alarms in the last 10 minutes. Chattering: Oven1 "
+                             "(ID 5) Alarm 1."));
     EXPECT_EQ(alarms->panel().summary(),
               QStringLiteral("Alarms: 10 unacknowledged, 10 current · Alarm flood · 1 chattering"));
-    EXPECT_EQ(w.currentModel().data(w.currentModel().index(rowOf(w.currentModel(), key(0, K::Alarm1)),
-                                                           CurrentAlarmsModel::Chattering))
-                  .toString(),
-              QStringLiteral("chattering"));
+    EXPECT_EQ(
+        w.currentModel()
+            .data(w.currentModel().index(rowOf(w.currentModel(), key(0, K::Alarm1)), CurrentAlarmsModel::Chattering))
+            .toString(),
+        QStringLiteral("chattering"));
     clock.set(clock.now().addSecs(11 * 60));
     tracker().tick();
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.rateLine().startsWith(QStringLiteral("No alarm flood")); }, 2000));
@@ -351,7 +363,7 @@ TEST_F(AlarmsWindowTest, ASlotWhoseAlarmsWaitBlinksAFrameInTheGapAndItsDescripti
     const QColor red = alarmStateColour(S::ActiveUnacknowledged);
     EXPECT_EQ(panel.alarmFrame(0), red);
     EXPECT_FALSE(panel.alarmFrame(1).isValid());
-    EXPECT_EQ(slot.picture(), before);   // nothing drawn into the slot's own picture
+    EXPECT_EQ(slot.picture(), before); // nothing drawn into the slot's own picture
     QApplication::processEvents();
     const QImage shown = panel.grab().toImage();
     const QRect r = slot.geometry();
@@ -367,10 +379,10 @@ TEST_F(AlarmsWindowTest, ASlotWhoseAlarmsWaitBlinksAFrameInTheGapAndItsDescripti
     alarms->panel().blink();
     EXPECT_EQ(panel.alarmFrame(0), red);
 
-    pollStatus(0, 0x1000);   // Alarm 1 returns, Input Open comes
+    pollStatus(0, 0x1000); // Alarm 1 returns, Input Open comes
     EXPECT_TRUE(describe(0).endsWith(QStringLiteral("Unacknowledged alarms: Alarm 1, Input Open.")));
     tracker().acknowledge(key(0, K::InputOpen));
-    EXPECT_EQ(panel.alarmFrame(0), alarmStateColour(S::ReturnedUnacknowledged));   // blue: only returned ones wait
+    EXPECT_EQ(panel.alarmFrame(0), alarmStateColour(S::ReturnedUnacknowledged)); // blue: only returned ones wait
     tracker().acknowledge(key(0, K::Alarm1));
     EXPECT_FALSE(panel.alarmFrame(0).isValid());
     EXPECT_FALSE(describe(0).contains(QStringLiteral("Unacknowledged")));
@@ -385,9 +397,9 @@ TEST_F(AlarmsWindowTest, TheConsoleBeepsEveryTenSecondsWhileAnAlarmWaitsUnlessTh
     PanelAlarms &sound = alarms->panel();
     EXPECT_TRUE(sound.soundOn());
     pollStatus(0, 0x0001);
-    EXPECT_EQ(reporter.beeps, 1);   // at once
+    EXPECT_EQ(reporter.beeps, 1); // at once
     sound.soundTick();
-    EXPECT_EQ(reporter.beeps, 2);   // and every 10 s
+    EXPECT_EQ(reporter.beeps, 2); // and every 10 s
     tracker().acknowledgeAll();
     sound.soundTick();
     EXPECT_EQ(reporter.beeps, 2);
@@ -416,7 +428,7 @@ TEST(AlarmsInTheConsole, AJournalThatCannotBeReadIsSetAsideAndReportedAndViewAla
     console.clock = &clock;
     writeFile(journalPath(dir.path()), QByteArray(4096, '\x01'));
     FakeSerialPort port;
-    port.refuseOpen = true;   // a port named in the settings that cannot be opened
+    port.refuseOpen = true; // a port named in the settings that cannot be opened
     FakeReporter reporter;
     FM_Orbalis window(console, port, reporter);
     window.Form_Load();
@@ -425,12 +437,12 @@ TEST(AlarmsInTheConsole, AJournalThatCannotBeReadIsSetAsideAndReportedAndViewAla
     EXPECT_TRUE(QTest::qWaitFor([&] { return !reporter.messages.isEmpty(); }, 5000));
     const QString aside = journalPath(dir.path()) + QStringLiteral(".damaged-240303-140307");
     ASSERT_EQ(reporter.messages.size(), 1) << reporter.messages.join(u'\n').toStdString();
-    EXPECT_EQ(reporter.messages[0], QStringLiteral("At openJournal()\r\nWrong code: 75\r\nWrong reasons: ")
-                                        + errorDescription(PathFileAccess) + QStringLiteral(" (")
-                                        + journalPath(dir.path())
-                                        + QStringLiteral(": it is not a database SQLite can read (file is not a "
-                                                         "database); it is kept as \"")
-                                        + aside + QStringLiteral("\" and a new journal was started)"));
+    EXPECT_EQ(reporter.messages[0],
+              QStringLiteral("At openJournal()\r\nWrong code: 75\r\nWrong reasons: ") + errorDescription(PathFileAccess)
+                  + QStringLiteral(" (") + journalPath(dir.path())
+                  + QStringLiteral(": it is not a database SQLite can read (file is not a "
+                                   "database); it is kept as \"")
+                  + aside + QStringLiteral("\" and a new journal was started)"));
     EXPECT_EQ(readFile(aside), QByteArray(4096, '\x01'));
 
     // The port lost at the start is an alarm of the line, in the status bar

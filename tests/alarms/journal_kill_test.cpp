@@ -10,9 +10,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <gtest/gtest.h>
-
 #include <csignal>
+#include <gtest/gtest.h>
 
 using namespace orbalis;
 using namespace orbalis::test;
@@ -62,9 +61,9 @@ TEST(AlarmJournalKill, EveryRowCommittedBeforeAKillIsThereAfterIt)
         const QList<QByteArray> lines = said.trimmed().split('\n');
         reported = lines.last().mid(10).toULongLong();
 
-        EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("-wal")));   // killed before any tidy close
-        const JournalOpening opening = openJournal(QStringLiteral("after-kill"), path, {alarmEventsTable()},
-                                                   QDateTime::currentDateTime());
+        EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("-wal"))); // killed before any tidy close
+        const JournalOpening opening =
+            openJournal(QStringLiteral("after-kill"), path, {alarmEventsTable()}, QDateTime::currentDateTime());
         ASSERT_TRUE(opening.open) << opening.failure->description().toStdString();
         EXPECT_TRUE(opening.setAsidePath.isEmpty()) << opening.whySetAside.toStdString();
         {
@@ -75,12 +74,15 @@ TEST(AlarmJournalKill, EveryRowCommittedBeforeAKillIsThereAfterIt)
             ASSERT_TRUE(q.exec(QStringLiteral("SELECT max(id) FROM alarm_events WHERE time_ms = %1").arg(start))
                         && q.next());
             const qint64 first = q.value(0).toLongLong();
-            ASSERT_TRUE(q.exec(QStringLiteral(
-                "SELECT count(*) FROM alarm_events WHERE id >= %1 AND id < %1 + %2 AND time_ms = %3 + id - %1 "
-                "AND change = CASE (id - %1) % 2 WHEN 0 THEN 'activated' ELSE 'returned' END")
-                                   .arg(first)
-                                   .arg(reported)
-                                   .arg(start)) && q.next());
+            ASSERT_TRUE(
+                q.exec(
+                    QStringLiteral(
+                        "SELECT count(*) FROM alarm_events WHERE id >= %1 AND id < %1 + %2 AND time_ms = %3 + id - %1 "
+                        "AND change = CASE (id - %1) % 2 WHEN 0 THEN 'activated' ELSE 'returned' END")
+                        .arg(first)
+                        .arg(reported)
+                        .arg(start))
+                && q.next());
             EXPECT_EQ(q.value(0).toULongLong(), reported) << "round " << round;
             ASSERT_TRUE(q.exec(QStringLiteral("SELECT count(*) FROM alarm_events WHERE id >= %1").arg(first))
                         && q.next());

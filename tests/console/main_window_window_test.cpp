@@ -1,7 +1,7 @@
 #include "console/about_box.h"
 #include "console/main_window.h"
 #include "console/message_box_reporter.h"
-#include "console/polling_cycle.h"
+#include "core/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
 #include "base/program_version.h"
@@ -91,7 +91,7 @@ TEST_F(MainWindowTest, FirstStartWritesDefaultsThenOpensCom1AndPolls)
     EXPECT_TRUE(window->Timer_Read().isEnabled());
     EXPECT_EQ(window->Timer_Read().interval(), 100);
     EXPECT_FALSE(window->Timer_Write().isEnabled());
-    EXPECT_EQ(console.Para_Slot, 16);
+    EXPECT_EQ(console.line.Para_Slot(), 16);
     EXPECT_EQ(reporter.beeps, 1);   // the start beep, and no error box
     EXPECT_TRUE(reporter.messages.isEmpty());
 }
@@ -281,9 +281,9 @@ TEST_F(MainWindowTest, SlotClicksToggleRecordingMarkerAndPickTheParameterSlot)
     QTest::mouseClick(bound, Qt::LeftButton, {}, at(bound, 15, 5));
     EXPECT_TRUE(console.slots.Mark_Flag[3]);
     QTest::mouseClick(bound, Qt::RightButton, {}, at(bound, 45, 5));
-    EXPECT_EQ(console.Para_Slot, 16);
+    EXPECT_EQ(console.line.Para_Slot(), 16);
     QTest::mouseClick(bound, Qt::LeftButton, {}, at(bound, 45, 5));
-    EXPECT_EQ(console.Para_Slot, 3);
+    EXPECT_EQ(console.line.Para_Slot(), 3);
 
     SlotPicture *unbound = window->Pic_All().Pic_Control(4);
     QTest::mouseClick(unbound, Qt::LeftButton, {}, at(unbound, 5, 5));

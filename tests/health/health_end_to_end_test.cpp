@@ -2,7 +2,7 @@
 // the real polling timer, the window offscreen. The simulator's traffic log
 // is the witness of what happened to every request.
 
-#include "health/line_counters.h"
+#include "core/line_counters.h"
 #include "health/line_health.h"
 #include "health/panel_health.h"
 
@@ -12,9 +12,7 @@
 #include "link/frames.h"
 #include "link/qt_serial_port.h"
 #include "settings/settings_store.h"
-#include "support/fakes.h"
-#include "support/qt_app.h"
-#include "support/simulator.h"
+#include "support/console_over_simulator.h"
 
 #include <QAccessible>
 #include <QTemporaryDir>
@@ -135,79 +133,28 @@ int doubtfulReplies(const std::vector<LoggedExchange> &exchanges)
     return n;
 }
 
-class HealthEndToEndTest : public ::testing::Test {
+class HealthEndToEndTest : public test::ConsoleOverSimulator {
 protected:
-    void SetUp() override
-    {
-        test::qtApp();
-        if (!test::simulatorBuilt())
-            GTEST_SKIP() << "orbalis-sim is not built next to the tests";
-    }
-
-    void TearDown() override { stop(); }
-
-    // Settings with the bound slots, the simulator with these faults on
-    // ports/COM1, then the console's start.
+    // The settings with the bound slots, the simulator with these faults on
+    // ports/COM1, then the console's start. A console and a simulator that
+    // ran before are stopped first: every start begins with fresh counters.
     void start(const QStringList &faults)
     {
-        stop();
-        dir = std::make_unique<QTemporaryDir>();
-        ASSERT_TRUE(dir->isValid());
-        console = std::make_unique<Console>();
-        console->programDir = dir->path();
-        logPath = dir->filePath(QStringLiteral("traffic.log"));
-        SettingsModel model;
-        model.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"), QStringLiteral("8"),
-                        QStringLiteral("None")};
+        closeConsole();
+        sim.stop();
+        QFile::remove(logPath);
+        SettingsModel model = lineSettings();
         for (std::size_t i = 0; i < BoundSlots.size(); ++i) {
             model.panel.IdText[std::size_t(BoundSlots[i])] = QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0'));
             model.panel.NameText[std::size_t(BoundSlots[i])] = QStringLiteral("Oven%1").arg(i + 1);
         }
-        Fill_Default_Settings(model);
-        saveSettingsRecords(console->settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
-
-        sim = std::make_unique<test::SimulatedLine>();
-        ASSERT_TRUE(sim->start(dir->path(), 1,
-                               QStringList{QStringLiteral("--ids"), QStringLiteral("1-4"), QStringLiteral("--log"), logPath}
-                                   + faults))
-            << sim->said().constData();
-
-        port = std::make_unique<QtSerialPort>(ComPortResolver(dir->path()));
-        window = std::make_unique<FM_Orbalis>(*console, *port, reporter);
-        window->Form_Load();
-        ASSERT_TRUE(port->PortOpen());
-        window->resize(800, 700);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        saveSettings(model);
+        ASSERT_NO_FATAL_FAILURE(startSimulator(QStringLiteral("1-4"), faults));
+        ASSERT_NO_FATAL_FAILURE(openConsole());
+        ASSERT_NO_FATAL_FAILURE(showConsole());
     }
 
-    void stopSimulator()
-    {
-        if (sim)
-            sim->stop();
-    }
-
-    void stop()
-    {
-        if (window) {
-            window->Form_Unload();
-            window->hide();
-        }
-        window.reset();
-        port.reset();
-        stopSimulator();
-        sim.reset();
-        console.reset();
-        dir.reset();
-    }
-
-    qsizetype requestsLogged() const
-    {
-        qsizetype n = 0;
-        for (const test::LoggedFrame &f : test::readTrafficLog(logPath))
-            n += f.request ? 1 : 0;
-        return n;
-    }
+    void stopSimulator() { sim.stop(); }
 
     LineHealth &health() const { return window->health(); }
     SlotPicture &picture(int slot) const { return *window->Pic_All().Pic_Control(slot); }
@@ -227,14 +174,6 @@ protected:
                 return false;
         return true;
     }
-
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<Console> console;
-    QString logPath;
-    test::FakeReporter reporter;
-    std::unique_ptr<test::SimulatedLine> sim;
-    std::unique_ptr<QtSerialPort> port;
-    std::unique_ptr<FM_Orbalis> window;
 };
 
 } // namespace

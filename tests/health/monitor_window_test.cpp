@@ -2,12 +2,12 @@
 // frames come, go and are filtered, and the window's controls.
 
 #include "health/counters_model.h"
-#include "health/line_counters.h"
+#include "core/line_counters.h"
 #include "health/line_monitor_window.h"
 #include "health/traffic_model.h"
-#include "health/traffic_ring.h"
-#include "health/traffic_text.h"
-#include "health_test_support.h"
+#include "core/traffic_ring.h"
+#include "core/traffic_text.h"
+#include "support/manual_clock.h"
 
 #include "state/console.h"
 #include "support/accessibility.h"

@@ -3,10 +3,10 @@
 
 #include "health/line_health.h"
 #include "health/panel_health.h"
-#include "health_test_support.h"
+#include "support/manual_clock.h"
+#include "support/spies.h"
 
-#include "console/live_value_store.h"
-#include "console/polling_cycle.h"
+#include "core/polling_cycle.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
 #include "images/image_lists.h"
@@ -26,11 +26,6 @@ using namespace orbalis::test;
 
 namespace {
 
-class NoStore : public LiveValueStore {
-public:
-    void Store_Live_Values() noexcept override {}
-};
-
 QByteArray brokenCrc(QByteArray reply)
 {
     reply[reply.size() - 1] = char(reply[reply.size() - 1] ^ 0x5A);
@@ -41,8 +36,7 @@ class PanelHealthTest : public ::testing::Test {
 protected:
     PanelHealthTest()
     {
-        console.port = &port;
-        console.Timer_Read = &timer;
+        console.line.attach(&port, &timer, nullptr);
         console.parameterWindow = &parameterWindow;
         console.settings.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"),
                                    QStringLiteral("8"), QStringLiteral("None")};
@@ -77,11 +71,12 @@ protected:
     FakeStatus status;
     FakeReporter reporter;
     FakeParameterWindow parameterWindow;
-    NoStore store;
+    LiveValueStoreSpy store{console};
     ImageLists images;
     SlotPanel panel{console, images};
-    PollingCycle cycle{console, port, timer, status, store, panel};
-    LineHealth health{console, port, panel, reporter, nullptr};
+    PollingCycle cycle{console, status, store, panel};
+    LineWatch watch{console, port};
+    LineHealth health{console, watch, panel, reporter, nullptr};
     QByteArrayList script;
 };
 
@@ -110,14 +105,17 @@ TEST_F(PanelHealthTest, EveryOutcomeOfThePollingCycleReachesTheCountersAsJudged)
         {ReadState::ReadAll, readReply(5, 3, {250}), LineOutcome::WrongReply},
         {ReadState::ReadAll, readAllReply(7), LineOutcome::WrongReply},
     };
-    console.Para_Slot = 0;
+    console.line.showParametersOf(0);
     std::map<LineOutcome, std::uint64_t> expected;
     tick();   // the first live read goes out
     ASSERT_EQ(port.outputs.size(), 1);
     for (const Exchange_ &e : exchanges) {
         if (e.ask != ReadState::Select) {
             // The parameter read cuts in: the live read awaited is never judged.
-            console.Read_State = e.ask;
+            if (e.ask == ReadState::ReadAll)
+                console.line.readAllParametersNext();
+            else
+                console.line.readParameterNext(0);
             tick();
         }
         port.received = e.reply;

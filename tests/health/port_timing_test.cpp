@@ -1,7 +1,7 @@
 // The serial port times a reply as it arrives, not when a tick takes it:
 // the real QtSerialPort on a pseudo-terminal whose other end answers late.
 
-#include "health/reply_time.h"
+#include "core/reply_time.h"
 #include "link/pseudo_terminal.h"
 #include "link/qt_serial_port.h"
 #include "support/qt_app.h"

@@ -43,8 +43,9 @@ struct JournalFolder {
             writer.addTable(t);
         writer.start();
         for (int i = 0; i < rows; ++i)
-            writer.append(table, table == u"audit" ? QVariantList{QStringLiteral("w%1").arg(i)}
-                                                    : QVariantList{qint64(i), QStringLiteral("row %1").arg(i)});
+            writer.append(table,
+                          table == u"audit" ? QVariantList{QStringLiteral("w%1").arg(i)}
+                                            : QVariantList{qint64(i), QStringLiteral("row %1").arg(i)});
         return writer.flush(10s);
     }
     QTemporaryDir dir;
@@ -61,7 +62,7 @@ TEST(JournalDatabase, ANewJournalHasAWriteAheadLogFullSyncAndItsLayoutVersion)
     {
         QSqlQuery q(QSqlDatabase::database(QStringLiteral("t1")));
         ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA synchronous")) && q.next());
-        EXPECT_EQ(q.value(0).toInt(), 2);   // FULL
+        EXPECT_EQ(q.value(0).toInt(), 2); // FULL
         ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
         EXPECT_EQ(q.value(0).toString(), QStringLiteral("wal"));
         ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
@@ -79,7 +80,7 @@ TEST(JournalDatabase, ANewJournalHasAWriteAheadLogFullSyncAndItsLayoutVersion)
 TEST(JournalDatabase, RowsAreWrittenInOrderAndReadBack)
 {
     JournalFolder folder;
-    ASSERT_TRUE(folder.write({notesTable()}, QStringLiteral("notes"), 2500));   // more than one commit holds
+    ASSERT_TRUE(folder.write({notesTable()}, QStringLiteral("notes"), 2500)); // more than one commit holds
     JournalReader reader(folder.path());
     ASSERT_TRUE(reader.ok());
     EXPECT_EQ(reader.scalar(QStringLiteral("SELECT count(*) FROM notes")).toInt(), 2500);
@@ -95,7 +96,8 @@ TEST(JournalDatabase, AModuleThatComesLaterAddsItsTableAndKeepsTheRows)
     ASSERT_TRUE(folder.write({notesTable(), auditTable()}, QStringLiteral("audit"), 2));
     JournalReader reader(folder.path());
     EXPECT_EQ(reader.scalar(QStringLiteral("SELECT count(*) FROM notes")).toInt(), 3);
-    EXPECT_EQ(reader.scalar(QStringLiteral("SELECT group_concat(what) FROM audit")).toString(), QStringLiteral("w0,w1"));
+    EXPECT_EQ(reader.scalar(QStringLiteral("SELECT group_concat(what) FROM audit")).toString(),
+              QStringLiteral("w0,w1"));
     EXPECT_EQ(reader.scalar(QStringLiteral("PRAGMA user_version")).toInt(), JournalFormatVersion);
 }
 
@@ -142,8 +144,8 @@ TEST(JournalDatabase, AJournalThatCannotBeUsedIsSetAsideUnderADatedNameAndANewOn
         ASSERT_EQ(opened.size(), 1) << c.what;
         const QString aside = opened[0][0].toString();
         EXPECT_EQ(aside, folder.path() + QStringLiteral(".damaged-240501-120005")) << c.what;
-        EXPECT_TRUE(opened[0][1].toString().contains(QString::fromLatin1(c.why))) << c.what << ": "
-                                                                               << opened[0][1].toString().toStdString();
+        EXPECT_TRUE(opened[0][1].toString().contains(QString::fromLatin1(c.why)))
+            << c.what << ": " << opened[0][1].toString().toStdString();
         EXPECT_EQ(readFile(aside), before) << c.what;
         JournalReader reader(folder.path());
         EXPECT_EQ(reader.scalar(QStringLiteral("SELECT group_concat(text) FROM notes")).toString(),
@@ -199,7 +201,7 @@ TEST(JournalDatabase, AJournalThatCannotBeOpenedKeepsItsRowsAndIsTriedAgain)
     ASSERT_GE(failed.size(), 1);
     EXPECT_EQ(failed[0][0].toInt(), PathFileAccess);
     EXPECT_TRUE(failed[0][1].toString().startsWith(folder.path()));
-    EXPECT_EQ(failed.size(), 1);   // told once, not at every retry
+    EXPECT_EQ(failed.size(), 1); // told once, not at every retry
 
     ASSERT_TRUE(QDir().rmdir(folder.path()));
     for (int i = 0; i < 100 && writer.committedRows() == 0; ++i)

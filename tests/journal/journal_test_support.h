@@ -13,8 +13,7 @@ namespace orbalis::test {
 // A read connection of the test's thread to a journal, closed when it goes.
 class JournalReader {
 public:
-    explicit JournalReader(const QString &path)
-        : name_(QStringLiteral("test-reader-%1").arg(++count()))
+    explicit JournalReader(const QString &path) : name_(QStringLiteral("test-reader-%1").arg(++count()))
     {
         ok_ = openJournalReader(name_, path);
     }

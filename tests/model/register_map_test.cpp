@@ -1,3 +1,4 @@
+#include "model/register_addresses.h"
 #include "model/register_map.h"
 
 #include <gtest/gtest.h>
@@ -271,6 +272,38 @@ TEST(RegisterMap, EveryAddressMatchesTheDocumentedMap)
         expectMatches(inputRegisters()[i], input[i]);
         EXPECT_EQ(findRegister(InputRegisterBase + int(i)), &inputRegisters()[i]);
     }
+}
+
+TEST(RegisterMap, NamedAddressesAreTheRegistersOfThoseMnemonics)
+{
+    const std::pair<int, const char *> named[] = {
+        {reg::SV, "SV"}, {reg::RAMP, "RAMP"}, {reg::A1SP, "A1SP"}, {reg::A1HY, "A1HY"}, {reg::A1FU, "A1FU"},
+        {reg::A1MD, "A1MD"}, {reg::A1DT, "A1DT"}, {reg::A2SP, "A2SP"}, {reg::A2HY, "A2HY"}, {reg::A2FU, "A2FU"},
+        {reg::A2MD, "A2MD"}, {reg::A2DT, "A2DT"}, {reg::OUTL, "OUTL"}, {reg::RUN, "RUN"}, {reg::ACT, "ACT"},
+        {reg::PB1, "PB1"}, {reg::TI1, "TI1"}, {reg::TD1, "TD1"}, {reg::MR1, "MR1"}, {reg::AR1, "AR1"},
+        {reg::TYPE, "TYPE"}, {reg::SCAL, "SCAL"}, {reg::SCAH, "SCAH"}, {reg::CUT, "CUT"}, {reg::UNIT, "UNIT"},
+        {reg::DP, "DP"}, {reg::LOLT, "LOLT"}, {reg::HILT, "HILT"}, {reg::PTME, "PTME"}, {reg::EROP, "EROP"},
+        {reg::SVOF, "SVOF"}, {reg::PVOF, "PVOF"}, {reg::FILT, "FILT"}, {reg::BAUD, "BAUD"}, {reg::ID, "ID"},
+        {reg::CT, "CT"}, {reg::FUNCTION, "Function"}, {reg::CH, "CH"}, {reg::CL, "CL"},
+        {reg::MBACKUP, "M.Basckup"}, {reg::START_AT, "Start at"}, {reg::BAND, "Band"}, {reg::SEGMENT1, "RT1"},
+        {reg::HYSM, "HYSM"}, {reg::OUCH, "OUCH"}, {reg::OUCL, "OUCL"}, {reg::PV_IN, "PvPvof"},
+        {reg::SV_IN, "SvSvof"}, {reg::OUT_IN, "Outl"}, {reg::STATUS_IN, "WkErNo"}, {reg::RAMP_T, "Ramp_T"},
+        {reg::ALM1_T, "Alm1_T"}, {reg::ALM2_T, "Alm2_T"}, {reg::PID_TERMS, "SV0"}, {reg::LEVEL, "Level"},
+        {reg::AD0, "A/D 0"}, {reg::AD1, "A/D 1"},
+    };
+    for (const auto &[address, mnemonic] : named) {
+        const RegisterInfo *r = findRegister(address);
+        ASSERT_NE(r, nullptr) << mnemonic;
+        EXPECT_EQ(std::string(r->mnemonic), mnemonic) << address;
+    }
+    // The jump counts, and nothing else, end a program segment.
+    int jumps = 0;
+    for (const RegisterInfo &r : holdingRegisters()) {
+        const bool jump = std::string_view(r.mnemonic).starts_with("JP");
+        EXPECT_EQ(reg::isJumpCount(r.address), jump) << r.address;
+        jumps += jump;
+    }
+    EXPECT_EQ(jumps, reg::SEGMENTS);
 }
 
 TEST(RegisterMap, UnusedAddressesAreNotFound)

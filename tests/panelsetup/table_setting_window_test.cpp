@@ -3,12 +3,12 @@
 #include "state/console.h"
 #include "base/error_trap.h"
 #include "base/twips.h"
-#include "state/slot_painter.h"
 #include "settings/settings_store.h"
 #include "support/accessibility.h"
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/qt_app.h"
+#include "support/spies.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -25,27 +25,6 @@
 
 namespace orbalis {
 namespace {
-
-// Records each frame repaint with what the model held at that moment, since
-// the main window paints from the model.
-class RecordingPainter : public SlotPainter {
-public:
-    explicit RecordingPainter(const Console &console) : console_(console) {}
-    void Show_Slot_Values(int, const QByteArray &, std::int32_t) override {}
-    void paintPenIcon(int, bool) override {}
-    void repaintFrameWithName(int slot) override
-    {
-        slots_.push_back(slot);
-        namesSeen.push_back(console_.settings.panel.NameText.at(slot));
-        idsSeen.push_back(console_.slots.SlotId.at(slot));
-    }
-    std::vector<int> slots_;
-    std::vector<QString> namesSeen;
-    std::vector<int> idsSeen;
-
-private:
-    const Console &console_;
-};
 
 class TableSettingWindowTest : public ::testing::Test {
 protected:
@@ -90,7 +69,7 @@ protected:
 
     QTemporaryDir dir;
     Console console;
-    RecordingPainter painter{console};
+    test::SlotPainterSpy painter{&console};
     test::FakeReporter reporter;
     std::unique_ptr<FM_TableSetting> window;
 };
@@ -200,7 +179,7 @@ TEST_F(TableSettingWindowTest, ClosingUnchangedRewritesTheSameRecordsAndRepaints
     EXPECT_TRUE(w.close());
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(test::readFile(console.settingsPath()), before);
-    EXPECT_EQ(painter.slots_, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ(painter.framed, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
     EXPECT_EQ(painter.namesSeen[5], QStringLiteral("溫度一"));
     EXPECT_EQ(painter.idsSeen[0], 1);
     EXPECT_EQ(painter.idsSeen[5], 12);
@@ -284,7 +263,7 @@ protected:
         EXPECT_EQ(console.settings.panel.IdText, s.panel.IdText);
         EXPECT_EQ(console.settings.panel.NameText, s.panel.NameText);
         EXPECT_EQ(console.slots.SlotId, s.tables.SlotId);
-        EXPECT_TRUE(painter.slots_.empty());
+        EXPECT_TRUE(painter.framed.empty());
         ASSERT_EQ(reporter.titles.size(), 1);
         EXPECT_EQ(reporter.titles[0], QStringLiteral("Panel Settings"));
     }
@@ -357,7 +336,7 @@ TEST_F(TableSettingWindowTest, UnwritableFileIsReportedAndTheWindowStillCloses)
     // The model holds the new texts until exit; the panel shows them.
     EXPECT_EQ(console.settings.panel.NameText[6], QStringLiteral("Dryer"));
     EXPECT_EQ(console.slots.SlotId[6], 42);
-    EXPECT_EQ(painter.slots_.size(), 16u);
+    EXPECT_EQ(painter.framed.size(), 16u);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "console/main_window.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
-#include "health/line_counters.h"
+#include "core/line_counters.h"
 #include "health/line_health.h"
 #include "link/qt_serial_port.h"
 #include "model/display.h"
@@ -19,6 +19,7 @@
 #include "support/replies.h"
 #include "support/console_over_simulator.h"
 #include "support/simulator.h"
+#include "support/spies.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -45,43 +46,6 @@ namespace {
 constexpr int ReplyTimeoutMs = 10000;
 
 using Frame = test::LoggedFrame;
-
-// What the console saw of the line, with the time of each step.
-struct Witness : LineObserver {
-    struct Entry {
-        qint64 at;
-        bool sent;
-        Exchange exchange;
-        LineOutcome outcome;
-        QByteArray bytes;
-    };
-    QElapsedTimer clock;
-    QList<Entry> entries;
-    Witness() { clock.start(); }
-    void requestSent(Exchange e, int, std::uint8_t, const QByteArray &frame) override
-    {
-        entries << Entry{clock.elapsed(), true, e, LineOutcome::Good, frame};
-    }
-    void replyJudged(Exchange e, int, std::uint8_t, const QByteArray &reply, LineOutcome o) override
-    {
-        entries << Entry{clock.elapsed(), false, e, o, reply};
-    }
-    qsizetype find(qsizetype from, bool sent, Exchange e) const
-    {
-        for (qsizetype i = from; i < entries.size(); ++i)
-            if (entries[i].sent == sent && entries[i].exchange == e)
-                return i;
-        return -1;
-    }
-    qsizetype findParameterRead(qsizetype from) const
-    {
-        for (qsizetype i = from; i < entries.size(); ++i)
-            if (!entries[i].sent
-                && (entries[i].exchange == Exchange::ReadOne || entries[i].exchange == Exchange::ReadAll))
-                return i;
-        return -1;
-    }
-};
 
 class ParameterEndToEndTest : public test::ConsoleOverSimulator {
 protected:
@@ -143,7 +107,7 @@ protected:
     {
         for (int attempt = 0; attempt < attempts; ++attempt) {
             qsizetype judged = -1;
-            if (!QTest::qWaitFor([&] { return (judged = witness.find(began, false, Exchange::ReadAll)) >= 0; },
+            if (!QTest::qWaitFor([&] { return (judged = witness.find(began, false, {Exchange::ReadAll})) >= 0; },
                                  ReplyTimeoutMs))
                 return false;
             if (witness.entries[judged].outcome == LineOutcome::Good)
@@ -197,7 +161,7 @@ protected:
             lastEnterAt = witness.clock.elapsed();
             pressEnter(address);
             qsizetype judged = -1;
-            if (!QTest::qWaitFor([&] { return (judged = witness.find(began, false, Exchange::Write)) >= 0; },
+            if (!QTest::qWaitFor([&] { return (judged = witness.find(began, false, {Exchange::Write})) >= 0; },
                                  ReplyTimeoutMs))
                 return -1;
             const bool asked = witness.entries[judged].outcome == outcome;
@@ -206,14 +170,14 @@ protected:
             if (asked) {
                 qsizetype read = -1;
                 const bool readJudged = QTest::qWaitFor(
-                    [&] { return (read = witness.findParameterRead(judged)) >= 0; }, ReplyTimeoutMs);
+                    [&] { return (read = witness.find(judged, false, {Exchange::ReadOne, Exchange::ReadAll})) >= 0; }, ReplyTimeoutMs);
                 if (readJudged && witness.entries[read].outcome == LineOutcome::Good)
                     return began;
                 continue;   // polling runs on after a failed read
             }
             const qsizetype clicked = witness.entries.size();
             QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
-            if (!QTest::qWaitFor([&] { return witness.findParameterRead(clicked) >= 0; }, ReplyTimeoutMs))
+            if (!QTest::qWaitFor([&] { return witness.find(clicked, false, {Exchange::ReadOne, Exchange::ReadAll}) >= 0; }, ReplyTimeoutMs))
                 return -1;
         }
         return -1;
@@ -259,7 +223,7 @@ protected:
     }
 
     test::FakeFileDialogs dialogs;
-    Witness witness;
+    test::LineSpy witness;
     FM_Parameter *parameter = nullptr;
     QTimer sampler;
     QStringList panelSeen;
@@ -301,8 +265,8 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     const qsizetype began = enterUntil(0, LineOutcome::Good);
     ASSERT_GE(began, 0);
     EXPECT_EQ(window->Timer_Write().interval(), 200);
-    const qsizetype sentAt = witness.find(began, true, Exchange::Write);
-    const qsizetype judgedAt = witness.find(began, false, Exchange::Write);
+    const qsizetype sentAt = witness.find(began, true, {Exchange::Write});
+    const qsizetype judgedAt = witness.find(began, false, {Exchange::Write});
     ASSERT_GE(sentAt, 0);
     ASSERT_GE(judgedAt, 0);
     EXPECT_GE(witness.entries[sentAt].at - lastEnterAt, 190);
@@ -353,7 +317,7 @@ TEST_F(ParameterEndToEndTest, SingleWritesReachTheControllerAndTheBoxShowsWhatIt
     QTest::mouseClick(parameter->Command_None(0), Qt::LeftButton);
     ASSERT_TRUE(waitForPanel2("Read All Parameters Please Wait ... No Answer !", from));
     parameter->close();
-    EXPECT_EQ(console.Para_Slot, 16);
+    EXPECT_EQ(console.line.Para_Slot(), 16);
     const QString ok = QStringLiteral("Read PV ... Check CRC Ok !");
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return window->StatusBar1().text(1) == "No.1 Slot ; ID = 1" && window->StatusBar1().text(2) == ok;
@@ -421,14 +385,14 @@ TEST_F(ParameterEndToEndTest, AFileIsWrittenWholeInOrderAndTheWindowSaysWhatWasA
     // the controller with its exception reply, the others accepted unless
     // their reply missed its wait (which a loaded machine can make happen).
     // A write judged good was echoed on the line, as the log shows.
-    QList<Witness::Entry> judged;
-    for (const Witness::Entry &e : witness.entries.mid(witnessMark))
+    QList<test::LineSpy::Entry> judged;
+    for (const test::LineSpy::Entry &e : witness.entries.mid(witnessMark))
         if (!e.sent && e.exchange == Exchange::Write)
             judged << e;
     ASSERT_EQ(judged.size(), 106);
     QStringList notAccepted;
     for (size_t i = 0; i < order.size(); ++i) {
-        const Witness::Entry &e = judged[qsizetype(i)];
+        const test::LineSpy::Entry &e = judged[qsizetype(i)];
         const QByteArray &request = frames[requestAt[qsizetype(i)]].bytes;
         const std::string_view name = findRegister(order[i])->mnemonic;
         if (e.outcome != LineOutcome::Good)

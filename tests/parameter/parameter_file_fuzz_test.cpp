@@ -6,11 +6,12 @@
 
 #include "parameter/parameter_controls.h"
 #include "parameter/parameter_file.h"
-#include "parameter/write_cycle.h"
+#include "core/write_cycle.h"
 
 #include "base/error.h"
 #include "model/display.h"
 #include "model/parameter_value.h"
+#include "model/register_addresses.h"
 #include "model/register_map.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
@@ -69,7 +70,7 @@ QByteArray savedFile(Window &w, std::mt19937 &random, bool fresh)
             if (r.enumeration && random() % 8 != 0)
                 registers[size_t(r.address)] =
                     std::uint16_t(r.enumeration->firstCode + int(random() % r.enumeration->items.size()));
-        registers[DecimalPointAddress] = std::uint16_t(47 + random() % 4);
+        registers[reg::DP] = std::uint16_t(47 + random() % 4);
         std::int32_t dpCode = 0;
         DisplayTargets targets;
         targets.parameterWindow = w.controls.get();

@@ -2,7 +2,7 @@
 
 #include "parameter/file_dialogs.h"
 #include "parameter/parameter_file.h"
-#include "parameter/write_cycle.h"
+#include "core/write_cycle.h"
 
 #include "base/error.h"
 #include "model/display.h"

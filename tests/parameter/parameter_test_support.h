@@ -29,14 +29,4 @@ public:
     QStringList asked;
 };
 
-inline int requestAddress(const QByteArray &request)
-{
-    return quint8(request[2]) << 8 | quint8(request[3]);
-}
-
-inline int requestValue(const QByteArray &request)
-{
-    return quint8(request[4]) << 8 | quint8(request[5]);
-}
-
 } // namespace orbalis::test

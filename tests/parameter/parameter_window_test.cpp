@@ -113,9 +113,7 @@ protected:
         console.slots.Slot_DP_Code[SlotA] = 48;
         console.slots.SlotId[SlotB] = IdB;
         console.slots.Slot_DP_Code[SlotB] = 49;
-        console.port = &port;
-        console.Timer_Read = &timerRead;
-        console.Timer_Write = &timerWrite;
+        console.line.attach(&port, &timerRead, &timerWrite);
         port.setPortOpen(true);
         timerRead.setEnabled(true);
         window = std::make_unique<FM_Parameter>(console, cycle, reporter);
@@ -126,7 +124,7 @@ protected:
 
     void open(int slot)
     {
-        console.Para_Slot = std::int16_t(slot);   // as the slot's menu button does
+        console.line.showParametersOf(slot);   // as the slot's menu button does
         ASSERT_TRUE(window->openForSlot(slot));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
@@ -383,10 +381,10 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
     open(SlotA);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(console.parameterWindow, window.get());
-    EXPECT_EQ(console.Para_Slot, SlotA);
+    EXPECT_EQ(console.line.Para_Slot(), SlotA);
     EXPECT_EQ(panel(1), "No.3 Slot ; ID = 17");
     EXPECT_EQ(panel(2), "");
-    EXPECT_EQ(console.Read_State, ReadState::ReadAll);
+    EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
     EXPECT_TRUE(timerRead.isEnabled());
     EXPECT_EQ(window->height(), twipsToPixels(5655 - 450));
 
@@ -408,35 +406,35 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
     EXPECT_EQ(shown->accessibleDescription(), longText);
 
     // Picking another slot reloads the window for it: initial texts, panel 1, a new read-all.
-    console.Read_State = ReadState::AwaitLive;
+    console.line.awaitLiveReply();
     window->SSTab2()->setCurrentIndex(5);
-    console.Para_Slot = SlotB;
+    console.line.showParametersOf(SlotB);
     ASSERT_TRUE(window->openForSlot(SlotB));
-    EXPECT_EQ(console.Para_Slot, SlotB);
+    EXPECT_EQ(console.line.Para_Slot(), SlotB);
     EXPECT_EQ(panel(1), "No.6 Slot ; ID = 9");
     EXPECT_EQ(arrays().Text_Para(47)->text(), "0");
     EXPECT_EQ(arrays().Combo_Para(15)->currentIndex(), -1);
     EXPECT_EQ(window->SSTab2()->currentIndex(), 2);
-    EXPECT_EQ(console.Read_State, ReadState::ReadAll);
+    EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
 
     // Closing: Para_Slot 16, the window no longer a target.
     window->close();
-    EXPECT_EQ(console.Para_Slot, 16);
+    EXPECT_EQ(console.line.Para_Slot(), 16);
     EXPECT_EQ(console.parameterWindow, nullptr);
     // The read-all asked for but not sent has no slot left: live polling.
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
 
     // A step of the load that fails is reported by the common trap, and the
     // load goes on: the read-all is still asked for.
-    console.Para_Slot = 20;
+    console.line.showParametersOf(20);
     window->FM_Parameter_Load();
     EXPECT_EQ(reporter.titles, QStringList{"Attention! Wrong"});
     EXPECT_EQ(reporter.messages,
               QStringList{"At FM_Parameter_Load()\r\nWrong code: 9\r\n"
                           "Wrong reasons: Subscript out of range (slot 20)"});
     EXPECT_EQ(reporter.beeps, 1);
-    EXPECT_EQ(console.Read_State, ReadState::ReadAll);
+    EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
 }
 
 TEST_F(ParameterWindowTest, EnterInABoxStartsTheWriteOfThatBoxAlone)
@@ -468,10 +466,10 @@ TEST_F(ParameterWindowTest, EnterInABoxStartsTheWriteOfThatBoxAlone)
         QTest::keyClick(c.keyTarget(arrays(), c.address), Qt::Key_Return);
         EXPECT_TRUE(timerWrite.isEnabled());
         EXPECT_FALSE(timerRead.isEnabled());
-        EXPECT_EQ(console.Para_Index, c.address);
-        EXPECT_EQ(console.Para_Value, c.value);
-        EXPECT_EQ(console.Write_Mode, 0);
-        EXPECT_TRUE(console.Send_Pending);
+        EXPECT_EQ(console.line.Para_Index(), c.address);
+        EXPECT_EQ(console.line.Para_Value(), c.value);
+        EXPECT_EQ(console.line.Write_Mode(), WriteMode::Single);
+        EXPECT_TRUE(console.line.Send_Pending());
     }
     // A typed text that is no item cannot be sent: refused, polling goes on.
     timerWrite.setEnabled(false);
@@ -487,8 +485,8 @@ TEST_F(ParameterWindowTest, EnterInABoxStartsTheWriteOfThatBoxAlone)
     ASSERT_TRUE(timerWrite.isEnabled());
     window->close();
     EXPECT_FALSE(timerWrite.isEnabled());
-    EXPECT_EQ(console.Para_Slot, 16);
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Para_Slot(), 16);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     EXPECT_TRUE(timerRead.isEnabled());
 }
 
@@ -509,7 +507,7 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
     EXPECT_EQ(dialogs.asked, QStringList{"Save As|(*.par)|*.par"});
 
     // Loaded into slot B (two decimals): 25.5 goes out as 2550.
-    console.Para_Slot = SlotB;
+    console.line.showParametersOf(SlotB);
     ASSERT_TRUE(window->openForSlot(SlotB));
     port.onOutput = [&](const QByteArray &request) { port.received = request; };
     dialogs.openAnswers << path("a.par");
@@ -528,9 +526,9 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
     EXPECT_EQ(port.outputs[0], test::writeRequest(IdB, 0, 2550));
 
     // Another slot's menu button is refused while it runs.
-    console.Para_Slot = SlotA;
+    console.line.showParametersOf(SlotA);
     EXPECT_FALSE(window->openForSlot(SlotA));
-    EXPECT_EQ(console.Para_Slot, SlotB);
+    EXPECT_EQ(console.line.Para_Slot(), SlotB);
     EXPECT_EQ(panel(1), "No.6 Slot ; ID = 9");
     EXPECT_EQ(reporter.beeps, 1);
 
@@ -541,7 +539,7 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
     EXPECT_EQ(window->ProgressBar1()->value(), 15);
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(window->Command_None(i)->isEnabled());
-    EXPECT_EQ(console.Read_State, ReadState::ReadAll);
+    EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
 
     // The closing read-all, as polling reports it; the summary follows its outcome.
     window->status().setText(2, QStringLiteral("Read All Parameters Please Wait ... "));

@@ -5,6 +5,7 @@
 
 #include "link/frames.h"
 #include "support/replies.h"
+#include "support/spies.h"
 
 #include <QProgressBar>
 
@@ -12,22 +13,6 @@ using namespace orbalis;
 using namespace orbalis::test;
 
 namespace {
-
-class CountingObserver : public LineObserver {
-public:
-    void requestSent(Exchange exchange, int slot, std::uint8_t id, const QByteArray &frame) override
-    {
-        if (exchange == Exchange::Scan && slot == -1)
-            requests << QPair<int, QByteArray>(id, frame);
-    }
-    void replyJudged(Exchange exchange, int slot, std::uint8_t, const QByteArray &, LineOutcome outcome) override
-    {
-        if (exchange == Exchange::Scan && slot == -1)
-            outcomes << outcome;
-    }
-    QList<QPair<int, QByteArray>> requests;
-    QList<LineOutcome> outcomes;
-};
 
 class ScanCycleTest : public SerialSettingFixture {
 public:
@@ -49,7 +34,7 @@ public:
     }
     void TearDown() override { console.lineObservers.remove(&observer); }
 
-    CountingObserver observer;
+    LineSpy observer;
 };
 
 } // namespace
@@ -67,7 +52,7 @@ TEST_F(ScanCycleTest, NothingAnsweringFillsEveryCellAndEndsAt2400)
     QList<int> intervals;
     int ticks = 0;
     while (window->Timer1().isEnabled() && ticks < 2000) {
-        const bool blockStart = console.Send_Pending;
+        const bool blockStart = console.line.Send_Pending();
         window->Timer1_Timer();
         ++ticks;
         if (blockStart)
@@ -91,19 +76,19 @@ TEST_F(ScanCycleTest, NothingAnsweringFillsEveryCellAndEndsAt2400)
     EXPECT_EQ(reporter.beeps, 0);
 
     // Every ID once per block, at the process value.
-    ASSERT_EQ(observer.requests.size(), 1020);
+    ASSERT_EQ(observer.requests(Exchange::Scan).size(), 1020);
     ASSERT_EQ(port.outputs.size(), 1020);
     for (int n = 0; n < 1020; n += 97) {
         const int id = n % 255 + 1;
-        EXPECT_EQ(observer.requests[n].first, id);
+        EXPECT_EQ(observer.requests(Exchange::Scan)[n].first, id);
         const auto frame = buildRequest(std::uint8_t(id), 4, 4096, 1);
         EXPECT_EQ(port.outputs[n], QByteArray(reinterpret_cast<const char *>(frame->data()), 8));
     }
-    EXPECT_EQ(observer.outcomes.count(LineOutcome::NoAnswer), 1020);
+    EXPECT_EQ(observer.outcomes(Exchange::Scan).count(LineOutcome::NoAnswer), 1020);
 
     // Polling is back.
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     EXPECT_TRUE(startEnabled());
     EXPECT_FALSE(stopEnabled());
 }
@@ -131,7 +116,7 @@ TEST_F(ScanCycleTest, BrokenCrcBeepsThriceGoodCrcOnceAndEnds)
     EXPECT_EQ(window->scan().Scan_Step(), 4);
     EXPECT_EQ(record1().Baud, QStringLiteral("19200"));
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(observer.outcomes, (QList<LineOutcome>{LineOutcome::NoAnswer, LineOutcome::NoAnswer,
+    EXPECT_EQ(observer.outcomes(Exchange::Scan), (QList<LineOutcome>{LineOutcome::NoAnswer, LineOutcome::NoAnswer,
                                                      LineOutcome::CrcError, LineOutcome::NoAnswer, LineOutcome::Good}));
 
     // A second "Start" clears the table before asking again.
@@ -141,32 +126,57 @@ TEST_F(ScanCycleTest, BrokenCrcBeepsThriceGoodCrcOnceAndEnds)
     EXPECT_TRUE(window->Timer1().isEnabled());
 }
 
-TEST_F(ScanCycleTest, TheLineIsToldWhoseReplyCameWhileTheScanJudgesOnTheCrcAlone)
+TEST_F(ScanCycleTest, OnlyAReplyFromTheAskedControllerOrOneThatNamesItselfIsFound)
 {
-    // Whatever passes its CRC stops the scan as "CRC Ok !"; the line's
-    // observers hear whether it was the asked controller's answer.
+    // The asked ID gets `reply`; controller 9 answers well, so a scan that
+    // goes on ends there. A good CRC alone finds nobody: the reply must come
+    // from the asked ID with its function, or name the controller it is from.
+    constexpr int Later = 9;
+    const QString ok = QStringLiteral("CRC Ok !"), wrong = QStringLiteral("Wrong Reply !");
     struct Case {
-        int id;
+        const char *what;
+        int asked;
         QByteArray reply;
-        LineOutcome outcome;
+        LineOutcome outcome;                  // for the asked ID, as the line's observers hear it
+        QList<QPair<int, QString>> cells;     // rows of the 19200 column
+        int foundRow;                         // the row the scan ends on
+        int beeps;
     };
     const Case cases[] = {
-        {2, readReply(1, 4, {250}), LineOutcome::WrongReply},      // a late reply of ID 1
-        {3, readReply(3, 3, {250}), LineOutcome::WrongReply},      // an answer to another function
-        {4, readReply(4, 4, {250, 251}), LineOutcome::WrongReply}, // to another count
-        {5, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply},
-        {6, readReply(6, 4, {250}), LineOutcome::Good},
+        {"a late reply of ID 1 is ID 1's", 2, readReply(1, 4, {250}), LineOutcome::WrongReply,
+         {{1, ok}, {2, QStringLiteral("---")}}, 1, 1},
+        {"a late refusal of ID 1 is ID 1's", 2, exceptionReply(1, 4, 2), LineOutcome::WrongReply,
+         {{1, ok}, {2, QStringLiteral("---")}}, 1, 1},
+        {"an answer to another function", 3, readReply(3, 3, {250}), LineOutcome::WrongReply,
+         {{3, wrong}, {Later, ok}}, Later, 3 + 1},
+        {"an answer of another count", 4, readReply(4, 4, {250, 251}), LineOutcome::WrongReply,
+         {{4, wrong}, {Later, ok}}, Later, 3 + 1},
+        {"another controller's reply to another request", 7, readReply(200, 3, {1, 2}), LineOutcome::WrongReply,
+         {{7, wrong}, {200, QString()}, {Later, ok}}, Later, 3 + 1},
+        {"a reply from the broadcast address", 8, readReply(0, 4, {250}), LineOutcome::WrongReply,
+         {{8, wrong}, {Later, ok}}, Later, 3 + 1},
+        {"the asked controller's refusal", 5, exceptionReply(5, 4, 2), LineOutcome::ExceptionReply, {{5, ok}}, 5,
+         1},
+        {"the asked controller's answer", 6, readReply(6, 4, {250}), LineOutcome::Good, {{6, ok}}, 6, 1},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
         port.onOutput = [this, &c](const QByteArray &request) {
-            port.received = quint8(request[0]) == c.id ? c.reply : QByteArray();
+            const int id = quint8(request[0]);
+            port.received = id == c.asked ? c.reply : id == Later ? readReply(Later, 4, {250}) : QByteArray();
         };
-        observer.outcomes.clear();
+        observer.clear();
+        reporter.beeps = 0;
         start();
         runScan();
-        EXPECT_EQ(cell(c.id, 1), QStringLiteral("CRC Ok !")) << c.id;
-        ASSERT_EQ(observer.outcomes.size(), c.id) << c.id;
-        EXPECT_EQ(observer.outcomes.last(), c.outcome) << c.id;
+        EXPECT_FALSE(window->Timer1().isEnabled());
+        for (const auto &[row, text] : c.cells)
+            EXPECT_EQ(cell(row, 1), text) << "row " << row;
+        EXPECT_EQ(window->scan().Scan_Step(), std::max(c.asked, c.foundRow) - 1);
+        EXPECT_EQ(reporter.beeps, c.beeps);
+        const QList<LineOutcome> outcomes = observer.outcomes(Exchange::Scan);
+        ASSERT_GE(outcomes.size(), c.asked);
+        EXPECT_EQ(outcomes[c.asked - 1], c.outcome);
         console.lineObservers.remove(&observer);
     }
 }
@@ -208,13 +218,13 @@ TEST_F(ScanCycleTest, AScanThatLosesItsPortOrWindowEndsAndSaysSo)
         port.refuseOpen = false;
         reporter.messages.clear();
         mainStatus.setText(2, QStringLiteral("before"));
-        console.Read_State = ReadState::AwaitLive;
+        console.line.awaitLiveReply();
         start();
         ASSERT_EQ(runScan(c.ticksFirst), c.ticksFirst);
         c.act(*this);
         EXPECT_FALSE(window->Timer1().isEnabled());
         EXPECT_EQ(timerRead.isEnabled(), c.polling);
-        EXPECT_EQ(console.Read_State, ReadState::Select);
+        EXPECT_EQ(console.line.Read_State(), ReadState::Select);
         EXPECT_EQ(mainStatus.text(2), c.status);
         if (c.message.isEmpty())
             EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'|').toStdString();

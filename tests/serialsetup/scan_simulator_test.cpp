@@ -8,7 +8,8 @@
 #include "link/frames.h"
 #include "link/qt_serial_port.h"
 #include "state/open_serial_port.h"
-#include "support/simulator.h"
+#include "support/console_over_simulator.h"
+#include "support/spies.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,27 +24,14 @@ using namespace orbalis::test;
 
 namespace {
 
-constexpr int StartTimeoutMs = 10000;
-
-class SentCounter : public LineObserver {
-public:
-    void requestSent(Exchange, int, std::uint8_t, const QByteArray &) override { ++sent; }
-    void replyJudged(Exchange, int, std::uint8_t, const QByteArray &, LineOutcome) override {}
-    int sent = 0;
-};
-
-class ScanSimulatorTest : public ::testing::Test {
+class ScanSimulatorTest : public SimulatorFolder {
 protected:
     void SetUp() override
     {
         qtApp();
-        ASSERT_TRUE(dir.isValid());
-        if (!simulatorBuilt())
-            GTEST_SKIP() << "orbalis-sim is not built next to the tests";
-        console.programDir = dir.path();
-        console.Timer_Read = &timerRead;
+        SimulatorFolder::SetUp();
+        console.line.attach(nullptr, &timerRead, nullptr);
         console.lineObservers.add(&counter);
-        logPath = dir.filePath(QStringLiteral("traffic.log"));
     }
 
     void TearDown() override
@@ -51,25 +39,16 @@ protected:
         console.lineObservers.remove(&counter);
         window.reset();
         port.reset();
-        sim.stop();
+        SimulatorFolder::TearDown();
     }
 
     void start(const QString &ids)
     {
-        SettingsModel model;
-        model.serial = Defaults();
-        Fill_Default_Settings(model);
-        saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
-        console.settings = model;
-
-        ASSERT_TRUE(sim.start(dir.path(), 1,
-                              {QStringLiteral("--ids"), ids, QStringLiteral("--turnaround"), QStringLiteral("0"),
-                               QStringLiteral("--log"), logPath},
-                              StartTimeoutMs))
-            << sim.said().constData();
+        saveSettings(lineSettings());
+        ASSERT_NO_FATAL_FAILURE(startSimulator(ids, {QStringLiteral("--turnaround"), QStringLiteral("0")}));
 
         port = std::make_unique<QtSerialPort>(ComPortResolver(dir.path()));
-        console.port = port.get();
+        console.line.attach(port.get(), &timerRead, nullptr);
         Open_Serial_Port(*port, console.settings.serial);
         ASSERT_TRUE(port->PortOpen());
         timerRead.setEnabled(true);
@@ -77,11 +56,7 @@ protected:
         window->FM_SerialSetting_Load();
     }
 
-    int loggedRequests() const
-    {
-        QFile f(logPath);
-        return f.open(QIODevice::ReadOnly) ? int(f.readAll().count(" <- ")) : 0;
-    }
+    int loggedRequests() const { return int(requestsLogged()); }
 
     // Waits until the simulator has logged `count` requests, then for the
     // time a request and a 7-byte reply take on the line, and a little more.
@@ -98,10 +73,10 @@ protected:
 
     void tick()
     {
-        const int before = counter.sent;
+        const int before = counter.sentCount();
         window->Timer1_Timer();
-        if (counter.sent != before)
-            settle(logged += counter.sent - before);
+        if (counter.sentCount() != before)
+            settle(logged += counter.sentCount() - before);
     }
 
     int runScan(int limit = 1100)
@@ -116,15 +91,10 @@ protected:
 
     QString cell(int row, int column) const { return window->ListView1(1)->topLevelItem(row - 1)->text(column); }
 
-    QTemporaryDir dir;
-    QString logPath;
-    SimulatedLine sim;
-    Console console;
     std::unique_ptr<QtSerialPort> port;
     FakeTimer timerRead;
     FakeStatus mainStatus;
-    FakeReporter reporter;
-    SentCounter counter;
+    LineSpy counter;
     int logged = 0;
     std::unique_ptr<FM_SerialSetting> window;
 };
@@ -148,11 +118,11 @@ TEST_F(ScanSimulatorTest, FindsController7At9600AndKeepsThatRate)
     EXPECT_TRUE(tip.contains(QStringLiteral("this user may open it")));
 
     // Controller 7 moves to 9600 baud (BAUD, register 53, code 63).
-    ASSERT_TRUE(Send_Write_Request(*port, console.line, 7, 53, 63));
+    ASSERT_TRUE(console.line.sendWrite(-1, 7, 53, 63));
     logged = 1;
     settle(1);
     QThread::msleep(20);
-    ASSERT_EQ(port->Input(), requestBytes(console.line));   // the echo
+    ASSERT_EQ(port->Input(), console.line.requestSent());   // the echo
 
     window->Command1_Click(3);
     EXPECT_EQ(runScan(), 264);   // steps 0 to 261 and the two block starts
@@ -172,7 +142,7 @@ TEST_F(ScanSimulatorTest, FindsController7At9600AndKeepsThatRate)
     EXPECT_EQ(port->Settings(), QStringLiteral("9600,N,8,2"));
     EXPECT_TRUE(port->PortOpen());
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(console.Read_State, ReadState::Select);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'|').toStdString();
 }
 

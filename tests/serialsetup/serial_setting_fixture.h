@@ -47,8 +47,7 @@ public:
         qtApp();
         ASSERT_TRUE(dir.isValid());
         console.programDir = dir.path();
-        console.port = &port;
-        console.Timer_Read = &timerRead;
+        console.line.attach(&port, &timerRead, nullptr);
         SettingsModel model;
         model.serial = Defaults();
         Fill_Default_Settings(model);

@@ -104,7 +104,7 @@ TEST_F(SerialSettingWindowTest, ApplyingSetsPortRecordStatusAndPolling)
         SetUp();
         mainStatus.setText(2, QStringLiteral("before"));
         timerRead.setEnabled(false);
-        console.Read_State = ReadState::AwaitLive;
+        console.line.awaitLiveReply();
         open();
         pick(SerialField::Port, c.port);
         if (!c.framing.isEmpty()) {
@@ -122,7 +122,7 @@ TEST_F(SerialSettingWindowTest, ApplyingSetsPortRecordStatusAndPolling)
         EXPECT_EQ(stopEnabled(), c.polling);
         EXPECT_EQ(port.PortOpen(), c.polling);
         if (c.polling) {
-            EXPECT_EQ(console.Read_State, ReadState::Select);
+            EXPECT_EQ(console.line.Read_State(), ReadState::Select);
             EXPECT_EQ(port.openedPorts.last(), 3);
             EXPECT_EQ(port.openedSettings.last(), c.settingsText);
         }
@@ -133,7 +133,7 @@ TEST_F(SerialSettingWindowTest, ApplyingSetsPortRecordStatusAndPolling)
 TEST_F(SerialSettingWindowTest, APortWithoutDeviceIsStoredAsCloseAndReported)
 {
     QtSerialPort real{ComPortResolver(dir.path(), [] { return QList<ListedPort>(); })};
-    console.port = &real;
+    console.line.attach(&real, &timerRead, nullptr);
     open();
     EXPECT_FALSE(startEnabled());   // loaded with the port closed
     pick(SerialField::Port, QStringLiteral("COM9"));
@@ -149,7 +149,7 @@ TEST_F(SerialSettingWindowTest, APortWithoutDeviceIsStoredAsCloseAndReported)
     EXPECT_EQ(mainStatus.text(2), QStringLiteral("Serial port is close !"));
     EXPECT_FALSE(timerRead.isEnabled());
     EXPECT_FALSE(startEnabled());
-    console.port = &port;
+    console.line.attach(&port, &timerRead, nullptr);
 }
 
 TEST_F(SerialSettingWindowTest, PortListFollowsTheFirstCaseSensitiveCom)

@@ -1,6 +1,5 @@
-#include "settings/orbalis_ini.h"
-
 #include "base/error.h"
+#include "settings/orbalis_ini.h"
 #include "support/files.h"
 
 #include <QTemporaryDir>
@@ -14,12 +13,12 @@ TEST(OrbalisIni, ValuesAreReadWithTheirFallbackAndHandEditedSwitchesAreUnderstoo
     QTemporaryDir dir;
     const OrbalisIni ini(dir.path());
     EXPECT_EQ(ini.path(), dir.path() + QStringLiteral("/Orbalis.ini"));
-    EXPECT_TRUE(ini.boolValue(QStringLiteral("alarms/sound"), true));   // no file yet
+    EXPECT_TRUE(ini.boolValue(QStringLiteral("alarms/sound"), true)); // no file yet
     const struct {
         const char *written;
         bool read;
-    } table[] = {{"true", true}, {"false", false}, {"1", true}, {"0", false}, {"Yes", true},
-                 {"off", false}, {" ON ", true}, {"maybe", true}, {"", true}};
+    } table[] = {{"true", true}, {"false", false}, {"1", true},     {"0", false}, {"Yes", true},
+                 {"off", false}, {" ON ", true},   {"maybe", true}, {"", true}};
     for (const auto &c : table) {
         // A folder each: QSettings keeps what it read of a file by its time and size.
         QTemporaryDir other;
@@ -38,7 +37,7 @@ TEST(OrbalisIni, AWrittenValueIsOnDiskAtOnceAndTheUsersSettingsFileIsNotTouched)
     OrbalisIni(dir.path()).setValue(QStringLiteral("alarms/sound"), false);
     const QByteArray written = readFile(dir.filePath(QStringLiteral("Orbalis.ini")));
     EXPECT_TRUE(written.contains("[alarms]\nsound=false\n")) << written.constData();
-    EXPECT_TRUE(written.contains("[mqtt]\nhost=127.0.0.1\n"));   // other groups stay
+    EXPECT_TRUE(written.contains("[mqtt]\nhost=127.0.0.1\n")); // other groups stay
     EXPECT_FALSE(OrbalisIni(dir.path()).boolValue(QStringLiteral("alarms/sound"), true));
     EXPECT_EQ(readFile(dir.filePath(QStringLiteral("User Setting.ini"))), settings);
 }

@@ -11,20 +11,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace orbalis::test {
 
-// The whole console as a user starts it: its main window on the real port,
-// against orbalis-sim on ports/COM1 of a fresh program folder, with the
+// A fresh program folder with orbalis-sim on its ports/COM1 and the
 // simulator's traffic log to check what went over the line. A test writes
-// its settings, starts the simulator, then opens (and shows) the console.
-class ConsoleOverSimulator : public ::testing::Test {
+// its settings, starts the simulator, then opens what it tests on the real
+// port. It makes no application object: the test makes the one it needs.
+class SimulatorFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        qtApp();
         ASSERT_TRUE(dir.isValid());
         if (!simulatorBuilt())
             GTEST_SKIP() << "orbalis-sim is not built next to the tests";
@@ -32,16 +30,7 @@ protected:
         logPath = dir.filePath(QStringLiteral("traffic.log"));
     }
 
-    void TearDown() override
-    {
-        if (window) {
-            window->Form_Unload();   // stops the timers and closes the port
-            window->hide();
-        }
-        window.reset();
-        port.reset();
-        sim.stop();
-    }
+    void TearDown() override { sim.stop(); }
 
     // Settings on COM1 at 19200,N,8,2, for the test to bind its slots in.
     static SettingsModel lineSettings()
@@ -52,11 +41,13 @@ protected:
         return model;
     }
 
-    // The settings file of the program folder, every text not given at its default.
+    // The settings file of the program folder, every text not given at its
+    // default; the console's settings become the same.
     void saveSettings(SettingsModel model)
     {
         Fill_Default_Settings(model);
         saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+        console.settings = model;
     }
 
     // The simulator with these controllers, the traffic log and further options.
@@ -66,6 +57,36 @@ protected:
                               QStringList{QStringLiteral("--ids"), ids, QStringLiteral("--log"), logPath} + options,
                               15000))
             << sim.said().constData();
+    }
+
+    // Requests the simulator has logged so far (the lines "time <- bytes").
+    qsizetype requestsLogged() const
+    {
+        QFile f(logPath);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count(" <- ") : 0;
+    }
+
+    QTemporaryDir dir;
+    Console console;
+    FakeReporter reporter;
+    QString logPath;
+    SimulatedLine sim;
+};
+
+// The whole console as a user starts it: its main window on the real port,
+// against the simulator of the program folder.
+class ConsoleOverSimulator : public SimulatorFolder {
+protected:
+    void SetUp() override
+    {
+        qtApp();
+        SimulatorFolder::SetUp();
+    }
+
+    void TearDown() override
+    {
+        closeConsole();
+        SimulatorFolder::TearDown();
     }
 
     // The console's start on the real port; the port must open.
@@ -84,11 +105,17 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    QTemporaryDir dir;
-    Console console;
-    FakeReporter reporter;
-    QString logPath;
-    SimulatedLine sim;
+    // The console's end: the timers stop and the port closes.
+    void closeConsole()
+    {
+        if (window) {
+            window->Form_Unload();
+            window->hide();
+        }
+        window.reset();
+        port.reset();
+    }
+
     std::unique_ptr<QtSerialPort> port;
     std::unique_ptr<FM_Orbalis> window;
 };

@@ -97,4 +97,15 @@ inline QByteArray exceptionReply(int id, int function, int code)
     return withCrc(bytes({id, function | 0x80, code}));
 }
 
+// The address and the value (or count) fields of a request.
+inline int requestAddress(const QByteArray &request)
+{
+    return quint8(request[2]) << 8 | quint8(request[3]);
+}
+
+inline int requestValue(const QByteArray &request)
+{
+    return quint8(request[4]) << 8 | quint8(request[5]);
+}
+
 } // namespace orbalis::test

@@ -41,6 +41,7 @@ public:
     // result is false and `said` tells why.
     bool start(const QString &programDir, int com, const QStringList &options, int timeoutMs = 10000)
     {
+        said_.clear();
         process_.start(simulatorProgram(), QStringList{QStringLiteral("--program-dir"), programDir,
                                                        QStringLiteral("--com"), QString::number(com)}
                                                + options);

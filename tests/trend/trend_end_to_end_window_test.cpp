@@ -4,8 +4,8 @@
 // trend's series must tell the same story, gaps included. Then saves that
 // cannot be written.
 
-#include "trend/record_file_reader.h"
-#include "trend/trend_histories.h"
+#include "core/record_file_reader.h"
+#include "core/trend_histories.h"
 #include "trend/trend_plot.h"
 #include "trend/trend_window.h"
 #include "trend/trend_windows.h"

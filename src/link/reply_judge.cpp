@@ -1,0 +1,64 @@
+#include "reply_judge.h"
+
+#include "frames.h"
+
+namespace orbalis {
+
+namespace {
+
+constexpr std::uint8_t WriteSingleRegister = 6;
+constexpr std::uint8_t ExceptionBit = 0x80;
+constexpr qsizetype RequestSize = 8;
+constexpr qsizetype ExceptionSize = 5;
+// ID, function and byte count before the registers; the CRC after them.
+constexpr qsizetype ReadReplyOverhead = 5;
+
+ReplyJudgement wrong(Mismatch why, std::uint8_t replyId)
+{
+    return {LineOutcome::WrongReply, why, 0, replyId};
+}
+
+} // namespace
+
+ReplyJudgement judgeReplyTo(const QByteArray &request, const QByteArray &reply)
+{
+    switch (judgeReply(reply)) {
+    case ReplyOutcome::NoReply: return {LineOutcome::NoAnswer};
+    case ReplyOutcome::CrcError: return {LineOutcome::CrcError};
+    case ReplyOutcome::Valid: break;
+    }
+    const auto replyId = std::uint8_t(reply[0]);
+    if (request.size() != RequestSize)
+        return wrong(Mismatch::NothingAsked, replyId);
+    if (replyId != std::uint8_t(request[0]))
+        return wrong(Mismatch::OtherId, replyId);
+    const auto asked = std::uint8_t(request[1]);
+    const auto function = std::uint8_t(reply[1]);
+    if (function == (asked | ExceptionBit)) {
+        if (reply.size() != ExceptionSize)
+            return wrong(Mismatch::OtherLength, replyId);
+        return {LineOutcome::ExceptionReply, Mismatch::None, std::uint8_t(reply[2]), replyId};
+    }
+    if (function != asked)
+        return wrong(Mismatch::OtherFunction, replyId);
+    if (asked == WriteSingleRegister) {
+        if (reply.size() != RequestSize)
+            return wrong(Mismatch::OtherLength, replyId);
+        // A good write is the controller's echo of exactly what was sent.
+        if (reply.first(6) != request.first(6))
+            return wrong(Mismatch::OtherEcho, replyId);
+        return {LineOutcome::Good, Mismatch::None, 0, replyId};
+    }
+    const int count = std::uint8_t(request[4]) << 8 | std::uint8_t(request[5]);
+    if (reply.size() != ReadReplyOverhead + 2 * count || std::uint8_t(reply[2]) != std::uint8_t(2 * count))
+        return wrong(Mismatch::OtherLength, replyId);
+    return {LineOutcome::Good, Mismatch::None, 0, replyId};
+}
+
+ReplyJudgement takeJudgedReply(SerialPort &port, LineBuffers &line)
+{
+    Check_Reply(port, line);
+    return judgeReplyTo(line.requestSent ? requestBytes(line) : QByteArray(), line.Reply_Buffer);
+}
+
+} // namespace orbalis
