@@ -89,13 +89,12 @@ RegularFile openRegularFile(const QString &path, int flags)
     return file;
 }
 
-QByteArray readRegularFile(const QString &path, qsizetype limit)
+QByteArray readAt(int fd, qint64 offset, qsizetype length)
 {
-    RegularFile file = openRegularFile(path, O_RDONLY);
-    QByteArray bytes(limit, '\0');
+    QByteArray bytes(length, '\0');
     qsizetype got = 0;
-    while (got < limit) {
-        const ssize_t n = ::read(file.fd.get(), bytes.data() + got, std::size_t(limit - got));
+    while (got < length) {
+        const ssize_t n = ::pread(fd, bytes.data() + got, std::size_t(length - got), off_t(offset + got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -105,6 +104,13 @@ QByteArray readRegularFile(const QString &path, qsizetype limit)
         got += n;
     }
     bytes.truncate(got);
+    return bytes;
+}
+
+QByteArray readRegularFile(const QString &path, qsizetype limit)
+{
+    RegularFile file = openRegularFile(path, O_RDONLY);
+    QByteArray bytes = readAt(file.fd.get(), 0, limit);
     file.fd.close();
     return bytes;
 }

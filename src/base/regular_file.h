@@ -51,6 +51,10 @@ struct RegularFile {
 // Error 53).
 RegularFile openRegularFile(const QString &path, int flags);
 
+// Up to `length` bytes of the open file `fd` from `offset` on, fewer where
+// the file ends before; EINTR is retried, other failures throw.
+QByteArray readAt(int fd, qint64 offset, qsizetype length);
+
 // Up to `limit` bytes from the start of the regular file `path` (all of a
 // shorter one), read without waiting on anything but the disk.
 QByteArray readRegularFile(const QString &path, qsizetype limit);

@@ -24,24 +24,6 @@ void cutBackTo(int fd, off_t size)
     }
 }
 
-QByteArray readAt(int fd, off_t offset, off_t length)
-{
-    QByteArray bytes(qsizetype(length), '\0');
-    qsizetype got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::pread(fd, bytes.data() + got, std::size_t(bytes.size() - got), offset + got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw systemFileError(errno);
-        if (n == 0)
-            break;
-        got += n;
-    }
-    bytes.truncate(got);
-    return bytes;
-}
-
 // Appends the bytes whole or not at all; the file ended at `start` before.
 void appendWhole(int fd, const QByteArray &bytes, off_t start)
 {

@@ -24,13 +24,7 @@ using AlarmsWindowOverAtspi = test::ConsoleOverSimulator;
 
 TEST_F(AlarmsWindowOverAtspi, TheRateLineTheFiltersAndTheTablesAreHeardAsShown)
 {
-    SettingsModel settings = lineSettings();
-    settings.panel.IdText[2] = QStringLiteral("005");
-    settings.panel.NameText[2] = QStringLiteral("Kiln A");
-    saveSettings(settings);
-    startSimulator(QStringLiteral("5"), {QStringLiteral("--blink"), QStringLiteral("5:1:100")});
-    openConsole();
-    showConsole();
+    showConsoleWithControllerFive(QStringLiteral("Kiln A"), {QStringLiteral("--blink"), QStringLiteral("5:1:100")});
     AlarmsWindow &alarms = window->alarms().showWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&alarms));
     ASSERT_TRUE(QTest::qWaitFor([&] { return alarms.currentModel().rowCount() > 0; }, 10000));

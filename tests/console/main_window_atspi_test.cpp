@@ -17,12 +17,7 @@ using MainWindowOverAtspi = test::ConsoleOverSimulator;
 
 TEST_F(MainWindowOverAtspi, SlotPicturesAndStatusPanelsAreHeardAsShown)
 {
-    SettingsModel settings = lineSettings();
-    settings.panel.IdText[2] = QStringLiteral("005");
-    saveSettings(settings);
-    startSimulator(QStringLiteral("5"));
-    openConsole();
-    showConsole();
+    showConsoleWithControllerFive();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusBar1().text(2) == "Read PV ... Check CRC Ok !"; },
                                 10000));
     window->Timer_Read().setEnabled(false);   // what is shown stays while it is read

@@ -19,12 +19,7 @@ using LineMonitorOverAtspi = test::ConsoleOverSimulator;
 
 TEST_F(LineMonitorOverAtspi, TablesAndTheControllerFilterAreHeardAsShown)
 {
-    SettingsModel settings = lineSettings();
-    settings.panel.IdText[2] = QStringLiteral("005");
-    saveSettings(settings);
-    startSimulator(QStringLiteral("5"));
-    openConsole();
-    showConsole();
+    showConsoleWithControllerFive();
     LineMonitorWindow &monitor = window->health().showMonitor();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->StatusBar1().text(2) == "Read PV ... Check CRC Ok !"; },

@@ -20,12 +20,7 @@ using ParameterWindowOverAtspi = test::ConsoleOverSimulator;
 
 TEST_F(ParameterWindowOverAtspi, EveryParameterIsHeardByItsMnemonicWithTheValueItShows)
 {
-    SettingsModel settings = lineSettings();
-    settings.panel.IdText[2] = QStringLiteral("005");
-    saveSettings(settings);
-    startSimulator(QStringLiteral("5"));
-    openConsole();
-    showConsole();
+    showConsoleWithControllerFive();
     window->showParameterWindow(2);
     FM_Parameter *parameters = window->parameterWindow();
     ASSERT_NE(parameters, nullptr);

@@ -105,6 +105,20 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
+    // The console shown and polling simulated controller 5, bound alone to
+    // the third slot: where each window's test over AT-SPI starts.
+    void showConsoleWithControllerFive(const QString &slotName = {}, const QStringList &simulatorOptions = {})
+    {
+        SettingsModel settings = lineSettings();
+        settings.panel.IdText[2] = QStringLiteral("005");
+        if (!slotName.isEmpty())
+            settings.panel.NameText[2] = slotName;
+        saveSettings(settings);
+        startSimulator(QStringLiteral("5"), simulatorOptions);
+        openConsole();
+        showConsole();
+    }
+
     // The console's end: the timers stop and the port closes.
     void closeConsole()
     {
