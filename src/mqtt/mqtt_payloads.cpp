@@ -1,0 +1,215 @@
+#include "mqtt_payloads.h"
+
+#include "mqtt_topics.h"
+
+#include "core/health_rules.h"
+#include "core/write_cycle.h"
+#include "model/banner_legend.h"
+#include "model/status_word.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace orbalis {
+
+namespace {
+
+QByteArray compact(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QJsonValue textOrNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+std::uint16_t word(const QByteArray &reply, int at)
+{
+    return std::uint16_t((std::uint8_t(reply[at]) << 8) | std::uint8_t(reply[at + 1]));
+}
+
+double milliseconds(std::chrono::microseconds t)
+{
+    return double(t.count() / 100) / 10.0;   // to a tenth of a millisecond
+}
+
+const char *markWord(HealthMark mark)
+{
+    switch (mark) {
+    case HealthMark::None: break;
+    case HealthMark::Green: return "green";
+    case HealthMark::Amber: return "amber";
+    case HealthMark::Red: return "red";
+    }
+    return "none";
+}
+
+struct Entity {
+    const char *component;   // sensor, binary_sensor
+    const char *key;         // the live JSON's key
+    const char *name;
+    const char *unit;
+};
+
+constexpr Entity Entities[] = {
+    {"sensor", "pv", "PV", nullptr},
+    {"sensor", "sv", "SV", nullptr},
+    {"sensor", "out", "Output", "%"},
+    {"binary_sensor", "al1", "Alarm 1", nullptr},
+    {"binary_sensor", "al2", "Alarm 2", nullptr},
+};
+
+QByteArray configTopic(const QString &haPrefix, const Entity &e, const QString &device)
+{
+    return (haPrefix + u'/' + QLatin1String(e.component) + u'/' + device + u'/' + QLatin1String(e.key)
+            + QStringLiteral("/config"))
+        .toUtf8();
+}
+
+QString deviceOf(const QString &node, int id)
+{
+    return node + QStringLiteral("_") + QString::number(id);
+}
+
+} // namespace
+
+QString utcTimeText(const QDateTime &time)
+{
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+int decimalsOf(std::int32_t dpCode)
+{
+    switch (dpCode) {
+    case 48: return 1;
+    case 49: return 2;
+    case 50: return 3;
+    default: return 0;
+    }
+}
+
+QByteArray liveJson(const QDateTime &time, int slot, const QString &name, int id, const QByteArray &reply,
+                    std::int32_t dpCode)
+{
+    // Bytes 3 to 10: PV, SV, output, status word, high byte first.
+    if (reply.size() < 11)
+        return {};
+    const double scale = std::pow(10.0, decimalsOf(dpCode));
+    const std::uint16_t status = word(reply, 9);
+    const std::uint8_t lamps = litAlarmLamps(status);
+    QJsonObject o;
+    o.insert(QStringLiteral("time"), utcTimeText(time));
+    o.insert(QStringLiteral("slot"), slot + 1);
+    o.insert(QStringLiteral("name"), name);
+    o.insert(QStringLiteral("id"), id);
+    o.insert(QStringLiteral("pv"), double(std::int16_t(word(reply, 3))) / scale);
+    o.insert(QStringLiteral("sv"), double(std::int16_t(word(reply, 5))) / scale);
+    o.insert(QStringLiteral("out"), double(std::int16_t(word(reply, 7))) / 10.0);
+    o.insert(QStringLiteral("state"), textOrNull(bannerLegend(status)));
+    o.insert(QStringLiteral("error"), textOrNull(errorLegend(shownErrorCode(status))));
+    o.insert(QStringLiteral("al1"), (lamps & Alarm1Lamp) != 0);
+    o.insert(QStringLiteral("al2"), (lamps & Alarm2Lamp) != 0);
+    return compact(o);
+}
+
+QByteArray healthJson(const QDateTime &time, int id, const ControllerCounters &c, SteadyTime now)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("time"), utcTimeText(time));
+    o.insert(QStringLiteral("id"), id);
+    o.insert(QStringLiteral("sent"), qint64(c.sent));
+    o.insert(QStringLiteral("good"), qint64(c.good));
+    o.insert(QStringLiteral("no_answer"), qint64(c.noAnswer));
+    o.insert(QStringLiteral("crc_errors"), qint64(c.crcErrors));
+    o.insert(QStringLiteral("wrong_replies"), qint64(c.wrongReplies));
+    o.insert(QStringLiteral("exception_replies"), qint64(c.exceptionReplies));
+    o.insert(QStringLiteral("not_judged"), qint64(c.notJudged));
+    const std::uint64_t judged = c.judged();
+    o.insert(QStringLiteral("answered_percent"),
+             judged ? QJsonValue(std::round(1000.0 * double(c.good) / double(judged)) / 10.0) : QJsonValue());
+    const auto mean = c.replyMean();
+    o.insert(QStringLiteral("reply_ms_last"), mean ? QJsonValue(milliseconds(c.replyLast)) : QJsonValue());
+    o.insert(QStringLiteral("reply_ms_mean"), mean ? QJsonValue(milliseconds(*mean)) : QJsonValue());
+    o.insert(QStringLiteral("reply_ms_worst"), mean ? QJsonValue(milliseconds(c.replyWorst)) : QJsonValue());
+    o.insert(QStringLiteral("last_good_reply_s_ago"),
+             c.lastGoodPoll ? QJsonValue(double(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                    now - *c.lastGoodPoll)
+                                                    .count())
+                                         / 1000.0)
+                            : QJsonValue());
+    o.insert(QStringLiteral("failed_in_a_row"), c.failedInARow);
+    o.insert(QStringLiteral("mark"), QLatin1String(markWord(healthMark(c))));
+    return compact(o);
+}
+
+QByteArray writeResultJson(const QDateTime &time, const RemoteWriteResult &result)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("time"), utcTimeText(time));
+    o.insert(QStringLiteral("ok"), result.ok);
+    if (result.ok)
+        o.insert(QStringLiteral("value"), textOrNull(result.value));
+    if (!result.reason.isEmpty())
+        o.insert(QStringLiteral("reason"), result.reason);
+    return compact(o);
+}
+
+QString discoveryNode(const QString &prefix)
+{
+    static const QRegularExpression unfit(QStringLiteral("[^A-Za-z0-9_-]+"));
+    return QString(prefix).replace(unfit, QStringLiteral("_"));
+}
+
+std::vector<MqttMessage> discoveryMessages(const QString &haPrefix, const QString &node, const MqttTopics &topics,
+                                           int id, const QString &name)
+{
+    const QString device = deviceOf(node, id);
+    QJsonObject deviceInfo;
+    deviceInfo.insert(QStringLiteral("identifiers"), QJsonArray{device});
+    deviceInfo.insert(QStringLiteral("name"),
+                      (name.isEmpty() ? QStringLiteral("Controller") : name) + QStringLiteral(" (ID ")
+                          + QString::number(id) + u')');
+    deviceInfo.insert(QStringLiteral("model"), QStringLiteral("PID process controller"));
+    deviceInfo.insert(QStringLiteral("manufacturer"), QStringLiteral("Orbalis"));
+    const QJsonArray availability{
+        QJsonObject{{QStringLiteral("topic"), QString::fromUtf8(topics.status())}},
+        QJsonObject{{QStringLiteral("topic"), QString::fromUtf8(topics.availability(id))}},
+    };
+    std::vector<MqttMessage> messages;
+    for (const Entity &e : Entities) {
+        const bool binary = QLatin1String(e.component) == QLatin1String("binary_sensor");
+        QJsonObject config;
+        config.insert(QStringLiteral("name"), QLatin1String(e.name));
+        config.insert(QStringLiteral("unique_id"), device + u'_' + QLatin1String(e.key));
+        config.insert(QStringLiteral("state_topic"), QString::fromUtf8(topics.live(id)));
+        const QString key = QLatin1String(e.key);
+        config.insert(QStringLiteral("value_template"),
+                      binary ? QStringLiteral("{{ 'ON' if value_json.") + key + QStringLiteral(" else 'OFF' }}")
+                             : QStringLiteral("{{ value_json.") + key + QStringLiteral(" }}"));
+        if (binary)
+            config.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
+        else
+            config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
+        if (e.unit)
+            config.insert(QStringLiteral("unit_of_measurement"), QLatin1String(e.unit));
+        config.insert(QStringLiteral("availability"), availability);
+        config.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
+        config.insert(QStringLiteral("device"), deviceInfo);
+        messages.push_back({configTopic(haPrefix, e, device), compact(config), true});
+    }
+    return messages;
+}
+
+std::vector<MqttMessage> discoveryRemovals(const QString &haPrefix, const QString &node, int id)
+{
+    std::vector<MqttMessage> messages;
+    for (const Entity &e : Entities)
+        messages.push_back({configTopic(haPrefix, e, deviceOf(node, id)), QByteArray(), true});
+    return messages;
+}
+
+} // namespace orbalis
