@@ -26,6 +26,16 @@ const char *orNull(const QByteArray &bytes)
 
 } // namespace
 
+QString connackText(int code)
+{
+    // libmosquitto says "Connection Refused: not authorised."
+    QString text = QString::fromUtf8(mosquitto_connack_string(code));
+    text.remove(QStringLiteral("Connection Refused: "));
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text;
+}
+
 QString brokerName(const MqttSettings &settings)
 {
     return settings.host + u':' + QString::number(settings.port) + (settings.tls() ? QStringLiteral(" (TLS)") : QString());

@@ -21,6 +21,9 @@ struct MqttConnection {
     QByteArray willPayload;
 };
 
+// The broker's reason for refusing a connection ("not authorised").
+QString connackText(int code);
+
 // "localhost:1883", with " (TLS)" when the connection is encrypted.
 QString brokerName(const MqttSettings &settings);
 

@@ -1,7 +1,5 @@
 #include "mqtt_probe.h"
 
-#include <mosquitto.h>
-
 #include <QElapsedTimer>
 
 namespace orbalis {
@@ -29,8 +27,7 @@ MqttProbeResult probeMqttConnection(const MqttConnection &connection, std::chron
     if (connack < 0)
         return {false, QStringLiteral("No answer from %1 within %2 s.").arg(broker).arg(double(timeout.count()) / 1000.0)};
     if (connack > 0)
-        return {false, broker + QStringLiteral(" refused the connection: ")
-                           + QString::fromUtf8(mosquitto_connack_string(connack)) + u'.'};
+        return {false, broker + QStringLiteral(" refused the connection: ") + connackText(connack) + u'.'};
     const qint64 took = clock.elapsed();
     handle.disconnect();
     return {true, QStringLiteral("Connected to %1 in %2 ms%3.")

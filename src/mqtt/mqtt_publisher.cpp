@@ -202,7 +202,7 @@ void MqttPublisher::attempt()
 void MqttPublisher::connacked(int code)
 {
     if (code != 0) {
-        refusal_ = QStringLiteral("the broker refused the connection: ") + QString::fromUtf8(mosquitto_connack_string(code));
+        refusal_ = QStringLiteral("the broker refused the connection: ") + connackText(code);
         return;   // the read that brought it ends the connection
     }
     failedAttempts_ = 0;
