@@ -174,8 +174,14 @@ QString MosquittoHandle::errorText(int rc) const
         text = QStringLiteral("the broker refused the connection");
     else if (rc == MOSQ_ERR_EAI)
         text = QStringLiteral("the host name cannot be looked up");
+    else if (rc == MOSQ_ERR_CONN_LOST)
+        text = QStringLiteral("the connection broke off");
+    else if (rc == MOSQ_ERR_KEEPALIVE)
+        text = QStringLiteral("no answer within the keepalive");
     else
         text = QString::fromUtf8(mosquitto_strerror(rc));
+    if (text.endsWith(u'.'))
+        text.chop(1);
     if (rc == MOSQ_ERR_TLS && !libraryError_.isEmpty())
         text += QStringLiteral(": ") + libraryError_;
     return text;

@@ -219,6 +219,9 @@ void MqttBridge::received(const QByteArray &topic, const QByteArray &payload, bo
     // A retained command would be carried out again at every connect.
     if (retained)
         return refuse(QStringLiteral("A retained set message is not taken: send it without retain"));
+    // Clearing a retained message sends an empty one; it must not write 0.
+    if (payload.isEmpty())
+        return refuse(QStringLiteral("An empty set message is no value"));
     if (!settings_.allowsWrite(set->mnemonic))
         return refuse(set->mnemonic + QStringLiteral(" may not be written: it is not in write_allow"));
     const RegisterInfo *r = parameterOf(set->mnemonic);
