@@ -10,9 +10,12 @@
 #include "core/write_cycle.h"
 #include "health/line_health.h"
 #include "images/image_lists.h"
+#include "mqtt/mqtt_bridge.h"
+#include "mqttsetup/mqtt_setting_window.h"
 #include "panelsetup/table_setting_window.h"
 #include "parameter/parameter_window.h"
 #include "serialsetup/serial_setting_window.h"
+#include "settings/orbalis_ini.h"
 #include "trend/trend_windows.h"
 #include "widgets/accessible_names.h"
 #include "widgets/status_panel.h"
@@ -57,7 +60,9 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     core_ = std::make_unique<ConsoleCore>(console_, port_,
                                           ConsoleCore::Views{&StatusBar1(), panel_, &reporter_});
     console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
+    mqtt_ = std::make_unique<MqttBridge>(console_, *core_);
     health_ = std::make_unique<LineHealth>(console_, core_->watch(), *panel_, reporter_, this);
+    health_->setPublisherState([this] { return mqtt_->summary(); });
     trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
@@ -125,6 +130,7 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Communication"), this, [this] { Option_Click(0); });
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
+    optionMenu_->addAction(QStringLiteral("MQTT"), this, [this] { Option_Click(3); });
 
     QMenu *view = trends_->addViewMenu(*menuBar());
     // Help stays hidden (below), so the version and the program folder are told here.
@@ -144,6 +150,11 @@ void FM_Orbalis::Form_Load()
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
     core_->start(trap);
+    // The publisher, when Orbalis.ini asks for it; a bad value is told once.
+    const MqttSettingsRead mqtt = readMqttSettings(OrbalisIni(console_.programDir));
+    const QStringList told = mqtt_->start(mqtt.settings, mqtt.problems);
+    if (!told.isEmpty())
+        reporter_.warn(QStringLiteral("MQTT"), told.join(QStringLiteral("\r\n")));
 }
 
 void FM_Orbalis::Form_Unload()
@@ -153,6 +164,8 @@ void FM_Orbalis::Form_Unload()
     unloaded_ = true;
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
     core_->stop(trap);
+    // Every controller and the line itself go offline on the broker.
+    mqtt_->stop();
 }
 
 void FM_Orbalis::closeEvent(QCloseEvent *event)
@@ -190,6 +203,13 @@ void FM_Orbalis::Option_Click(int index)
     }
     if (index == 2)
         health_->showMonitor();
+    if (index == 3) {
+        if (!mqttSetting_)
+            mqttSetting_ = new FM_MqttSetting(console_, *mqtt_, reporter_, this);
+        mqttSetting_->show();
+        mqttSetting_->raise();
+        mqttSetting_->activateWindow();
+    }
     if (index == 0) {
         FM_SerialSetting &window = loadSerialSetting();
         window.show();

@@ -28,6 +28,8 @@ class WriteCycle;
 class LineHealth;
 class TrendWindows;
 class AboutBox;
+class MqttBridge;
+class FM_MqttSetting;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -69,6 +71,10 @@ public:
     // The line's counters, traffic and panel marks; "Line Monitor".
     LineHealth &health() const { return *health_; }
     TrendWindows &trends() const { return *trends_; }
+    // The MQTT publisher, running while [mqtt] enabled=true.
+    MqttBridge &mqtt() const { return *mqtt_; }
+    // "Setting", "MQTT": created on first use.
+    FM_MqttSetting *mqttSetting() const { return mqttSetting_; }
     // "View", "About Orbalis": the version and the program folder.
     void showAbout();
     AboutBox *aboutBox() const { return about_; }
@@ -98,9 +104,12 @@ private:
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
     AboutBox *about_ = nullptr;                 // a child: hidden, not destroyed, on close
+    FM_MqttSetting *mqttSetting_ = nullptr;     // a child: hidden, not destroyed, on close
     bool unloaded_ = false;
     // Before what shows its histories and counters, so it goes after them.
     std::unique_ptr<ConsoleCore> core_;
+    // After the core, so it goes before it: it watches the core's line.
+    std::unique_ptr<MqttBridge> mqtt_;
     // Last, so it goes first: it stops watching the line before the rest goes.
     std::unique_ptr<LineHealth> health_;
     // Last, so it goes first: its windows read the console's state.

@@ -47,20 +47,32 @@ MqttBridge::~MqttBridge()
     stop();
 }
 
-void MqttBridge::say(const QString &sentence) const
+void MqttBridge::setLog(std::function<void(const QString &)> log)
 {
-    if (log_)
-        log_(sentence);
+    std::lock_guard lock(logMutex_);
+    log_ = std::move(log);
 }
 
-void MqttBridge::start(const MqttSettings &settings, const QStringList &problems)
+void MqttBridge::say(const QString &sentence) const
+{
+    std::function<void(const QString &)> log;
+    {
+        std::lock_guard lock(logMutex_);
+        log = log_;
+    }
+    if (log)
+        log(sentence);
+}
+
+QStringList MqttBridge::start(const MqttSettings &settings, const QStringList &problems)
 {
     stop();
     settings_ = settings;
+    QStringList told = problems;
     for (const QString &problem : problems)
         say(problem);
     if (!settings_.enabled)
-        return;
+        return told;
 
     const QString prefix = effectivePrefix(settings_, QSysInfo::machineHostName(), console_.settings.serial.Port);
     topics_ = MqttTopics(prefix);
@@ -75,7 +87,9 @@ void MqttBridge::start(const MqttSettings &settings, const QStringList &problems
         if (password.password)
             connection.password = password.password;
         else
-            say(password.problem + QStringLiteral("; connecting without a password"));
+            told << password.problem + QStringLiteral("; connecting without a password");
+        if (!password.password)
+            say(told.last());
     }
     QList<QByteArray> subscriptions;
     // Without a mnemonic allowed nothing can be written, and nothing is listened to.
@@ -98,6 +112,7 @@ void MqttBridge::start(const MqttSettings &settings, const QStringList &problems
     lookAtAvailability();
     availabilityTimer_.start();
     healthTimer_.start();
+    return told;
 }
 
 void MqttBridge::stop()
@@ -129,6 +144,13 @@ QString MqttBridge::stateText() const
     if (!publisher_)
         return settings_.enabled ? QStringLiteral("ended") : QStringLiteral("off");
     return publisher_->status().text;
+}
+
+QString MqttBridge::summary() const
+{
+    if (!publisher_)
+        return stateText();
+    return stateText() + QStringLiteral(" · %1 messages dropped · %2 waiting").arg(dropped()).arg(waiting());
 }
 
 std::uint64_t MqttBridge::dropped() const

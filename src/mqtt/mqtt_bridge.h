@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace orbalis {
 
@@ -41,12 +42,13 @@ public:
 
     // One sentence per change worth a log line: a bad setting, the broker
     // connected or lost. Called on either thread.
-    void setLog(std::function<void(const QString &)> log) { log_ = std::move(log); }
+    void setLog(std::function<void(const QString &)> log);
 
     // Starts publishing with these settings (a running publisher ends
     // first); `problems` are the bad values read, told once. Does nothing
-    // but stop when the settings are not enabled.
-    void start(const MqttSettings &settings, const QStringList &problems = {});
+    // but stop when the settings are not enabled. What it told the log at
+    // once: the problems, and a password file it does not use.
+    QStringList start(const MqttSettings &settings, const QStringList &problems = {});
     // The clean end: what waits goes out, every controller offline, then
     // P/status offline and DISCONNECT; at most FinishWait.
     void stop();
@@ -54,6 +56,8 @@ public:
 
     // "off", "connected to localhost:1883", "waiting for ...".
     QString stateText() const;
+    // "connected to localhost:1883 · 0 messages dropped · 0 waiting"; "off".
+    QString summary() const;
     std::uint64_t dropped() const;
     std::size_t waiting() const;
     const MqttTopics &topics() const { return topics_; }
@@ -99,6 +103,7 @@ private:
     QTimer writeTimer_;
     std::deque<PendingWrite> writes_;
     bool writing_ = false;
+    mutable std::mutex logMutex_;
     std::function<void(const QString &)> log_;
 };
 
