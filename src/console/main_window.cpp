@@ -3,6 +3,8 @@
 #include "about_box.h"
 #include "slot_panel.h"
 
+#include "alarms/alarms_window.h"
+#include "alarms/console_alarms.h"
 #include "base/error_trap.h"
 #include "base/twips.h"
 #include "core/console_core.h"
@@ -24,6 +26,7 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace orbalis {
@@ -63,6 +66,9 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     mqtt_ = std::make_unique<MqttBridge>(console_, *core_);
     health_ = std::make_unique<LineHealth>(console_, core_->watch(), *panel_, reporter_, this);
     health_->setPublisherState([this] { return mqtt_->summary(); });
+    // After the core: the alarms read the counters for each reply they counted.
+    alarms_ = std::make_unique<ConsoleAlarms>(console_, core_->watch().counters(), *panel_, reporter_, this);
+    statusBar()->addPermanentWidget(alarms_->summaryButton(this));
     trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
@@ -78,6 +84,7 @@ FM_Orbalis::~FM_Orbalis()
     console_.serialSettingsWindow = nullptr;
     // What shows the core's histories and counters goes before the core.
     trends_.reset();
+    alarms_.reset();
     health_.reset();
 }
 
@@ -132,10 +139,11 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
     optionMenu_->addAction(QStringLiteral("MQTT"), this, [this] { Option_Click(3); });
 
-    QMenu *view = trends_->addViewMenu(*menuBar());
+    viewMenu_ = trends_->addViewMenu(*menuBar());
+    viewMenu_->addAction(QStringLiteral("Alarms"), this, [this] { alarms_->showWindow(); });
     // Help stays hidden (below), so the version and the program folder are told here.
-    view->addSeparator();
-    view->addAction(QStringLiteral("About Orbalis"), this, &FM_Orbalis::showAbout);
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(QStringLiteral("About Orbalis"), this, &FM_Orbalis::showAbout);
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -150,6 +158,7 @@ void FM_Orbalis::Form_Load()
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
     core_->start(trap);
+    trap.step([&] { alarms_->start(); });
     // The publisher, when Orbalis.ini asks for it; a bad value is told once.
     const MqttSettingsRead mqtt = readMqttSettings(OrbalisIni(console_.programDir));
     const QStringList told = mqtt_->start(mqtt.settings, mqtt.problems);
@@ -162,6 +171,7 @@ void FM_Orbalis::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
+    alarms_->stop();
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
     core_->stop(trap);
     // Every controller and the line itself go offline on the broker.

@@ -18,8 +18,8 @@ int shownErrorCode(std::uint16_t status)
 
 QString errorLegend(int code)
 {
-    static const char *const Legends[] = {"Input Open", "A/D Error", "EEPRom Error", "AutoTune Error",
-                                          "High Error", "Low Error"};
+    static const char *const Legends[] = {"Input Open",     "A/D Error",  "EEPRom Error",
+                                          "AutoTune Error", "High Error", "Low Error"};
     if (code < 1 || code > int(std::size(Legends)))
         return {};
     return QString::fromLatin1(Legends[code - 1]);
