@@ -1,12 +1,13 @@
 // orbalis-gateway: the console's line without a window. It reads the program
 // folder's "User Setting.ini" as the console does, polls with the same
-// cycle, records the chosen slots, keeps the same counters and publishes
-// over MQTT as [mqtt] of Orbalis.ini says.
+// cycle, records the chosen slots, keeps the same counters and alarm
+// journal, and publishes over MQTT as [mqtt] of Orbalis.ini says.
 
 #include "gateway_log.h"
 #include "gateway_options.h"
 #include "stop_signals.h"
 
+#include "alarms/alarm_core.h"
 #include "base/error_trap.h"
 #include "base/program_folder.h"
 #include "base/program_lock.h"
@@ -101,8 +102,11 @@ int main(int argc, char *argv[])
     QtSerialPort port{ComPortResolver(console.programDir)};
     LogReporter reporter;
     ConsoleCore core(console, port);
+    // After the core: the tracker is told of each reply after the counters.
+    AlarmCore alarms(console, core.watch().counters(), reporter);
     ErrorTrap startTrap(reporter, QStringLiteral("Gateway_Start"));
     core.start(startTrap);
+    startTrap.step([&] { alarms.start(); });
     for (int k = 0; k < SlotCount; ++k)
         console.slots.Record_Flag[size_t(k)] = options.record[size_t(k)];
     say(QStringLiteral("orbalis-gateway %1 on %2: port %3 at %4 baud, %5, %6")
@@ -112,6 +116,7 @@ int main(int argc, char *argv[])
     const MqttSettingsRead mqtt = readMqttSettings(OrbalisIni(console.programDir));
     MqttBridge bridge(console, core);
     bridge.setLog(say);
+    alarms.tracker().addObserver(&bridge);
     if (!mqtt.settings.enabled)
         say(QStringLiteral("MQTT is off ([mqtt] enabled=false in %1/Orbalis.ini)").arg(console.programDir));
     bridge.start(mqtt.settings, mqtt.problems);
@@ -128,10 +133,13 @@ int main(int argc, char *argv[])
 
     say(QStringLiteral("stopping (%1)").arg(stoppedBy == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
     ErrorTrap stopTrap(reporter, QStringLiteral("Gateway_Stop"));
+    // As the console ends: the alarms stop watching before the port closes.
+    alarms.stop();
     // The port closes and the decimal-point codes are saved, then every
     // controller and the line itself go offline.
     core.stop(stopTrap);
     bridge.stop();
+    alarms.tracker().removeObserver(&bridge);
     say(QStringLiteral("stopped"));
     qInstallMessageHandler(nullptr);
     logWriter = nullptr;

@@ -69,6 +69,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     // After the core: the alarms read the counters for each reply they counted.
     alarms_ = std::make_unique<ConsoleAlarms>(console_, core_->watch().counters(), *panel_, reporter_, this);
     statusBar()->addPermanentWidget(alarms_->summaryButton(this));
+    // Each change of an alarm goes out on MQTT too, while the publisher runs.
+    alarms_->tracker().addObserver(mqtt_.get());
     trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);

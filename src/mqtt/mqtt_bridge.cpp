@@ -174,6 +174,12 @@ void MqttBridge::replyJudged(Exchange exchange, int slot, std::uint8_t id, const
         buffer_->push({topics_.live(id), json, false});
 }
 
+void MqttBridge::alarmChanged(const AlarmChange &change)
+{
+    if (buffer_)
+        buffer_->push({topics_.alarm(change.key.isLine() ? 0 : change.key.controllerId), alarmJson(change), false});
+}
+
 void MqttBridge::lookAtAvailability()
 {
     if (!publisher_)

@@ -5,6 +5,7 @@
 #include "mqtt_settings.h"
 #include "mqtt_topics.h"
 
+#include "alarms/alarm_change.h"
 #include "state/line_observer.h"
 
 #include <QElapsedTimer>
@@ -25,9 +26,10 @@ struct RemoteWriteResult;
 // The console's line on MQTT: every good live reply on P/<ID>/live, each
 // controller's availability and health, writes that come on the set
 // topics of the mnemonics allowed, and Home Assistant's discovery when
-// asked for. It lives on the thread that polls and only adds to a buffer
+// asked for; and, as an observer of the alarm tracker, each change of an
+// alarm. It lives on the thread that polls and only adds to a buffer
 // there; the publisher's own thread talks to the broker.
-class MqttBridge : public QObject, private LineObserver {
+class MqttBridge : public QObject, private LineObserver, public AlarmObserver {
     Q_OBJECT
 public:
     static constexpr int AvailabilityMs = 500;
@@ -62,6 +64,9 @@ public:
     std::size_t waiting() const;
     const MqttTopics &topics() const { return topics_; }
     const MqttSettings &settings() const { return settings_; }
+
+    // P/<ID>/alarm (P/alarm for the line) while the publisher runs.
+    void alarmChanged(const AlarmChange &change) override;
 
     // What the timers run; tests call them directly.
     void lookAtAvailability();

@@ -2,6 +2,7 @@
 
 #include "mqtt_topics.h"
 
+#include "alarms/alarm_change.h"
 #include "core/health_rules.h"
 #include "core/write_cycle.h"
 #include "model/banner_legend.h"
@@ -113,6 +114,35 @@ QByteArray liveJson(const QDateTime &time, int slot, const QString &name, int id
     o.insert(QStringLiteral("error"), textOrNull(errorLegend(shownErrorCode(status))));
     o.insert(QStringLiteral("al1"), (lamps & Alarm1Lamp) != 0);
     o.insert(QStringLiteral("al2"), (lamps & Alarm2Lamp) != 0);
+    return compact(o);
+}
+
+QByteArray alarmJson(const AlarmChange &change)
+{
+    const auto number = [](const QString &shown) {
+        bool ok = false;
+        const double value = shown.trimmed().toDouble(&ok);
+        return ok ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+    };
+    const QJsonValue none(QJsonValue::Null);
+    const bool line = change.key.isLine();
+    QJsonObject o;
+    o.insert(QStringLiteral("time"), utcTimeText(QDateTime::fromMSecsSinceEpoch(change.timeMs, Qt::UTC)));
+    o.insert(QStringLiteral("slot"), line ? none : QJsonValue(change.key.slot + 1));
+    o.insert(QStringLiteral("name"), line ? none : QJsonValue(change.slotName.trimmed()));
+    o.insert(QStringLiteral("id"), line ? none : QJsonValue(change.key.controllerId));
+    o.insert(QStringLiteral("alarm"), alarmName(change.key.kind));
+    o.insert(QStringLiteral("change"), changeWord(change.change));
+    o.insert(QStringLiteral("from"), stateText(change.from));
+    o.insert(QStringLiteral("to"), stateText(change.to));
+    o.insert(QStringLiteral("pv"), number(change.pv));
+    o.insert(QStringLiteral("sv"), number(change.sv));
+    o.insert(QStringLiteral("comment"), textOrNull(change.comment));
+    o.insert(QStringLiteral("user"), textOrNull(change.user));
+    o.insert(QStringLiteral("shelved_until"),
+             change.shelvedUntilMs
+                 ? QJsonValue(utcTimeText(QDateTime::fromMSecsSinceEpoch(*change.shelvedUntilMs, Qt::UTC)))
+                 : none);
     return compact(o);
 }
 

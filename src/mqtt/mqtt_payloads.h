@@ -12,6 +12,7 @@
 namespace orbalis {
 
 class MqttTopics;
+struct AlarmChange;
 struct RemoteWriteResult;
 
 // "2026-12-10T14:21:17.664Z": UTC, milliseconds, Z.
@@ -33,6 +34,14 @@ QByteArray liveJson(const QDateTime &time, int slot, const QString &name, int id
 
 // P/<ID>/health: the controller's line counters.
 QByteArray healthJson(const QDateTime &time, int id, const ControllerCounters &c, SteadyTime now);
+
+// P/<ID>/alarm (P/alarm for the line) for one change of one alarm, as the
+// journal keeps it: {"time":...,"slot":1,"name":"Oven1","id":1,
+// "alarm":"Alarm 1","change":"activated","from":"Normal",
+// "to":"Active, unacknowledged","pv":98.9,"sv":100,"comment":null,
+// "user":"op","shelved_until":null}. slot, name and id are null for the
+// line; pv and sv as the slot showed them, null when not known.
+QByteArray alarmJson(const AlarmChange &change);
 
 // P/<ID>/set/<MNEMONIC>/result: {"time":...,"ok":true,"value":"100.0"} or
 // {"time":...,"ok":false,"reason":"Value out of range !"}.

@@ -33,7 +33,7 @@ QByteArray MqttTopics::health(int id) const
 
 QByteArray MqttTopics::alarm(int id) const
 {
-    return ofController(id, "alarm");
+    return id == 0 ? prefix_ + "/alarm" : ofController(id, "alarm");
 }
 
 QByteArray MqttTopics::set(int id, const QString &mnemonic) const

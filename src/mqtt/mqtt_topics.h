@@ -11,7 +11,8 @@ namespace orbalis {
 //   P/<ID>/live                   one message per good live reply
 //   P/<ID>/availability           online / offline (retained)
 //   P/<ID>/health                 the line counters of the controller
-//   P/<ID>/alarm                  each change of an alarm
+//   P/<ID>/alarm                  each change of an alarm of the controller
+//   P/alarm                       each change of the line's own alarm (port lost)
 //   P/<ID>/set/<MNEMONIC>         a value to write
 //   P/<ID>/set/<MNEMONIC>/result  how the write ended
 // ID is the controller's bus address without leading zeros.
@@ -24,6 +25,7 @@ public:
     QByteArray live(int id) const;
     QByteArray availability(int id) const;
     QByteArray health(int id) const;
+    // P/<ID>/alarm; P/alarm for id 0, the line.
     QByteArray alarm(int id) const;
     QByteArray set(int id, const QString &mnemonic) const;
     QByteArray result(int id, const QString &mnemonic) const;

@@ -46,7 +46,8 @@ TEST_F(GatewayEndToEnd, EachGoodLiveReplyIsPublishedOnceWithItsValues)
     writeSettings(3, QStringLiteral(" 48"));
     startBrokerAndSubscriber();
     writeMqtt();
-    startSimulator(QStringLiteral("1-3"));
+    // Controller 2's input open: an alarm from its first reply on.
+    startSimulator(QStringLiteral("1-3"), {QStringLiteral("--error"), QStringLiteral("2:1")});
     startGateway({QStringLiteral("--record"), QStringLiteral("1")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return liveMessages(3).size() >= 8; }, 15000)) << logLines().join(u'\n').toStdString();
     EXPECT_EQ(stopGateway(), 0);
@@ -86,6 +87,19 @@ TEST_F(GatewayEndToEnd, EachGoodLiveReplyIsPublishedOnceWithItsValues)
                     .match(first["time"].toString())
                     .hasMatch())
         << first["time"].toString().toStdString();
+
+    // The alarm, published as the journal beside keeps it.
+    const auto alarms = subscriber.on(topic("2/alarm"));
+    ASSERT_EQ(alarms.size(), 1);
+    EXPECT_FALSE(alarms[0].retained);
+    const QJsonObject alarm = QJsonDocument::fromJson(alarms[0].payload).object();
+    EXPECT_EQ(alarm["alarm"].toString(), "Input Open");
+    EXPECT_EQ(alarm["change"].toString(), "activated");
+    EXPECT_EQ(alarm["to"].toString(), "Active, unacknowledged");
+    EXPECT_EQ(alarm["id"].toInt(), 2);
+    EXPECT_EQ(alarm["name"].toString(), "Oven2");
+    EXPECT_TRUE(subscriber.on(topic("1/alarm")).isEmpty());
+    EXPECT_TRUE(QFile::exists(path("Orbalis Journal.db")));
 
     // One log line per change, none per poll.
     QStringList lines = logLines();

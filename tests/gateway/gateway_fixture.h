@@ -107,9 +107,10 @@ protected:
                                                        + prefix.toUtf8() + "\nkeepalive=5\n" + more));
     }
 
-    void startSimulator(const QString &ids)
+    void startSimulator(const QString &ids, const QStringList &more = {})
     {
-        ASSERT_TRUE(sim.start(dir.path(), 1, {QStringLiteral("--ids"), ids, QStringLiteral("--log"), path("traffic.log")}))
+        ASSERT_TRUE(sim.start(dir.path(), 1,
+                              QStringList{QStringLiteral("--ids"), ids, QStringLiteral("--log"), path("traffic.log")} + more))
             << sim.said().constData();
     }
 

@@ -5,6 +5,7 @@
 #include "mqtt/mqtt_payloads.h"
 #include "mqtt/mqtt_topics.h"
 
+#include "alarms/alarm_change.h"
 #include "core/write_cycle.h"
 #include "support/replies.h"
 
@@ -35,6 +36,8 @@ TEST(MqttTopics, TopicsOfALineAndTheSetTopicsItTakes)
     EXPECT_EQ(t.live(5), "orbalis/plant-pc-COM1/5/live");
     EXPECT_EQ(t.availability(255), "orbalis/plant-pc-COM1/255/availability");
     EXPECT_EQ(t.health(1), "orbalis/plant-pc-COM1/1/health");
+    EXPECT_EQ(t.alarm(3), "orbalis/plant-pc-COM1/3/alarm");
+    EXPECT_EQ(t.alarm(0), "orbalis/plant-pc-COM1/alarm");   // the line's own
     EXPECT_EQ(t.result(7, QStringLiteral("SV")), "orbalis/plant-pc-COM1/7/set/SV/result");
     EXPECT_EQ(t.setFilter(), "orbalis/plant-pc-COM1/+/set/+");
 
@@ -111,6 +114,58 @@ TEST(MqttPayloads, ValuesCarryTheSlotsDecimalPlacesAndTheWordsTheSlotShows)
         EXPECT_EQ(o["error"], c.error ? QJsonValue(QString::fromLatin1(c.error)) : QJsonValue());
         EXPECT_EQ(o["al1"].toBool(), c.al1);
         EXPECT_EQ(o["al2"].toBool(), c.al2);
+    }
+}
+
+TEST(MqttPayloads, AlarmChangesCarryTheJournalsWordsAndNullsForWhatIsNotKnown)
+{
+    const qint64 ms = At.toMSecsSinceEpoch();
+    AlarmChange activated;
+    activated.timeMs = ms;
+    activated.key = {0, 1, AlarmKind::Alarm2};
+    activated.slotName = QStringLiteral(" Oven1 ");
+    activated.to = AlarmState::ActiveUnacknowledged;
+    activated.pv = QStringLiteral("98.9");
+    activated.sv = QStringLiteral("100.0");
+    activated.user = QStringLiteral("op");
+    AlarmChange shelved = activated;
+    shelved.key = {15, 255, AlarmKind::HighError};
+    shelved.change = AlarmChangeKind::Shelved;
+    shelved.from = AlarmState::ActiveUnacknowledged;
+    shelved.to = AlarmState::ShelvedActive;
+    shelved.pv = QStringLiteral("----");
+    shelved.sv.clear();
+    shelved.comment = QStringLiteral("sensor swapped");
+    shelved.shelvedUntilMs = ms + 3600000;
+    AlarmChange portLost;
+    portLost.timeMs = ms;
+    portLost.key = AlarmKey::line();
+    portLost.change = AlarmChangeKind::Returned;
+    portLost.from = AlarmState::ActiveAcknowledged;
+    portLost.to = AlarmState::Normal;
+
+    const struct {
+        const char *what;
+        AlarmChange change;
+        const char *json;
+    } cases[] = {
+        {"a lamp lit", activated,
+         R"({"alarm":"Alarm 2","change":"activated","comment":null,"from":"Normal","id":1,"name":"Oven1","pv":98.9,)"
+         R"("shelved_until":null,"slot":1,"sv":100,"time":"2026-12-10T14:21:17.664Z","to":"Active, unacknowledged",)"
+         R"("user":"op"})"},
+        {"shelved with a comment, PV not a number", shelved,
+         R"({"alarm":"High Error","change":"shelved","comment":"sensor swapped","from":"Active, unacknowledged",)"
+         R"("id":255,"name":"Oven1","pv":null,"shelved_until":"2026-12-10T15:21:17.664Z","slot":16,"sv":null,)"
+         R"("time":"2026-12-10T14:21:17.664Z","to":"Shelved, active","user":"op"})"},
+        {"the line's port back", portLost,
+         R"({"alarm":"Port lost","change":"returned","comment":null,"from":"Active, acknowledged","id":null,)"
+         R"("name":null,"pv":null,"shelved_until":null,"slot":null,"sv":null,"time":"2026-12-10T14:21:17.664Z",)"
+         R"("to":"Normal","user":null})"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        // Key order aside, the message is the change as the journal keeps it.
+        EXPECT_EQ(parsed(alarmJson(c.change)), parsed(QByteArray(c.json)));
     }
 }
 
