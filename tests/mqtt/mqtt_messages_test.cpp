@@ -73,12 +73,23 @@ TEST(MqttPayloads, TheLiveMessageOfTheExampleIsTheReplysValues)
 {
     const QByteArray reply = test::liveReply(1, {{4096, 989}, {4097, 1000}, {4098, 250}, {4099, 0x0302}});
     EXPECT_EQ(liveJson(At, 0, QStringLiteral("Oven1"), 1, reply, 48),
-              R"({"al1":false,"al2":true,"error":null,"id":1,"name":"Oven1","out":25,"pv":98.9,"slot":1,)"
-              R"("state":"Hand","sv":100,"time":"2026-12-10T14:21:17.664Z"})");
+              R"({"time":"2026-12-10T14:21:17.664Z","slot":1,"name":"Oven1","id":1,"pv":98.9,"sv":100,"out":25,)"
+              R"("state":"Hand","error":null,"al1":false,"al2":true})");
+    // Any name reads back as it was.
+    for (const QString &name : {QStringLiteral("炉 16"), QStringLiteral("a\"b\\c"), QStringLiteral("tab\there\n"),
+                                QString(QChar(1)), QString()})
+        EXPECT_EQ(parsed(liveJson(At, 0, name, 1, reply, 48))["name"].toString(), name) << name.toStdString();
     // The same instant in another zone is the same UTC time.
     const QDateTime taipei = At.toTimeZone(QTimeZone(QByteArrayLiteral("Asia/Taipei")));
     EXPECT_EQ(parsed(liveJson(taipei, 0, QString(), 1, reply, 48))["time"], "2026-12-10T14:21:17.664Z");
     EXPECT_TRUE(liveJson(At, 0, QString(), 1, reply.left(10), 48).isEmpty());
+    // Each time as utcTimeText writes it, within a second, across one, before 1970.
+    const QDateTime before1970 = QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59, 5), Qt::UTC);
+    for (const QDateTime &t : {At, At.addMSecs(1), At.addMSecs(335), At.addMSecs(336), At.addSecs(86400), before1970,
+                               taipei.addMSecs(-664)})
+        EXPECT_EQ(parsed(liveJson(t, 0, QString(), 1, reply, 48))["time"].toString(), utcTimeText(t))
+            << utcTimeText(t).toStdString();
+    EXPECT_EQ(utcTimeText(before1970), "1969-12-31T23:59:59.005Z");
 }
 
 TEST(MqttPayloads, ValuesCarryTheSlotsDecimalPlacesAndTheWordsTheSlotShows)
