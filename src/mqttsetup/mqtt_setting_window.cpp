@@ -107,8 +107,11 @@ void FM_MqttSetting::build()
         default: {
             auto *edit = new QLineEdit(this);
             edit->setAccessibleName(caption);
-            if (row.hint)
+            if (row.hint) {
                 edit->setPlaceholderText(QString::fromLatin1(row.hint));
+                // Wide enough that the hint is read whole.
+                edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) + 16);
+            }
             field = edit;
             break;
         }
