@@ -3,10 +3,13 @@
 #include "console/message_box_reporter.h"
 #include "link/qt_serial_port.h"
 #include "base/program_folder.h"
+#include "base/program_lock.h"
 #include "base/program_version.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -22,6 +25,13 @@ int main(int argc, char *argv[])
 
     orbalis::Console console;
     console.programDir = orbalis::programFolder(QCoreApplication::applicationDirPath());
+    // A gateway or another console on the same folder would write its files too.
+    orbalis::ProgramLock lock(console.programDir);
+    if (!lock.tryLock()) {
+        std::fprintf(stderr, "orbalis: %s\n", qPrintable(lock.refusal()));
+        QMessageBox::warning(nullptr, QStringLiteral("Orbalis"), lock.refusal());
+        return 1;
+    }
 
     orbalis::QtSerialPort port{orbalis::ComPortResolver(console.programDir)};
     orbalis::MessageBoxReporter reporter;

@@ -12,9 +12,12 @@
 #include "core/write_cycle.h"
 #include "health/line_health.h"
 #include "images/image_lists.h"
+#include "mqtt/mqtt_bridge.h"
+#include "mqttsetup/mqtt_setting_window.h"
 #include "panelsetup/table_setting_window.h"
 #include "parameter/parameter_window.h"
 #include "serialsetup/serial_setting_window.h"
+#include "settings/orbalis_ini.h"
 #include "trend/trend_windows.h"
 #include "widgets/accessible_names.h"
 #include "widgets/status_panel.h"
@@ -60,10 +63,14 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     core_ = std::make_unique<ConsoleCore>(console_, port_,
                                           ConsoleCore::Views{&StatusBar1(), panel_, &reporter_});
     console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
+    mqtt_ = std::make_unique<MqttBridge>(console_, *core_);
     health_ = std::make_unique<LineHealth>(console_, core_->watch(), *panel_, reporter_, this);
+    health_->setPublisherState([this] { return mqtt_->summary(); });
     // After the core: the alarms read the counters for each reply they counted.
     alarms_ = std::make_unique<ConsoleAlarms>(console_, core_->watch().counters(), *panel_, reporter_, this);
     statusBar()->addPermanentWidget(alarms_->summaryButton(this));
+    // Each change of an alarm goes out on MQTT too, while the publisher runs.
+    alarms_->tracker().addObserver(mqtt_.get());
     trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
@@ -132,6 +139,7 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Communication"), this, [this] { Option_Click(0); });
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
+    optionMenu_->addAction(QStringLiteral("MQTT"), this, [this] { Option_Click(3); });
 
     viewMenu_ = trends_->addViewMenu(*menuBar());
     viewMenu_->addAction(QStringLiteral("Alarms"), this, [this] { alarms_->showWindow(); });
@@ -153,6 +161,11 @@ void FM_Orbalis::Form_Load()
     trap.step([&] { reporter_.beep(); });
     core_->start(trap);
     trap.step([&] { alarms_->start(); });
+    // The publisher, when Orbalis.ini asks for it; a bad value is told once.
+    const MqttSettingsRead mqtt = readMqttSettings(OrbalisIni(console_.programDir));
+    const QStringList told = mqtt_->start(mqtt.settings, mqtt.problems);
+    if (!told.isEmpty())
+        reporter_.warn(QStringLiteral("MQTT"), told.join(QStringLiteral("\r\n")));
 }
 
 void FM_Orbalis::Form_Unload()
@@ -163,6 +176,8 @@ void FM_Orbalis::Form_Unload()
     alarms_->stop();
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
     core_->stop(trap);
+    // Every controller and the line itself go offline on the broker.
+    mqtt_->stop();
 }
 
 void FM_Orbalis::closeEvent(QCloseEvent *event)
@@ -200,6 +215,13 @@ void FM_Orbalis::Option_Click(int index)
     }
     if (index == 2)
         health_->showMonitor();
+    if (index == 3) {
+        if (!mqttSetting_)
+            mqttSetting_ = new FM_MqttSetting(console_, *mqtt_, reporter_, this);
+        mqttSetting_->show();
+        mqttSetting_->raise();
+        mqttSetting_->activateWindow();
+    }
     if (index == 0) {
         FM_SerialSetting &window = loadSerialSetting();
         window.show();

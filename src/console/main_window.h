@@ -29,6 +29,8 @@ class LineHealth;
 class ConsoleAlarms;
 class TrendWindows;
 class AboutBox;
+class MqttBridge;
+class FM_MqttSetting;
 
 // The main window: the panel of 16 slots, the status bar, the menus, the
 // polling and write timers. Loading it starts the console; closing it ends
@@ -73,6 +75,10 @@ public:
     // The alarms: tracker, journal, panel marks; "View", "Alarms".
     ConsoleAlarms &alarms() const { return *alarms_; }
     QMenu *viewMenu() const { return viewMenu_; }
+    // The MQTT publisher, running while [mqtt] enabled=true.
+    MqttBridge &mqtt() const { return *mqtt_; }
+    // "Setting", "MQTT": created on first use.
+    FM_MqttSetting *mqttSetting() const { return mqttSetting_; }
     // "View", "About Orbalis": the version and the program folder.
     void showAbout();
     AboutBox *aboutBox() const { return about_; }
@@ -103,9 +109,12 @@ private:
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
     AboutBox *about_ = nullptr;                 // a child: hidden, not destroyed, on close
+    FM_MqttSetting *mqttSetting_ = nullptr;     // a child: hidden, not destroyed, on close
     bool unloaded_ = false;
     // Before what shows its histories and counters, so it goes after them.
     std::unique_ptr<ConsoleCore> core_;
+    // After the core, so it goes before it: it watches the core's line.
+    std::unique_ptr<MqttBridge> mqtt_;
     // Last, so it goes first: it stops watching the line before the rest goes.
     std::unique_ptr<LineHealth> health_;
     // Before the core goes: the tracker reads its counters and watches its line.

@@ -8,6 +8,7 @@
 #include "link/exception_texts.h"
 #include "link/frames.h"
 #include "link/reply_judge.h"
+#include "model/display.h"
 #include "model/parameter_value.h"
 #include "model/register_addresses.h"
 #include "model/register_map.h"
@@ -37,6 +38,61 @@ QString baudTextOf(std::int32_t code)
     const std::string_view item = e.items[size_t(code - e.firstCode)];
     return QString::fromLatin1(item.data(), qsizetype(item.size()));
 }
+
+// What a user typed or picked in the box of one parameter, as the encoder
+// reads the window's controls: a list's item is the one whose text it is
+// (exactly, or else the one item that differs only by blanks around it,
+// such as "AT2 " for "AT2").
+class TypedValue : public ParameterSource {
+public:
+    TypedValue(int address, QString text) : address_(address), text_(std::move(text)) {}
+    QString text(int address) const override { return address == address_ ? text_ : QString(); }
+    int selectedIndex(int address) const override
+    {
+        const RegisterInfo *r = findRegister(address);
+        if (address != address_ || !r || !r->enumeration)
+            return -1;
+        const auto &items = r->enumeration->items;
+        int loose = -1;
+        int looseMatches = 0;
+        for (size_t i = 0; i < items.size(); ++i) {
+            const QString item = QString::fromLatin1(items[i].data(), qsizetype(items[i].size()));
+            if (item == text_)
+                return int(i);
+            if (item.trimmed() == text_.trimmed()) {
+                loose = int(i);
+                ++looseMatches;
+            }
+        }
+        return looseMatches == 1 ? loose : -1;
+    }
+
+private:
+    int address_;
+    QString text_;
+};
+
+// The text the read-back pass shows for one parameter.
+class ShownValue : public ParameterSink {
+public:
+    void setText(int address, const QString &text) override
+    {
+        Q_UNUSED(address);
+        text_ = text;
+    }
+    void selectItem(int address, int index) override
+    {
+        const RegisterInfo *r = findRegister(address);
+        if (r && r->enumeration && index >= 0 && size_t(index) < r->enumeration->items.size()) {
+            const std::string_view item = r->enumeration->items[size_t(index)];
+            text_ = QString::fromLatin1(item.data(), qsizetype(item.size()));
+        }
+    }
+    const QString &text() const { return text_; }
+
+private:
+    QString text_;
+};
 
 std::array<int, 106> writeAllOrder()
 {
@@ -108,12 +164,19 @@ CycleTimer &WriteCycle::timerWrite() const
 
 StatusPanels *WriteCycle::status() const
 {
+    if (remote_)
+        return const_cast<StatusTexts *>(&remoteStatus_);
     return console_.parameterWindow ? &console_.parameterWindow->status() : nullptr;
+}
+
+int WriteCycle::targetSlot() const
+{
+    return remote_ ? remote_->slot : console_.line.Para_Slot();
 }
 
 std::uint8_t WriteCycle::id() const
 {
-    const int slot = console_.line.Para_Slot();
+    const int slot = targetSlot();
     if (!isSlot(slot))
         throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(slot));
     return console_.slots.SlotId[size_t(slot)];
@@ -121,7 +184,7 @@ std::uint8_t WriteCycle::id() const
 
 std::int32_t WriteCycle::dpCode() const
 {
-    const int slot = console_.line.Para_Slot();
+    const int slot = targetSlot();
     if (!isSlot(slot))
         throw Error(SubscriptOutOfRange, QStringLiteral("slot %1").arg(slot));
     return console_.slots.Slot_DP_Code[size_t(slot)];
@@ -165,6 +228,41 @@ WriteCycle::Start WriteCycle::startSingleWrite(int address)
     return Start::Started;
 }
 
+bool WriteCycle::lineFreeForRemoteWrite() const
+{
+    const LineOwner &line = console_.line;
+    const CycleTimer *timerRead = line.Timer_Read();
+    const ReadState state = line.Read_State();
+    return !running() && line.portOpen() && timerRead && timerRead->isEnabled()
+        && (state == ReadState::Select || state == ReadState::AwaitLive);
+}
+
+WriteCycle::Start WriteCycle::startRemoteWrite(WriteOrigin origin, int slot, int address, const QString &text,
+                                               RemoteWriteDone done)
+{
+    const auto refuse = [&](const QString &reason) {
+        if (done)
+            done({false, {}, reason});
+        return Start::Refused;
+    };
+    if (!isSlot(slot) || console_.slots.SlotId[size_t(slot)] == 0)
+        return refuse(QStringLiteral("No controller !"));
+    if (!lineFreeForRemoteWrite())
+        return Start::Busy;
+    const TypedValue typed(address, text);
+    const ParameterValue v = Get_Parameter_Value(address, typed, console_.slots.Slot_DP_Code[size_t(slot)]);
+    if (v.status != ParameterValue::Ok)
+        return refuse(v.problem);
+    remote_ = RemoteWrite{origin, slot, std::move(done)};
+    remoteStatus_.setText(2, QString());
+    writeAllView_ = nullptr;
+    console_.line.aimWrite(std::int16_t(address), v.value);
+    console_.line.writeTakesLine(WriteMode::Single);
+    setInterval();
+    timerWrite().setEnabled(true);
+    return Start::Started;
+}
+
 void WriteCycle::startWriteAll(WriteAllView &view)
 {
     timerWrite().setEnabled(false);
@@ -180,6 +278,8 @@ void WriteCycle::startWriteAll(WriteAllView &view)
 
 void WriteCycle::stopAndResumePolling()
 {
+    if (remote_)
+        return;   // it gives the line back to polling itself, within three ticks
     if (CycleTimer *timer = console_.line.Timer_Write())
         timer->setEnabled(false);
     writeAllView_ = nullptr;
@@ -203,13 +303,19 @@ void WriteCycle::Timer_Write_Timer() noexcept
 void WriteCycle::tick()
 {
     // With the window gone there is nothing to write from.
-    if (!console_.parameterWindow || !console_.line.port()) {
+    if ((!remote_ && !console_.parameterWindow) || !console_.line.port()) {
         timerWrite().setEnabled(false);
         writeAllView_ = nullptr;
+        if (remote_)
+            endRemoteWrite({false, {}, QStringLiteral("Serial port is not open !")});
         return;
     }
     if (!console_.line.portOpen()) {
         timerWrite().setEnabled(false);
+        if (remote_) {
+            endRemoteWrite({false, {}, QStringLiteral("Serial port is not open !")});
+            return;
+        }
         reporter_.beep();
         status()->setText(2, QStringLiteral("Serial port is not open !"));
         // The window must not stay locked in its write-all state.
@@ -222,6 +328,10 @@ void WriteCycle::tick()
             sendWriteAllFrom(0);
         else
             sendSingle();
+        return;
+    }
+    if (remote_ && remote_->readingBack) {
+        readBackTick();
         return;
     }
     replyTick();
@@ -242,7 +352,7 @@ void WriteCycle::sendWrite()
 {
     const LineOwner &line = console_.line;
     status()->setText(2, writeText(line.Para_Index()));
-    console_.line.sendWrite(line.Para_Slot(), id(), line.Para_Index(), line.Para_Value());
+    console_.line.sendWrite(targetSlot(), id(), line.Para_Index(), line.Para_Value());
     setInterval();
 }
 
@@ -251,9 +361,20 @@ void WriteCycle::replyTick()
     setInterval();
     LineOwner &line = console_.line;
     const Judgement j = judgement(line.takeReply());
-    line.reportJudged(Exchange::Write, line.Para_Slot(), id(), j.outcome);
+    line.reportJudged(Exchange::Write, targetSlot(), id(), j.outcome);
 
     const int address = line.Para_Index();
+    if (remote_) {
+        status()->append(2, j.text);
+        if (j.outcome != LineOutcome::Good) {
+            endRemoteWrite({false, {}, j.text.trimmed()});
+            return;
+        }
+        if (address == reg::BAUD)
+            switchBaudRate();
+        sendReadBack();
+        return;
+    }
     if (writingAll()) {
         if (j.outcome == LineOutcome::Good)
             ++accepted_;
@@ -276,6 +397,63 @@ void WriteCycle::replyTick()
         line.readAllParametersNext();
     else
         line.readParameterNext(std::int16_t(address));
+}
+
+void WriteCycle::sendReadBack()
+{
+    // The window reads a written value back through polling, which reads
+    // from the window's controller; this one reads it from its own.
+    remote_->readingBack = true;
+    LineOwner &line = console_.line;
+    line.sendRead(Exchange::ReadOne, targetSlot(), id(), line.Para_Index(), 1);
+    setWait(timerWrite(), OneParameterWait, console_.settings.serial.Baud);
+}
+
+void WriteCycle::readBackTick()
+{
+    setInterval();
+    LineOwner &line = console_.line;
+    const int slot = targetSlot();
+    const int address = line.Para_Index();
+    const ReplyJudgement judged = line.takeReply();
+    line.reportJudged(Exchange::ReadOne, slot, id(), judged.outcome);
+    RemoteWriteResult result{true, {}, {}};
+    if (judged.outcome != LineOutcome::Good) {
+        result.reason = QStringLiteral("Read back: ") + judgement(judged).text.trimmed();
+        endRemoteWrite(result);
+        return;
+    }
+    ShownValue shown;
+    DisplayTargets targets;
+    targets.parameterWindow = &shown;
+    targets.Poll_Slot = slot;
+    targets.Para_Slot = slot;
+    const QString problem = Show_Read_Back(line.Reply_Buffer(), address, dpCode(), targets);
+    if (!problem.isEmpty()) {
+        result.reason = QStringLiteral("Read back:") + problem;
+    } else {
+        result.value = shown.text();
+        // The slot's values are shown with the decimal places its controller
+        // now has, as after the read of all parameters that follows a
+        // write of DP from the window.
+        if (address == reg::DP) {
+            const int code = (std::uint8_t(line.Reply_Buffer()[3]) << 8) | std::uint8_t(line.Reply_Buffer()[4]);
+            console_.slots.Slot_DP_Code[size_t(slot)] = (code < 47 || code > 50) ? 47 : code;
+        }
+    }
+    endRemoteWrite(result);
+}
+
+void WriteCycle::endRemoteWrite(const RemoteWriteResult &result)
+{
+    if (CycleTimer *timer = console_.line.Timer_Write())
+        timer->setEnabled(false);
+    RemoteWriteDone done = std::move(remote_->done);
+    remote_.reset();
+    // No one is there to press "Read All Parameters": polling goes on.
+    console_.line.writeAbandoned(console_.settings.serial.Port != QLatin1String("CLOSE"));
+    if (done)
+        done(result);
 }
 
 void WriteCycle::switchBaudRate()
@@ -337,6 +515,10 @@ void WriteCycle::onError(const Error &e) noexcept
         // The write ends here; the window is given back to the user.
         if (CycleTimer *timer = console_.line.Timer_Write())
             timer->setEnabled(false);
+        if (remote_) {
+            endRemoteWrite({false, {}, QStringLiteral("Wrong code: %1 ;Wrong reasons: %2").arg(e.number()).arg(e.description())});
+            return;
+        }
         if (writingAll())
             endWriteAll(false);
         ErrorTrap(reporter_, QStringLiteral("Timer_Write_Timer")).report(e);

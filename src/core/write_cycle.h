@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quiet_views.h"
+
 #include "state/console.h"
 
 #include <QByteArray>
@@ -7,6 +9,8 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 namespace orbalis {
 
@@ -23,6 +27,20 @@ public:
     // write-all was cut short.
     virtual void writeAllEnded(const QString &summary) = 0;
 };
+
+// Who asked for a single write; the audit of parameter writes names it.
+enum class WriteOrigin {
+    Window,   // Enter in a box of the parameter window
+    Mqtt,     // a set message that came through the MQTT publisher
+};
+
+// How a write asked for from outside the parameter window ended.
+struct RemoteWriteResult {
+    bool ok = false;   // the controller echoed the write
+    QString value;     // the value read back, as the window shows it; empty when none came
+    QString reason;    // why not, or why nothing was read back; empty when all went well
+};
+using RemoteWriteDone = std::function<void(const RemoteWriteResult &)>;
 
 // The write cycle behind Timer_Write. It sends one write-single-register
 // request per send tick and judges the reply at the next tick; while it runs
@@ -41,11 +59,24 @@ public:
     // Enter in the box of `address`: Para_Index, Para_Value by
     // Get_Parameter_Value, Timer_Read off, a single write on Timer_Write.
     Start startSingleWrite(int address);
+    // A single write asked for from outside the parameter window: `text` is
+    // what a user would type or pick in the box of `address`, checked as
+    // Enter checks it (Get_Parameter_Value with the slot's decimal places,
+    // the range, the items of a list) and sent to the controller of `slot`.
+    // A good echo is followed by a read of that parameter, and live polling
+    // resumes whatever the outcome; `done` hears the end. Refused: `done`
+    // has heard why, nothing went on the line. Busy: the line is not free
+    // now (see lineFreeForRemoteWrite); nothing changed, ask again later.
+    Start startRemoteWrite(WriteOrigin origin, int slot, int address, const QString &text, RemoteWriteDone done);
+    // Live polling has the line and nothing else waits for it: no write, no
+    // parameter read asked for or awaited, no scan (which stops Timer_Read).
+    bool lineFreeForRemoteWrite() const;
     // After the window was loaded from a parameter file: writes every
     // parameter of the write-all order, reporting progress to `view`.
     void startWriteAll(WriteAllView &view);
     // The window closes while a write runs: the write stops and live polling
     // restarts (Read_State 0).
+    // A write asked for from outside the window is not the window's to stop.
     void stopAndResumePolling();
 
     bool running() const;
@@ -72,6 +103,14 @@ public:
     static Judgement judgement(const ReplyJudgement &judged);
 
 private:
+    // A single write that did not come from the window.
+    struct RemoteWrite {
+        WriteOrigin origin;
+        int slot;
+        RemoteWriteDone done;
+        bool readingBack = false;   // the echo was good; the read of the value is out
+    };
+
     void tick();
     void sendSingle();
     void replyTick();
@@ -81,6 +120,10 @@ private:
     void switchBaudRate();
     void onError(const Error &e) noexcept;
     void setInterval();
+    void sendReadBack();
+    void readBackTick();
+    void endRemoteWrite(const RemoteWriteResult &result);
+    int targetSlot() const;   // Para_Slot, or the slot of a remote write
 
     StatusPanels *status() const;
     CycleTimer &timerWrite() const;   // Error 8018 when there is none
@@ -93,6 +136,8 @@ private:
     size_t position_ = 0;            // in allWriteOrder
     int accepted_ = 0;
     QStringList notAccepted_;
+    std::optional<RemoteWrite> remote_;
+    StatusTexts remoteStatus_;   // the texts of a remote write: no window shows them
     bool inTick_ = false;
 };
 

@@ -24,10 +24,19 @@ LineMonitorWindow *LineHealth::monitor() const
     return monitor_;
 }
 
+void LineHealth::setPublisherState(std::function<QString()> state)
+{
+    publisherState_ = std::move(state);
+    if (monitor_)
+        monitor_->setPublisherState(publisherState_);
+}
+
 LineMonitorWindow &LineHealth::showMonitor()
 {
-    if (!monitor_)
+    if (!monitor_) {
         monitor_ = new LineMonitorWindow(console_, counters(), traffic(), reporter_, windowParent_);
+        monitor_->setPublisherState(publisherState_);
+    }
     monitor_->show();
     monitor_->raise();
     monitor_->activateWindow();

@@ -5,6 +5,7 @@
 #include "core/line_watch.h"
 
 #include <QPointer>
+#include <functional>
 
 class QWidget;
 
@@ -31,6 +32,9 @@ public:
     TrafficRing &traffic() { return watch_.traffic(); }
     PanelHealth &panel() { return panel_; }
 
+    // What the monitor shows of the MQTT publisher (its state and what it dropped).
+    void setPublisherState(std::function<QString()> state);
+
     // Shows the monitor, creating it on first use.
     LineMonitorWindow &showMonitor();
     LineMonitorWindow *monitor() const;
@@ -42,6 +46,7 @@ private:
     LineWatch &watch_;
     PanelHealth panel_;
     QPointer<LineMonitorWindow> monitor_;
+    std::function<QString()> publisherState_;
 };
 
 } // namespace orbalis

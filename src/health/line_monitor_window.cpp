@@ -108,6 +108,10 @@ LineMonitorWindow::~LineMonitorWindow() = default;
 void LineMonitorWindow::build()
 {
     auto *layout = new QVBoxLayout(this);
+    // Its text begins with what it is ("MQTT: "), so it is heard by its text.
+    publisher_ = new QLabel(this);
+    publisher_->setVisible(false);
+    layout->addWidget(publisher_);
     auto *splitter = new QSplitter(Qt::Vertical, this);
     layout->addWidget(splitter);
 
@@ -199,11 +203,21 @@ void LineMonitorWindow::fillFilter()
     filter_->setCurrentIndex(std::max(0, filter_->findData(chosen)));
 }
 
+void LineMonitorWindow::setPublisherState(std::function<QString()> state)
+{
+    publisherState_ = std::move(state);
+    publisher_->setVisible(bool(publisherState_));
+    if (publisherState_)
+        publisher_->setText(QStringLiteral("MQTT: ") + publisherState_());
+}
+
 void LineMonitorWindow::refresh()
 {
     traffic_->refresh();
     counters_->refresh();
     fillFilter();
+    if (publisherState_)
+        publisher_->setText(QStringLiteral("MQTT: ") + publisherState_());
 }
 
 void LineMonitorWindow::showEvent(QShowEvent *event)

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 class QTableView;
 
@@ -45,6 +46,10 @@ public:
     // Writes the frames shown to the file; errors go to the reporter.
     bool saveTrafficTo(const QString &path);
     void setFileNameAsker(FileNameAsker asker) { askFileName_ = std::move(asker); }
+    // The MQTT publisher's state and what it dropped, shown above the
+    // counters and refreshed with them; none: the line is not shown.
+    void setPublisherState(std::function<QString()> state);
+    QLabel *publisherLine() const { return publisher_; }
 
     CountersModel &countersModel() const { return *counters_; }
     TrafficModel &trafficModel() const { return *traffic_; }
@@ -76,6 +81,8 @@ private:
     QPushButton *clear_ = nullptr;
     QPushButton *save_ = nullptr;
     QComboBox *filter_ = nullptr;
+    QLabel *publisher_ = nullptr;
+    std::function<QString()> publisherState_;
     QList<int> filterIds_;
     QTimer timer_;
     bool atEnd_ = true;   // the traffic view showed its newest frame before new ones came

@@ -6,6 +6,7 @@
 #include "console/slot_picture.h"
 #include "base/program_version.h"
 #include "model/live_value_table.h"
+#include "mqttsetup/mqtt_setting_window.h"
 #include "link/frames.h"
 #include "settings/settings_store.h"
 #include "support/accessibility.h"
@@ -189,8 +190,18 @@ TEST_F(MainWindowTest, MenusOfferExitAndSettingsWithInactiveEntriesGreyed)
     QStringList settings;
     for (QAction *a : window->settingMenu()->actions())
         settings << a->text();
-    EXPECT_EQ(settings, (QStringList{"Communication", "Panel", "Line Monitor"}));
+    EXPECT_EQ(settings, (QStringList{"Communication", "Panel", "Line Monitor", "MQTT"}));
     EXPECT_EQ(window->settingMenu()->title(), "Setting");
+    // "MQTT" opens its window, made once and kept.
+    EXPECT_EQ(window->mqttSetting(), nullptr);
+    window->settingMenu()->actions()[3]->trigger();
+    ASSERT_NE(window->mqttSetting(), nullptr);
+    EXPECT_TRUE(window->mqttSetting()->isVisible());
+    EXPECT_EQ(window->mqttSetting()->windowTitle(), "MQTT");
+    window->mqttSetting()->close();
+    window->settingMenu()->actions()[3]->trigger();
+    EXPECT_TRUE(window->mqttSetting()->isVisible());
+    window->mqttSetting()->close();
 
     for (QAction *a : window->menuBar()->actions()) {
         if (a->text() == "Help") {

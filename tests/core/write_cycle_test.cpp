@@ -347,4 +347,177 @@ TEST_F(WriteCycleTest, WriteAllSendsEveryParameterOncePerTickAndCountsWhatWasAcc
     }
 }
 
+// A write asked for over MQTT, to slot 5 (controller 9, one decimal), while
+// the parameter window shows slot 2: the window's checks, the write, the read
+// back from the same controller, and polling again whatever came.
+class RemoteWriteTest : public WriteCycleTest {
+protected:
+    static constexpr int RemoteSlot = 5;
+    static constexpr int RemoteId = 9;
+
+    void SetUp() override
+    {
+        WriteCycleTest::SetUp();
+        console.slots.SlotId[RemoteSlot] = RemoteId;
+        console.slots.Slot_DP_Code[RemoteSlot] = 48;
+        console.line.awaitLiveReply();
+    }
+
+    WriteCycle::Start start(int address, const QString &text)
+    {
+        return cycle.startRemoteWrite(WriteOrigin::Mqtt, RemoteSlot, address, text,
+                                      [this](const RemoteWriteResult &r) { results.push_back(r); });
+    }
+
+    std::vector<RemoteWriteResult> results;
+};
+
+TEST_F(RemoteWriteTest, AWriteIsSentReadBackFromItsControllerAndPollingGoesOn)
+{
+    struct Case {
+        const char *what;
+        int address;
+        const char *text;
+        int value;                                             // what goes on the line
+        std::function<QByteArray(const QByteArray &)> echo;    // the answer to the write
+        std::function<QByteArray()> readBack;                  // the answer to the read that follows; none: not sent
+        bool ok;
+        const char *shown;
+        const char *reason;
+    };
+    const auto echo = [](const QByteArray &r) { return r; };
+    const auto holds = [](int address, int value) {
+        return [=] { return test::blockReply(RemoteId, address, 1, {{address, std::uint16_t(value)}}); };
+    };
+    const Case cases[] = {
+        {"SV typed with one decimal", 0, "123.4", 1234, echo, holds(0, 1234), true, "123.4", ""},
+        {"SV below zero", 0, "-5", 65486, echo, holds(0, 65486), true, "-5.0", ""},
+        {"RUN picked from its list", 15, "HAND", 20, echo, holds(15, 20), true, "HAND", ""},
+        {"RUN without the item's trailing blank", 15, "AT2", 19, echo, holds(15, 19), true, "AT2 ", ""},
+        {"the controller refuses", 0, "50", 500, [](const QByteArray &) { return exceptionReply(RemoteId, 3); },
+         nullptr, false, "", "Data Error 請檢查您的資料 !"},
+        {"no echo", 0, "50", 500, [](const QByteArray &) { return QByteArray(); }, nullptr, false, "",
+         "No Answer !"},
+        {"echo, then no read back", 0, "50", 500, echo, [] { return QByteArray(); }, true, "",
+         "Read back: No Answer !"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        results.clear();
+        port.outputs.clear();
+        line.entries.clear();
+        window.panels.setText(2, QStringLiteral("untouched"));
+        timerRead.setEnabled(true);
+        console.line.awaitLiveReply();
+        port.onOutput = [&](const QByteArray &request) {
+            port.received = request[1] == 6 ? c.echo(request) : (c.readBack ? c.readBack() : QByteArray());
+        };
+
+        ASSERT_EQ(start(c.address, QString::fromUtf8(c.text)), WriteCycle::Start::Started);
+        EXPECT_FALSE(timerRead.isEnabled());
+        for (int tick = 0; tick < 3 && timerWrite.isEnabled(); ++tick)
+            cycle.Timer_Write_Timer();
+
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].ok, c.ok);
+        EXPECT_EQ(results[0].value, QString::fromUtf8(c.shown));
+        EXPECT_EQ(results[0].reason, QString::fromUtf8(c.reason));
+        ASSERT_GE(port.outputs.size(), 1);
+        EXPECT_EQ(port.outputs[0], test::writeRequest(RemoteId, c.address, c.value));
+        if (c.readBack) {
+            ASSERT_EQ(port.outputs.size(), 2);
+            EXPECT_EQ(port.outputs[1], test::readRequest(RemoteId, c.address, 1));
+            EXPECT_EQ(line.entries.back().exchange, Exchange::ReadOne);
+            EXPECT_EQ(line.entries.back().slot, RemoteSlot);
+        } else {
+            EXPECT_EQ(port.outputs.size(), 1);
+        }
+        // The line is given back to live polling; the window saw nothing of it.
+        EXPECT_FALSE(timerWrite.isEnabled());
+        EXPECT_TRUE(timerRead.isEnabled());
+        EXPECT_EQ(console.line.Read_State(), ReadState::Select);
+        EXPECT_EQ(console.line.Para_Slot(), Slot);
+        EXPECT_EQ(panel2(), QStringLiteral("untouched"));
+    }
+}
+
+TEST_F(RemoteWriteTest, AWriteOfDpGivesTheSlotItsNewDecimalPlaces)
+{
+    port.onOutput = [&](const QByteArray &request) {
+        port.received = request[1] == 6 ? request : test::blockReply(RemoteId, 45, 1, {{45, 49}});
+    };
+    ASSERT_EQ(start(45, QStringLiteral("00.00")), WriteCycle::Start::Started);
+    cycle.Timer_Write_Timer();
+    cycle.Timer_Write_Timer();
+    cycle.Timer_Write_Timer();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].value, "00.00");
+    EXPECT_EQ(console.slots.Slot_DP_Code[RemoteSlot], 49);
+    EXPECT_EQ(console.slots.Slot_DP_Code[Slot], 48);
+}
+
+TEST_F(RemoteWriteTest, WhatCannotBeSentIsRefusedAndABusyLineIsLeftAlone)
+{
+    struct Case {
+        const char *what;
+        std::function<void()> prepare;
+        int slot;
+        int address;
+        const char *text;
+        WriteCycle::Start start;
+        const char *reason;   // heard by `done` when refused
+    };
+    const Case cases[] = {
+        {"SV beyond 16 bits", [] {}, RemoteSlot, 0, "7000", WriteCycle::Start::Refused, "Value out of range !"},
+        {"RUN that is no item", [] {}, RemoteSlot, 15, "FAST", WriteCycle::Start::Refused, "Nothing selected !"},
+        {"a slot without a controller", [] {}, 11, 0, "1", WriteCycle::Start::Refused, "No controller !"},
+        {"the window's write runs", [&] { ASSERT_EQ(cycle.startSingleWrite(0), WriteCycle::Start::Started); },
+         RemoteSlot, 0, "1", WriteCycle::Start::Busy, ""},
+        {"a read of all parameters waits", [&] { console.line.readAllParametersNext(); }, RemoteSlot, 0, "1",
+         WriteCycle::Start::Busy, ""},
+        {"polling is stopped (a scan)", [&] { timerRead.setEnabled(false); }, RemoteSlot, 0, "1",
+         WriteCycle::Start::Busy, ""},
+        {"the port is closed", [&] { port.setPortOpen(false); }, RemoteSlot, 0, "1", WriteCycle::Start::Busy, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        results.clear();
+        timerWrite.setEnabled(false);
+        timerRead.setEnabled(true);
+        if (!port.PortOpen())
+            port.setPortOpen(true);
+        console.line.awaitLiveReply();
+        c.prepare();
+        port.outputs.clear();
+        const bool readWasEnabled = timerRead.isEnabled();
+        const bool writeWasEnabled = timerWrite.isEnabled();
+        EXPECT_EQ(cycle.startRemoteWrite(WriteOrigin::Mqtt, c.slot, c.address, QString::fromUtf8(c.text),
+                                         [&](const RemoteWriteResult &r) { results.push_back(r); }),
+                  c.start);
+        EXPECT_TRUE(port.outputs.isEmpty());
+        EXPECT_EQ(timerRead.isEnabled(), readWasEnabled);
+        EXPECT_EQ(timerWrite.isEnabled(), writeWasEnabled);
+        if (c.start == WriteCycle::Start::Refused) {
+            ASSERT_EQ(results.size(), 1u);
+            EXPECT_FALSE(results[0].ok);
+            EXPECT_EQ(results[0].reason, QString::fromUtf8(c.reason));
+        } else {
+            EXPECT_TRUE(results.empty());
+        }
+    }
+}
+
+TEST_F(RemoteWriteTest, TheWindowClosingDoesNotCutAWriteItDidNotStart)
+{
+    port.onOutput = [&](const QByteArray &request) { port.received = request; };
+    ASSERT_EQ(start(0, QStringLiteral("20")), WriteCycle::Start::Started);
+    cycle.Timer_Write_Timer();   // sent
+    cycle.stopAndResumePolling();
+    EXPECT_TRUE(timerWrite.isEnabled());
+    cycle.Timer_Write_Timer();   // echo judged, read back sent
+    cycle.Timer_Write_Timer();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_TRUE(results[0].ok);
+}
+
 } // namespace

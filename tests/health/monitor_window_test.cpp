@@ -21,6 +21,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QMultiMap>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -286,6 +287,22 @@ TEST_F(MonitorWindowTest, ControlsCarryTheirCaptionsAndDoWhatTheySay)
     QTest::mouseClick(window.clearButton(), Qt::LeftButton);
     EXPECT_EQ(window.trafficModel().rowCount(), 0);
     EXPECT_EQ(ring.size(), 0u);
+}
+
+TEST_F(MonitorWindowTest, ThePublishersLineShowsItsStateOnlyWhereThereIsOne)
+{
+    EXPECT_FALSE(window.publisherLine()->isVisible());
+    QString state = QStringLiteral("off");
+    window.setPublisherState([&] { return state; });
+    EXPECT_TRUE(window.publisherLine()->isVisible());
+    EXPECT_EQ(window.publisherLine()->text(), "MQTT: off");
+    // Refreshed with the counters.
+    state = QStringLiteral("connected to localhost:1883 · 12 messages dropped · 0 waiting");
+    window.refresh();
+    EXPECT_EQ(window.publisherLine()->text(), "MQTT: " + state);
+    EXPECT_TRUE(hasAccessible(test::accessibleNames(&window), "MQTT: " + state, {QAccessible::StaticText}));
+    window.setPublisherState({});
+    EXPECT_FALSE(window.publisherLine()->isVisible());
 }
 
 TEST_F(MonitorWindowTest, SaveWritesTheFramesShownAndReportsWhatFails)

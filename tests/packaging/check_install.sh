@@ -45,7 +45,9 @@ zcat "$prefix/share/doc/orbalis/changelog.Debian.gz" | head -1 | grep -q "^orbal
   || fail "the changelog's first entry is not $version"
 
 # --version answers without a display: no window, no platform plugin.
-for program in orbalis orbalis-sim; do
+programs=(orbalis orbalis-sim)
+[ "$gateway" = 1 ] && programs+=(orbalis-gateway)
+for program in "${programs[@]}"; do
   said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version 2>&1) \
     || fail "$program --version: $said"
   [ "$said" = "$program $version" ] || fail "$program --version said '$said'"
