@@ -194,7 +194,9 @@ TEST_F(GatewayEndToEnd, ABrokerAwayForTenSecondsLosesNothingAndChangesNoPollsTim
     ASSERT_GE(during.size(), 100u);
     EXPECT_NEAR(mean(during), mean(before), 0.1 * mean(before) + 2.0)
         << "before " << mean(before) << " ms, while away " << mean(during) << " ms";
-    EXPECT_LT(*std::max_element(during.begin(), during.end()), 350.0);
+    // A publisher that held the polling thread would leave a gap of seconds
+    // (a connect attempt); a busy machine alone delays a tick far less.
+    EXPECT_LT(*std::max_element(during.begin(), during.end()), 1000.0);
     Q_UNUSED(back);
 
     // Told once each: lost, still not there, back.
