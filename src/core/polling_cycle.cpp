@@ -14,16 +14,19 @@ namespace orbalis {
 
 namespace {
 
-// The text of a parameter read's outcome: on the CRC check alone, as the
-// parameter window has always shown it.
-QString crcText(const ReplyJudgement &judged)
+// The text of a parameter read's outcome. The controller's own refusal
+// passed its CRC check and says why; a reply with a good CRC that is not the
+// asked controller's answer to this read is a wrong reply, as on the panel.
+QString parameterReplyText(const ReplyJudgement &answer)
 {
-    switch (judged.outcome) {
+    switch (answer.outcome) {
+    case LineOutcome::Good: return QStringLiteral("Check CRC Ok !");
     case LineOutcome::NoAnswer: return QStringLiteral("No Answer !");
     case LineOutcome::CrcError: return QStringLiteral("Check CRC Error !");
-    default: break;
+    case LineOutcome::WrongReply: return QStringLiteral("Wrong Reply !");
+    case LineOutcome::ExceptionReply: break;
     }
-    return QStringLiteral("Check CRC Ok !");
+    return QStringLiteral("Check CRC Ok !") + exceptionReplyText(answer.exceptionCode);
 }
 
 // Panel 2 of the main window after a live-value reply.
@@ -154,18 +157,23 @@ bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
 
 bool PollingCycle::judgeParameterReply(ReadState state, const ReplyJudgement &judged)
 {
+    // Only the window's controller's own, well-formed answer to this read is
+    // decoded: another controller's reply, or one of another length, would
+    // show values that are not this controller's.
+    ReplyJudgement answer = judged;
     return run({[&] {
                     const int slot = line().Para_Slot();
                     const std::uint8_t id = isSlot(slot) ? idOf(slot) : 0;
+                    answer = forSlotOf(judged, id);
                     line().reportJudged(state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot,
-                                        id, forSlotOf(judged, id).outcome);
+                                        id, answer.outcome);
                 },
                 [&] {
                     if (StatusPanels *status = parameterStatus())
-                        status->append(2, crcText(judged));
+                        status->append(2, parameterReplyText(answer));
                 },
                 [&] {
-                    if (judged.crcValid())
+                    if (answer.outcome == LineOutcome::Good)
                         showParameterReply(state);
                 }});
 }
@@ -181,7 +189,8 @@ void PollingCycle::showParameterReply(ReadState state)
         Show_All_Parameters(line().Reply_Buffer(), dpCode, targets);
         return;
     }
-    // An exception reply or one of the wrong length is reported, not decoded.
+    // Judged good already; the pass checks the function and length once
+    // more and reports, rather than decodes, what it cannot read.
     const QString problem = Show_Read_Back(line().Reply_Buffer(), line().Para_Index(), dpCode, targets);
     if (!problem.isEmpty())
         if (StatusPanels *status = parameterStatus())
