@@ -14,21 +14,6 @@ namespace orbalis {
 
 namespace {
 
-// The text of a parameter read's outcome. The controller's own refusal
-// passed its CRC check and says why; a reply with a good CRC that is not the
-// asked controller's answer to this read is a wrong reply, as on the panel.
-QString parameterReplyText(const ReplyJudgement &answer)
-{
-    switch (answer.outcome) {
-    case LineOutcome::Good: return QStringLiteral("Check CRC Ok !");
-    case LineOutcome::NoAnswer: return QStringLiteral("No Answer !");
-    case LineOutcome::CrcError: return QStringLiteral("Check CRC Error !");
-    case LineOutcome::WrongReply: return QStringLiteral("Wrong Reply !");
-    case LineOutcome::ExceptionReply: break;
-    }
-    return QStringLiteral("Check CRC Ok !") + exceptionReplyText(answer.exceptionCode);
-}
-
 // Panel 2 of the main window after a live-value reply.
 QString liveText(const ReplyJudgement &judged)
 {
@@ -170,7 +155,7 @@ bool PollingCycle::judgeParameterReply(ReadState state, const ReplyJudgement &ju
                 },
                 [&] {
                     if (StatusPanels *status = parameterStatus())
-                        status->append(2, parameterReplyText(answer));
+                        status->append(2, parameterReadText(answer));
                 },
                 [&] {
                     if (answer.outcome == LineOutcome::Good)

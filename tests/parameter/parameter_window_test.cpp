@@ -3,7 +3,7 @@
 
 #include "widgets/status_panel.h"
 #include "parameter/parameter_controls.h"
-#include "parameter/parameter_file.h"
+#include "core/parameter_file.h"
 #include "parameter/parameter_layout.h"
 #include "parameter/parameter_window.h"
 
