@@ -18,6 +18,8 @@ struct SimOptions {
     Micros turnaround{5000};
     FaultRates faults;
     std::vector<std::pair<int, int>> errors;   // controller id, error code
+    std::vector<std::pair<int, int>> refusedWrites;   // controller id, register address
+    std::vector<std::pair<int, int>> alteredWrites;   // controller id, register address
     std::uint32_t seed = 1;
     QString logPath;                           // empty: no log; "-": standard output
     bool initSettings = false;
