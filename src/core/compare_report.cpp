@@ -27,8 +27,11 @@ QString comparisonHeadline(const Comparison &c)
     if (c.differences.empty())
         return QStringLiteral("No difference: controller %1 holds what %2 says").arg(c.controllerId).arg(file);
     if (c.differences.size() == 1)
-        return QStringLiteral("1 parameter differs from %1").arg(file);
-    return QStringLiteral("%1 parameters differ from %2").arg(c.differences.size()).arg(file);
+        return QStringLiteral("1 parameter of controller %1 differs from %2").arg(c.controllerId).arg(file);
+    return QStringLiteral("%1 parameters of controller %2 differ from %3")
+        .arg(c.differences.size())
+        .arg(c.controllerId)
+        .arg(file);
 }
 
 QString unwrittenNote(const Comparison &c)

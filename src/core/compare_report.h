@@ -27,7 +27,7 @@ struct Comparison {
                          const QStringList &wanted);
 };
 
-// "3 parameters differ from 240501-120000 1.par", or "No difference:
+// "3 parameters of controller 1 differ from 240501-120000 1.par", or "No difference:
 // controller 1 holds what 240501-120000 1.par says".
 QString comparisonHeadline(const Comparison &comparison);
 // The differences that "Write differences" leaves alone, named:

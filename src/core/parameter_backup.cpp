@@ -41,6 +41,17 @@ QString backupPath(const QString &programDir, const QDateTime &when, int id)
     return backupFolder(programDir) + QLatin1Char('/') + backupFileName(when, id);
 }
 
+QString freeBackupPath(const QString &programDir, const QDateTime &when, int id)
+{
+    constexpr int MostSecondsAhead = 60;
+    for (int ahead = 0; ahead < MostSecondsAhead; ++ahead) {
+        const QString path = backupPath(programDir, when.addSecs(ahead), id);
+        if (!QFileInfo::exists(path))
+            return path;
+    }
+    return backupPath(programDir, when.addSecs(MostSecondsAhead), id);
+}
+
 void saveBackup(const QString &path, const QStringList &texts)
 {
     const QByteArray bytes = buildParameterFile(texts);

@@ -20,6 +20,9 @@ bool isBackupOf(const QString &fileName, int id);
 
 // The path of the backup of controller `id` read at `when`.
 QString backupPath(const QString &programDir, const QDateTime &when, int id);
+// The same, where no backup is yet: a backup is never replaced by the next
+// one read within the same second, which takes the next free second instead.
+QString freeBackupPath(const QString &programDir, const QDateTime &when, int id);
 
 // Saves the 109 texts of a read as the backup `path`. Its folder is created
 // when it is missing; the file is saved whole or not at all. Throws Error

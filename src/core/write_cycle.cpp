@@ -512,7 +512,7 @@ bool WriteCycle::takeBackup(const ControllerParameters &before)
 {
     Download &d = *download_;
     const int id = target().id;
-    const QString path = backupPath(console_.programDir, console_.clock->now(), id);
+    const QString path = freeBackupPath(console_.programDir, console_.clock->now(), id);
     try {
         saveBackup(path, before.texts());
         d.result.backupPath = path;

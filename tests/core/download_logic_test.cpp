@@ -15,6 +15,9 @@
 #include "support/fake_controller.h"
 #include "support/replies.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -173,6 +176,17 @@ TEST(ParameterBackupTest, BackupsAreNamedByTimeAndIdAndFoundPerController)
     EXPECT_EQ(backupFileName(when, 5), "240501-090507 5.par");
     EXPECT_EQ(backupPath("/p", when, 17), "/p/Backups/240501-090507 17.par");
     EXPECT_EQ(backupNamePattern(1), "*[!0-9]1.par");
+    // A second backup within the same second takes the next free second.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    EXPECT_EQ(freeBackupPath(dir.path(), when, 5), backupPath(dir.path(), when, 5));
+    for (int taken = 0; taken < 2; ++taken) {
+        ASSERT_TRUE(QDir(dir.path()).mkpath("Backups"));
+        QFile f(backupPath(dir.path(), when.addSecs(taken), 5));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(freeBackupPath(dir.path(), when, 5), dir.path() + "/Backups/240501-090509 5.par");
+    EXPECT_EQ(freeBackupPath(dir.path(), when, 6), dir.path() + "/Backups/240501-090507 6.par");
     const std::tuple<const char *, int, bool> names[] = {
         {"240501-090507 1.par", 1, true},     {"240501-090507 11.par", 1, false}, {"240501-090507 11.par", 11, true},
         {"240501-090507 21.par", 1, false},   {"my 1.par", 1, false},             {"240501-090507 1.par.bak", 1, false},
@@ -190,11 +204,11 @@ TEST(CompareReportTest, TheReportListsTheDifferencesInColumns)
     file[reg::ID] = "4";
     const Comparison c = Comparison::of(0, 3, "/files/oven.par", WriteOrigin::File,
                                         QDateTime(QDate(2024, 5, 1), QTime(12, 0, 0)), read(registers), file);
-    EXPECT_EQ(comparisonHeadline(c), "2 parameters differ from oven.par");
+    EXPECT_EQ(comparisonHeadline(c), "2 parameters of controller 3 differ from oven.par");
     EXPECT_EQ(unwrittenNote(c), "Not written by \"Write differences\": ID");
     EXPECT_EQ(compareReportText(c), "Compare of controller ID 3 (slot 1) with /files/oven.par\n"
                                     "Controller read 2024-05-01 12:00:00\n"
-                                    "2 parameters differ from oven.par\n"
+                                    "2 parameters of controller 3 differ from oven.par\n"
                                     "\n"
                                     "Mnemonic  Label                   Controller  File\n"
                                     "SV        Control Settings        1.0         30.0\n"

@@ -2,12 +2,15 @@
 
 #include "parameter/file_dialogs.h"
 
+#include "core/parameter_write.h"
+
 #include "link/frames.h"
 #include "support/replies.h"
 
 #include <QList>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 namespace orbalis::test {
 
@@ -29,6 +32,12 @@ public:
     QList<std::optional<QString>> saveAnswers;
     QStringList asked;
     QStringList folders;   // where each open dialog opened
+};
+
+// Every write the write cycle tells of.
+struct WriteLog : ParameterWriteObserver {
+    std::vector<ParameterWrite> writes;
+    void parameterWritten(const ParameterWrite &w) override { writes.push_back(w); }
 };
 
 } // namespace orbalis::test
