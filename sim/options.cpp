@@ -82,6 +82,8 @@ QString usageText()
         "                       exception 2, as a write-protected register (repeatable)\n"
         "  --alter-write ID:ADDR   controller ID echoes writes of register ADDR but keeps the next\n"
         "                       value (the value plus one, or the next item of a list) (repeatable)\n"
+        "  --blink ID:LAMP:MS   alarm lamp 1 or 2 of controller ID dark and lit in turns of MS ms,\n"
+        "                       100..3600000, whatever its alarm settings say (repeatable)\n"
         "  --seed N             seed of the noise and the faults (default 1)\n"
         "  --log FILE           log every frame to FILE, or to standard output with -\n"
         "  -h, --help           show this text\n"
@@ -105,10 +107,11 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     const QCommandLineOption error(QStringLiteral("error"), QString(), QStringLiteral("ID:CODE"));
     const QCommandLineOption refuseWrite(QStringLiteral("refuse-write"), QString(), QStringLiteral("ID:ADDR"));
     const QCommandLineOption alterWrite(QStringLiteral("alter-write"), QString(), QStringLiteral("ID:ADDR"));
+    const QCommandLineOption blink(QStringLiteral("blink"), QString(), QStringLiteral("ID:LAMP:MS"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
     parser.addOptions({help, dir, com, ids, init, turnaround, drop, badCrc, late, garbage, error,
-                       refuseWrite, alterWrite, seed, log});
+                       refuseWrite, alterWrite, blink, seed, log});
 
     ParsedOptions result;
     auto refuse = [&result](const QString &why) {
@@ -183,6 +186,18 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
                                   .arg(*id));
             target->emplace_back(*id, *address);
         }
+    }
+    for (const QString &b : parser.values(blink)) {
+        const QStringList parts = b.split(u':');
+        const auto id = parts.size() == 3 ? wholeNumber(parts[0], 1, 255) : std::nullopt;
+        const auto lamp = parts.size() == 3 ? wholeNumber(parts[1], 1, 2) : std::nullopt;
+        const auto ms = parts.size() == 3 ? wholeNumber(parts[2], 100, 3'600'000) : std::nullopt;
+        if (!id || !lamp || !ms)
+            return refuse(QStringLiteral("--blink takes ID:LAMP:MS with LAMP 1 or 2 and MS 100..3600000, not '%1'")
+                              .arg(b));
+        if (std::find(o.ids.begin(), o.ids.end(), *id) == o.ids.end())
+            return refuse(QStringLiteral("--blink names controller %1, which is not served").arg(*id));
+        o.blinks.push_back({*id, *lamp, *ms});
     }
     if (parser.isSet(seed)) {
         bool ok = false;

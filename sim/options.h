@@ -20,6 +20,13 @@ struct SimOptions {
     std::vector<std::pair<int, int>> errors;   // controller id, error code
     std::vector<std::pair<int, int>> refusedWrites;   // controller id, register address
     std::vector<std::pair<int, int>> alteredWrites;   // controller id, register address
+    struct Blink {
+        int id;
+        int lamp;        // 1 or 2
+        int periodMs;    // lit and dark in turns of this long
+        bool operator==(const Blink &) const = default;
+    };
+    std::vector<Blink> blinks;
     std::uint32_t seed = 1;
     QString logPath;                           // empty: no log; "-": standard output
     bool initSettings = false;

@@ -65,6 +65,8 @@ int serve(const SimOptions &o)
         bank.servedAs(id)->refuseWritesTo(address);
     for (const auto &[id, address] : o.alteredWrites)
         bank.servedAs(id)->alterWritesTo(address);
+    for (const SimOptions::Blink &b : o.blinks)
+        bank.servedAs(b.id)->setLampBlink(b.lamp, b.periodMs / 1000.0);
     std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : openLog(o.logPath);
     LineEngine engine(bank, {o.turnaround, o.faults, o.seed}, log.get());
 
