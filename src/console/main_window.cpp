@@ -64,6 +64,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     // After the core: the alarms read the counters for each reply they counted.
     alarms_ = std::make_unique<ConsoleAlarms>(console_, core_->watch().counters(), *panel_, reporter_, this);
     statusBar()->addPermanentWidget(alarms_->summaryButton(this));
+    // Every parameter write the console sends is kept in the journal.
+    core_->writeCycle().addWriteObserver(&alarms_->core().parameterWrites());
     trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
@@ -79,6 +81,7 @@ FM_Orbalis::~FM_Orbalis()
     console_.serialSettingsWindow = nullptr;
     // What shows the core's histories and counters goes before the core.
     trends_.reset();
+    core_->writeCycle().removeWriteObserver(&alarms_->core().parameterWrites());
     alarms_.reset();
     health_.reset();
 }

@@ -26,6 +26,7 @@ struct ParameterWrite {
     int slot = -1;
     int controllerId = 0;
     int address = 0;
+    QString textBefore;         // the parameter's text when last read; empty if never read
     QString textSent;           // the text the value was encoded from
     std::int32_t value = 0;     // the register value sent
     WriteOrigin origin = WriteOrigin::Window;

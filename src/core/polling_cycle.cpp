@@ -1,5 +1,6 @@
 #include "polling_cycle.h"
 
+#include "controller_parameters.h"
 #include "live_value_store.h"
 #include "reply_waits.h"
 
@@ -169,17 +170,24 @@ void PollingCycle::showParameterReply(ReadState state)
     if (!isSlot(line().Para_Slot()))
         return;
     const DisplayTargets targets = parameterTargets();
+    const int id = idOf(line().Para_Slot());
     std::int32_t &dpCode = dpCodeOf(line().Para_Slot());
     if (state == ReadState::AwaitAll) {
         Show_All_Parameters(line().Reply_Buffer(), dpCode, targets);
+        console_.lastRead.readAll(id, ControllerParameters::fromReply(line().Reply_Buffer()).texts());
         return;
     }
     // Judged good already; the pass checks the function and length once
     // more and reports, rather than decodes, what it cannot read.
     const QString problem = Show_Read_Back(line().Reply_Buffer(), line().Para_Index(), dpCode, targets);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
         if (StatusPanels *status = parameterStatus())
             status->append(2, problem);
+    } else if (console_.parameterWindow) {
+        // The window shows what was read back.
+        const int address = line().Para_Index();
+        console_.lastRead.readOne(id, address, console_.parameterWindow->source().text(address).trimmed());
+    }
 }
 
 void PollingCycle::sendParameterRead(bool all, const QString &pleaseWait, std::int16_t address,

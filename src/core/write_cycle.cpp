@@ -321,6 +321,7 @@ void WriteCycle::sendWrite(int slot, std::uint8_t id, int address, std::int32_t 
         write.slot = slot;
         write.controllerId = id;
         write.address = address;
+        write.textBefore = console_.lastRead.text(id, address);
         write.textSent = text;
         write.value = value;
         write.origin = origin;
@@ -474,6 +475,7 @@ void WriteCycle::judgeBackupRead(const ReplyJudgement &judged)
         return;
     }
     const ControllerParameters before = ControllerParameters::fromReply(console_.line.Reply_Buffer());
+    console_.lastRead.readAll(t.id, before.texts());
     d.dpCode = before.dpCode();
     if (isSlot(t.slot) && console_.slots.SlotId[size_t(t.slot)] == t.id)
         console_.slots.Slot_DP_Code[size_t(t.slot)] = before.dpCode();
@@ -588,6 +590,7 @@ void WriteCycle::judgeVerifyRead(const ReplyJudgement &judged)
     const QString outcome = parameterReadText(judged);
     if (judged.outcome == LineOutcome::Good) {
         const ControllerParameters after = ControllerParameters::fromReply(console_.line.Reply_Buffer());
+        console_.lastRead.readAll(t.id, after.texts());
         // What the controller holds now, against what it was to hold: each
         // text taken with the controller's decimal point after the writes.
         const std::vector<ParameterDifference> differences = compareParameters(after, d.plan.texts);
@@ -653,6 +656,7 @@ void WriteCycle::judgeCompareRead(const ReplyJudgement &judged)
         return;
     }
     const ControllerParameters read = ControllerParameters::fromReply(console_.line.Reply_Buffer());
+    console_.lastRead.readAll(controller, read.texts());
     showRead(slot, controller, read);
     view->compareRead(read, {});
 }

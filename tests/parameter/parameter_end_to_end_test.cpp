@@ -2,6 +2,8 @@
 // the parameter window opened from a slot's menu button as the user does.
 // The simulator's traffic log is the witness of what went over the line.
 
+#include "alarms/console_alarms.h"
+#include "alarms/parameter_write_journal.h"
 #include "console/main_window.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
@@ -18,6 +20,7 @@
 #include "parameter/parameter_window.h"
 #include "parameter_test_support.h"
 #include "settings/settings_store.h"
+#include "journal/journal_test_support.h"
 #include "support/fakes.h"
 #include "support/qt_app.h"
 #include "support/replies.h"
@@ -35,6 +38,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -621,5 +625,41 @@ TEST_F(ParameterEndToEndTest, CompareWritesOnlyTheDifferencesBacksUpVerifiesRest
         EXPECT_EQ(w.outcome, w.address == 9 ? LineOutcome::ExceptionReply : LineOutcome::Good) << i;
     }
     window->writeCycle().removeWriteObserver(&writes);
+
+    // Each of them is one row of the audit trail, with the text the
+    // controller held before (from the read just before it), the text and
+    // the register value sent, the outcome and the origin.
+    ASSERT_TRUE(window->alarms().journal().flush(std::chrono::seconds(10)));
+    test::JournalReader reader(journalPath(dir.path()));
+    ASSERT_TRUE(reader.ok());
+    QSqlQuery q(reader.db());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT ") + parameterWriteColumns()
+                       + QStringLiteral(" FROM parameter_writes ORDER BY id")));
+    std::vector<ParameterWriteRow> rows;
+    while (q.next())
+        rows.push_back(readParameterWriteRow(q));
+    ASSERT_EQ(rows.size(), writes.writes.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const ParameterWriteRow &row = rows[i];
+        const ParameterWrite &w = writes.writes[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(row.controllerId, w.controllerId);
+        EXPECT_EQ(row.address, w.address);
+        EXPECT_EQ(row.textSent, w.textSent);
+        EXPECT_EQ(row.value, std::uint16_t(w.value));
+        EXPECT_EQ(row.origin, writeOriginText(w.origin));
+        EXPECT_EQ(row.outcome, w.address == 9 ? "refused" : "accepted");
+        EXPECT_EQ(row.reason.isEmpty(), w.address != 9);
+        EXPECT_FALSE(row.user.isEmpty());
+        EXPECT_EQ(row.timeMs, w.at.toMSecsSinceEpoch());
+    }
+    // Before the first download controller 1 held `held`; the restore
+    // replaced what that download left (HILT as the controller kept it).
+    EXPECT_EQ(rows[0].textBefore, held[0]);
+    EXPECT_EQ(rows[3].textBefore, held[47]);
+    EXPECT_EQ(rows[5].textBefore, "123.4");
+    EXPECT_EQ(rows[7].textBefore, "250.1");
+    EXPECT_EQ(rows[9].mnemonic, "HILT");
+    EXPECT_EQ(rows[9].controllerId, 2);
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
 }
