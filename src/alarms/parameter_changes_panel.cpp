@@ -120,6 +120,12 @@ void ParameterChangesPanel::takeNewRows()
     QScrollBar *bar = view_->verticalScrollBar();
     const int scrolled = bar->value();
     const int added = model_->fetchNewer();
+    // A controller written for the first time joins the filter's list.
+    for (int r = 0; r < added; ++r)
+        if (controller_->findData(model_->rowAt(r).controllerId) < 0) {
+            fillControllers();
+            break;
+        }
     // The rows in view stay in view while new ones come on top.
     if (added > 0 && scrolled > 0)
         bar->setValue(scrolled + added);
