@@ -15,6 +15,7 @@
 #include "core/console_core.h"
 #include "core/line_watch.h"
 #include "core/quiet_views.h"
+#include "core/write_cycle.h"
 #include "link/qt_serial_port.h"
 #include "mqtt/mosquitto_handle.h"
 #include "mqtt/mqtt_bridge.h"
@@ -117,6 +118,8 @@ int main(int argc, char *argv[])
     MqttBridge bridge(console, core);
     bridge.setLog(say);
     alarms.tracker().addObserver(&bridge);
+    // Writes asked for over MQTT are kept in the journal's audit trail.
+    core.writeCycle().addWriteObserver(&alarms.parameterWrites());
     if (!mqtt.settings.enabled)
         say(QStringLiteral("MQTT is off ([mqtt] enabled=false in %1/Orbalis.ini)").arg(console.programDir));
     bridge.start(mqtt.settings, mqtt.problems);
@@ -134,6 +137,7 @@ int main(int argc, char *argv[])
     say(QStringLiteral("stopping (%1)").arg(stoppedBy == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM")));
     ErrorTrap stopTrap(reporter, QStringLiteral("Gateway_Stop"));
     // As the console ends: the alarms stop watching before the port closes.
+    core.writeCycle().removeWriteObserver(&alarms.parameterWrites());
     alarms.stop();
     // The port closes and the decimal-point codes are saved, then every
     // controller and the line itself go offline.

@@ -124,6 +124,10 @@ bool ControllerModel::writeHolding(int address, std::uint16_t value)
     }
     if (address == reg::DP && value != holding_[reg::DP] && !rescaleForDecimals(value))
         return false;
+    if (alteredWrites_.count(address)) {
+        const std::uint16_t next = std::uint16_t(value + 1);
+        value = isChoiceCode(address, next) ? next : std::uint16_t(value - 1);
+    }
     holding_[std::size_t(address)] = value;
     return true;
 }

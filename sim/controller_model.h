@@ -6,6 +6,7 @@
 #include "program_runner.h"
 
 #include <array>
+#include <set>
 #include <cstdint>
 
 namespace orbalis::sim {
@@ -43,6 +44,15 @@ public:
 
     InputRegisters inputRegisters() const;
 
+    // Writes of `address` refused (a protected register): the line answers
+    // them with an exception and nothing is stored.
+    void refuseWritesTo(int address) { refusedWrites_.insert(address); }
+    bool refusesWritesTo(int address) const { return refusedWrites_.count(address) != 0; }
+    // Writes of `address` echoed, but what is kept is the next value (a
+    // controller that rounds or limits what it is given): the value plus
+    // one, or for a list the next item of the list.
+    void alterWritesTo(int address) { alteredWrites_.insert(address); }
+
     // The error code shown in the top four bits of the status word (0 none).
     void setErrorCode(int code) { errorCode_ = code & 0xF; }
     int errorCode() const { return errorCode_; }
@@ -74,6 +84,8 @@ private:
     std::uint16_t statusWord() const;
 
     HoldingRegisters holding_{};
+    std::set<int> refusedWrites_;
+    std::set<int> alteredWrites_;
     int answeringId_;
     int answeringBaud_;
     int errorCode_ = 0;

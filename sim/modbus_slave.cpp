@@ -47,7 +47,7 @@ QByteArray controllerReply(ControllerModel &controller, const QByteArray &frame)
     const int address = Field(frame, 2);
     const int field = Field(frame, 4);
     if (function == 6) {
-        if (address >= HoldingCount)
+        if (address >= HoldingCount || controller.refusesWritesTo(address))
             return exceptionReply(id, function, IllegalAddress);
         if (!controller.writeHolding(address, std::uint16_t(field)))
             return exceptionReply(id, function, IllegalValue);

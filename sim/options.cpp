@@ -78,6 +78,10 @@ QString usageText()
         "  --late-rate P        share of replies sent after the console stopped waiting, 0..1\n"
         "  --garbage-rate P     share of replies preceded by random bytes, 0..1\n"
         "  --error ID:CODE      error code 0..15 in the status word of controller ID (repeatable)\n"
+        "  --refuse-write ID:ADDR  controller ID refuses writes of register ADDR, 0..108, with\n"
+        "                       exception 2, as a write-protected register (repeatable)\n"
+        "  --alter-write ID:ADDR   controller ID echoes writes of register ADDR but keeps the next\n"
+        "                       value (the value plus one, or the next item of a list) (repeatable)\n"
         "  --blink ID:LAMP:MS   alarm lamp 1 or 2 of controller ID dark and lit in turns of MS ms,\n"
         "                       100..3600000, whatever its alarm settings say (repeatable)\n"
         "  --seed N             seed of the noise and the faults (default 1)\n"
@@ -101,11 +105,13 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     const QCommandLineOption late(QStringLiteral("late-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption garbage(QStringLiteral("garbage-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption error(QStringLiteral("error"), QString(), QStringLiteral("ID:CODE"));
+    const QCommandLineOption refuseWrite(QStringLiteral("refuse-write"), QString(), QStringLiteral("ID:ADDR"));
+    const QCommandLineOption alterWrite(QStringLiteral("alter-write"), QString(), QStringLiteral("ID:ADDR"));
     const QCommandLineOption blink(QStringLiteral("blink"), QString(), QStringLiteral("ID:LAMP:MS"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
     parser.addOptions({help, dir, com, ids, init, turnaround, drop, badCrc, late, garbage, error,
-                       blink, seed, log});
+                       refuseWrite, alterWrite, blink, seed, log});
 
     ParsedOptions result;
     auto refuse = [&result](const QString &why) {
@@ -163,6 +169,23 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
         if (std::find(o.ids.begin(), o.ids.end(), *id) == o.ids.end())
             return refuse(QStringLiteral("--error names controller %1, which is not served").arg(*id));
         o.errors.emplace_back(*id, *code);
+    }
+    const std::pair<const QCommandLineOption *, std::vector<std::pair<int, int>> *> registerOptions[] = {
+        {&refuseWrite, &o.refusedWrites}, {&alterWrite, &o.alteredWrites}};
+    for (const auto &[option, target] : registerOptions) {
+        for (const QString &value : parser.values(*option)) {
+            const QStringList parts = value.split(u':');
+            const auto id = parts.size() == 2 ? wholeNumber(parts[0], 1, 255) : std::nullopt;
+            const auto address = parts.size() == 2 ? wholeNumber(parts[1], 0, 108) : std::nullopt;
+            if (!id || !address)
+                return refuse(QStringLiteral("--%1 takes ID:ADDR with ADDR 0..108, not '%2'")
+                                  .arg(option->names().first(), value));
+            if (std::find(o.ids.begin(), o.ids.end(), *id) == o.ids.end())
+                return refuse(QStringLiteral("--%1 names controller %2, which is not served")
+                                  .arg(option->names().first())
+                                  .arg(*id));
+            target->emplace_back(*id, *address);
+        }
     }
     for (const QString &b : parser.values(blink)) {
         const QStringList parts = b.split(u':');

@@ -18,6 +18,8 @@ struct SimOptions {
     Micros turnaround{5000};
     FaultRates faults;
     std::vector<std::pair<int, int>> errors;   // controller id, error code
+    std::vector<std::pair<int, int>> refusedWrites;   // controller id, register address
+    std::vector<std::pair<int, int>> alteredWrites;   // controller id, register address
     struct Blink {
         int id;
         int lamp;        // 1 or 2

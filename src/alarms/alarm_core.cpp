@@ -13,9 +13,11 @@ AlarmCore::AlarmCore(Console &console, const LineCounters &counters, Reporter &r
       reporter_(reporter),
       writer_(std::make_unique<JournalWriter>(journalPath(console.programDir), *console.clock)),
       tracker_(console, counters, loginName()),
-      journal_(*writer_)
+      journal_(*writer_),
+      parameterWrites_(*writer_, loginName())
 {
     writer_->addTable(alarmEventsTable());
+    writer_->addTable(parameterWritesTable());
     // The journal first: whoever shows a change finds it kept.
     tracker_.addObserver(&journal_);
     console_.lineObservers.add(&tracker_);
@@ -67,8 +69,8 @@ void AlarmCore::journalFailed(int number, const QString &detail)
     ErrorTrap(reporter_, QStringLiteral("writeJournal"))
         .report(Error(number,
                       detail
-                          + QStringLiteral("; the alarm events wait in memory and are written once the "
-                                           "journal can be written again")));
+                          + QStringLiteral("; the alarm events and parameter writes wait in memory and are "
+                                           "written once the journal can be written again")));
 }
 
 void AlarmCore::journalDropped(quint64 rows)
@@ -76,8 +78,8 @@ void AlarmCore::journalDropped(quint64 rows)
     ErrorTrap(reporter_, QStringLiteral("writeJournal"))
         .report(Error(PathFileAccess,
                       writer_->path()
-                          + QStringLiteral(": %1 alarm events could not be written and "
-                                           "are lost")
+                          + QStringLiteral(": %1 rows (alarm events, parameter writes) could "
+                                           "not be written and are lost")
                                 .arg(rows)));
 }
 

@@ -2,6 +2,7 @@
 
 #include "alarm_journal.h"
 #include "alarm_tracker.h"
+#include "parameter_write_journal.h"
 
 #include "journal/journal_writer.h"
 
@@ -16,7 +17,8 @@ class Reporter;
 
 // The alarms without a window, beside the console's core: the tracker
 // watches the console's line from now on, and every change goes into
-// "Orbalis Journal.db" in the program folder through the writer's thread. A
+// "Orbalis Journal.db" in the program folder through the writer's thread,
+// as does every parameter write told to parameterWrites(). A
 // journal set aside, failing or losing rows is reported through the
 // reporter as the common trap does. Other modules declare their journal
 // tables on journal() before start().
@@ -40,6 +42,8 @@ public:
 
     AlarmTracker &tracker() { return tracker_; }
     JournalWriter &journal() { return *writer_; }
+    // The audit trail: a write observer for the console's write cycle.
+    ParameterWriteObserver &parameterWrites() { return parameterWrites_; }
 
 private:
     void journalOpened(const QString &setAsidePath, const QString &why);
@@ -51,6 +55,7 @@ private:
     std::unique_ptr<JournalWriter> writer_;
     AlarmTracker tracker_;
     AlarmJournal journal_;
+    ParameterWriteJournal parameterWrites_;
     bool watching_ = false;
 };
 

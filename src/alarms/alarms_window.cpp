@@ -2,9 +2,11 @@
 
 #include "alarm_tracker.h"
 #include "current_alarms_model.h"
+#include "journal_controls.h"
 #include "journal_csv.h"
 #include "journal_model.h"
 #include "panel_alarms.h"
+#include "parameter_changes_panel.h"
 #include "shelve_dialog.h"
 
 #include "base/error_trap.h"
@@ -40,7 +42,6 @@ namespace {
 // Sizes in twips.
 constexpr int WindowWidth = 13500;
 constexpr int WindowHeight = 10500;
-constexpr int RowHeight = 300;
 constexpr int AlarmWidths[CurrentAlarmsModel::ColumnCount] = {2700, 600, 1150, 1600, 1600, 2600, 1200};
 constexpr int JournalWidths[JournalModel::ColumnCount] = {2700, 1000, 600,  1400, 1500, 1300,
                                                           800,  800,  2400, 1100, 2700};
@@ -51,38 +52,6 @@ QString uniqueReaderName()
 {
     static std::atomic<int> next{0};
     return QStringLiteral("orbalis-journal-reader-") + QString::number(++next);
-}
-
-QTableView *tableView(QAbstractItemModel *model, const QString &name, const int *widths, int columns, QWidget *parent)
-{
-    auto *view = new QTableView(parent);
-    view->setModel(model);
-    view->setAccessibleName(name);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setWordWrap(false);
-    view->verticalHeader()->hide();
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(twipsToPixels(RowHeight));
-    for (int c = 0; c < columns; ++c)
-        view->setColumnWidth(c, twipsToPixels(widths[c]));
-    view->horizontalHeader()->setStretchLastSection(true);
-    return view;
-}
-
-// A label and the control it names, for a row of controls.
-template <class Control>
-Control *labelled(const QString &caption, Control *control, QHBoxLayout *row, QWidget *parent)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setBuddy(control);
-    if (auto *combo = qobject_cast<QComboBox *>(control))
-        nameComboBox(combo, caption);
-    else
-        control->setAccessibleName(caption);
-    row->addWidget(label);
-    row->addWidget(control);
-    return control;
 }
 
 QString alarmsText(const std::vector<AlarmTracker::Alarm> &alarms, const std::vector<AlarmKey> &keys)
@@ -152,6 +121,7 @@ AlarmsWindow::~AlarmsWindow()
 {
     tracker_.removeObserver(this);
     journal_->setConnection({});
+    changes_->setConnection({});
     closeJournalConnection(connection_);
 }
 
@@ -168,7 +138,13 @@ void AlarmsWindow::build()
 
     auto *splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(buildAlarms());
-    splitter->addWidget(buildJournal());
+    // The alarm journal and the parameter writes: two tables of one journal.
+    journalTabs_ = new QTabWidget(this);
+    journalTabs_->setAccessibleName(QStringLiteral("Journal and parameter changes"));
+    journalTabs_->addTab(buildJournal(), QStringLiteral("Alarm journal"));
+    changes_ = new ParameterChangesPanel(console_, reporter_, journalTabs_);
+    journalTabs_->addTab(changes_, QStringLiteral("Parameter changes"));
+    splitter->addWidget(journalTabs_);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 2);
     layout->addWidget(splitter, 1);
@@ -182,9 +158,9 @@ QWidget *AlarmsWindow::buildAlarms()
     tabs_ = new QTabWidget(box);
     tabs_->setAccessibleName(QStringLiteral("Current and shelved alarms"));
     currentView_ =
-        tableView(current_, QStringLiteral("Current alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount, tabs_);
+        journalTableView(current_, QStringLiteral("Current alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount, tabs_);
     shelvedView_ =
-        tableView(shelved_, QStringLiteral("Shelved alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount, tabs_);
+        journalTableView(shelved_, QStringLiteral("Shelved alarms"), AlarmWidths, CurrentAlarmsModel::ColumnCount, tabs_);
     tabs_->addTab(currentView_, QStringLiteral("Current"));
     tabs_->addTab(shelvedView_, QStringLiteral("Shelved"));
     layout->addWidget(tabs_);
@@ -260,7 +236,7 @@ QWidget *AlarmsWindow::buildJournal()
     row->addWidget(exportButton);
     layout->addLayout(row);
 
-    journalView_ = tableView(journal_, QStringLiteral("Journal"), JournalWidths, JournalModel::ColumnCount, box);
+    journalView_ = journalTableView(journal_, QStringLiteral("Journal"), JournalWidths, JournalModel::ColumnCount, box);
     // By rows: rows put on top move the view by as many steps (takeNewRows).
     journalView_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     layout->addWidget(journalView_);
@@ -441,6 +417,7 @@ void AlarmsWindow::applyFilter()
 void AlarmsWindow::reopenJournal()
 {
     journal_->setConnection({});
+    changes_->setConnection({});
     closeJournalConnection(connection_);
     if (!openJournalReader(connection_, writer_.path())) {
         closeJournalConnection(connection_);
@@ -450,6 +427,7 @@ void AlarmsWindow::reopenJournal()
     fillControllers();
     journal_->setFilter(chosenFilter());
     journal_->setConnection(connection_);
+    changes_->setConnection(connection_);
     setNote(journal_->problem().isEmpty() ? QString()
                                           : QStringLiteral("The journal cannot be read: ") + journal_->problem());
 }
@@ -491,6 +469,7 @@ void AlarmsWindow::takeNewRows()
 {
     QScrollBar *bar = journalView_->verticalScrollBar();
     const int scrolled = bar->value();
+    changes_->takeNewRows();
     const int added = journal_->fetchNewer();
     // The rows in view stay in view while new ones come on top.
     if (added > 0 && scrolled > 0)
@@ -501,6 +480,7 @@ void AlarmsWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     fillControllers();
+    changes_->fillControllers();
     refreshAlarms();
 }
 

@@ -27,14 +27,16 @@ class AlarmTracker;
 class CurrentAlarmsModel;
 class JournalModel;
 class JournalWriter;
+class ParameterChangesPanel;
 class PanelAlarms;
 class Reporter;
 
 // "Alarms": the current alarms on top (colour by state, newest first) with
 // the shelved ones on a second tab, the operator's actions with an optional
 // comment, and the journal below with its filters, a text search and the
-// export. A line at the top states an alarm flood or chattering alarms. It
-// does not block the main window; closing it hides it.
+// export; beside it the tab "Parameter changes", every parameter write. A
+// line at the top states an alarm flood or chattering alarms. It does not
+// block the main window; closing it hides it.
 class AlarmsWindow : public QWidget, public AlarmObserver {
     Q_OBJECT
 public:
@@ -74,6 +76,8 @@ public:
     QTableView *currentView() const { return currentView_; }
     QTableView *shelvedView() const { return shelvedView_; }
     QTableView *journalView() const { return journalView_; }
+    QTabWidget *journalTabs() const { return journalTabs_; }
+    ParameterChangesPanel &parameterChanges() const { return *changes_; }
     QTabWidget *alarmTabs() const { return tabs_; }
     CurrentAlarmsModel &currentModel() const { return *current_; }
     CurrentAlarmsModel &shelvedModel() const { return *shelved_; }
@@ -134,6 +138,8 @@ private:
     QDateTimeEdit *to_ = nullptr;
     QLineEdit *search_ = nullptr;
     QTableView *journalView_ = nullptr;
+    QTabWidget *journalTabs_ = nullptr;
+    ParameterChangesPanel *changes_ = nullptr;
     QLabel *note_ = nullptr;
     // Changes come in bursts: the lists and the journal follow once per burst.
     QTimer alarmsLater_;

@@ -71,6 +71,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
     statusBar()->addPermanentWidget(alarms_->summaryButton(this));
     // Each change of an alarm goes out on MQTT too, while the publisher runs.
     alarms_->tracker().addObserver(mqtt_.get());
+    // Every parameter write the console sends is kept in the journal.
+    core_->writeCycle().addWriteObserver(&alarms_->core().parameterWrites());
     trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
@@ -86,6 +88,7 @@ FM_Orbalis::~FM_Orbalis()
     console_.serialSettingsWindow = nullptr;
     // What shows the core's histories and counters goes before the core.
     trends_.reset();
+    core_->writeCycle().removeWriteObserver(&alarms_->core().parameterWrites());
     alarms_.reset();
     health_.reset();
 }

@@ -1,5 +1,6 @@
 #include "polling_cycle.h"
 
+#include "controller_parameters.h"
 #include "live_value_store.h"
 #include "reply_waits.h"
 
@@ -13,18 +14,6 @@
 namespace orbalis {
 
 namespace {
-
-// The text of a parameter read's outcome: on the CRC check alone, as the
-// parameter window has always shown it.
-QString crcText(const ReplyJudgement &judged)
-{
-    switch (judged.outcome) {
-    case LineOutcome::NoAnswer: return QStringLiteral("No Answer !");
-    case LineOutcome::CrcError: return QStringLiteral("Check CRC Error !");
-    default: break;
-    }
-    return QStringLiteral("Check CRC Ok !");
-}
 
 // Panel 2 of the main window after a live-value reply.
 QString liveText(const ReplyJudgement &judged)
@@ -154,18 +143,23 @@ bool PollingCycle::judgeLiveReply(const ReplyJudgement &judged)
 
 bool PollingCycle::judgeParameterReply(ReadState state, const ReplyJudgement &judged)
 {
+    // Only the window's controller's own, well-formed answer to this read is
+    // decoded: another controller's reply, or one of another length, would
+    // show values that are not this controller's.
+    ReplyJudgement answer = judged;
     return run({[&] {
                     const int slot = line().Para_Slot();
                     const std::uint8_t id = isSlot(slot) ? idOf(slot) : 0;
+                    answer = forSlotOf(judged, id);
                     line().reportJudged(state == ReadState::AwaitAll ? Exchange::ReadAll : Exchange::ReadOne, slot,
-                                        id, forSlotOf(judged, id).outcome);
+                                        id, answer.outcome);
                 },
                 [&] {
                     if (StatusPanels *status = parameterStatus())
-                        status->append(2, crcText(judged));
+                        status->append(2, parameterReadText(answer));
                 },
                 [&] {
-                    if (judged.crcValid())
+                    if (answer.outcome == LineOutcome::Good)
                         showParameterReply(state);
                 }});
 }
@@ -176,16 +170,24 @@ void PollingCycle::showParameterReply(ReadState state)
     if (!isSlot(line().Para_Slot()))
         return;
     const DisplayTargets targets = parameterTargets();
+    const int id = idOf(line().Para_Slot());
     std::int32_t &dpCode = dpCodeOf(line().Para_Slot());
     if (state == ReadState::AwaitAll) {
         Show_All_Parameters(line().Reply_Buffer(), dpCode, targets);
+        console_.lastRead.readAll(id, ControllerParameters::fromReply(line().Reply_Buffer()).texts());
         return;
     }
-    // An exception reply or one of the wrong length is reported, not decoded.
+    // Judged good already; the pass checks the function and length once
+    // more and reports, rather than decodes, what it cannot read.
     const QString problem = Show_Read_Back(line().Reply_Buffer(), line().Para_Index(), dpCode, targets);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
         if (StatusPanels *status = parameterStatus())
             status->append(2, problem);
+    } else if (console_.parameterWindow) {
+        // The window shows what was read back.
+        const int address = line().Para_Index();
+        console_.lastRead.readOne(id, address, console_.parameterWindow->source().text(address).trimmed());
+    }
 }
 
 void PollingCycle::sendParameterRead(bool all, const QString &pleaseWait, std::int16_t address,

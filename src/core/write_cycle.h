@@ -1,6 +1,10 @@
 #pragma once
 
+#include "controller_parameters.h"
 #include "quiet_views.h"
+#include "download_result.h"
+#include "parameter_write.h"
+#include "write_all_order.h"
 
 #include "state/console.h"
 
@@ -11,27 +15,19 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace orbalis {
 
 class Error;
 class Reporter;
 
-// What a write-all needs of the parameter window beyond ParameterView.
-class WriteAllView {
-public:
-    virtual ~WriteAllView() = default;
-    virtual void setProgress(int value) = 0;   // ProgressBar1
-    // The write-all is over: normal height, the three buttons enabled.
-    // `summary` says how many writes the controller accepted; empty when the
-    // write-all was cut short.
-    virtual void writeAllEnded(const QString &summary) = 0;
-};
-
-// Who asked for a single write; the audit of parameter writes names it.
-enum class WriteOrigin {
-    Window,   // Enter in a box of the parameter window
-    Mqtt,     // a set message that came through the MQTT publisher
+// A controller a download writes: a slot, and the controller ID the slot was
+// bound to when the download started (a rebinding meanwhile does not
+// redirect the writes).
+struct DownloadTarget {
+    int slot = 0;
+    std::uint8_t id = 0;
 };
 
 // How a write asked for from outside the parameter window ended.
@@ -42,11 +38,52 @@ struct RemoteWriteResult {
 };
 using RemoteWriteDone = std::function<void(const RemoteWriteResult &)>;
 
-// The write cycle behind Timer_Write. It sends one write-single-register
-// request per send tick and judges the reply at the next tick; while it runs
-// Timer_Read is stopped, so the line carries one exchange at a time. It reads
-// the port, the timers and the parameter window through the Console, and has
-// no widget code.
+// What a download writes: the texts a controller is to hold, to which
+// controllers, and which of the texts.
+struct DownloadPlan {
+    enum class Writes {
+        All,           // every address of the write-all order (a parameter file)
+        Listed,        // the listed addresses, in the write-all order (write differences)
+        Differences,   // what the target's backup read shows to differ (a copy)
+    };
+    WriteOrigin origin = WriteOrigin::File;
+    QStringList texts;            // 109 texts in address order, as a parameter file holds them
+    Writes writes = Writes::All;
+    std::vector<int> listed;      // Writes::Listed only
+    std::vector<DownloadTarget> targets;   // written one after the other
+};
+
+// The parameter window during a download.
+class DownloadView {
+public:
+    virtual ~DownloadView() = default;
+    virtual void setProgress(int value) = 0;   // ProgressBar1: the address being written
+    // One controller is done with: verified, or left alone because its
+    // backup failed, or cut short.
+    virtual void controllerDone(const DownloadResult &result) = 0;
+    // The download is over: every controller done (`completed`), or cut
+    // short (the port closed, the window closed, an error).
+    virtual void downloadEnded(bool completed) = 0;
+};
+
+// The window that asked for a compare's read of its controller.
+class CompareView {
+public:
+    virtual ~CompareView() = default;
+    // The read is judged: the controller's parameters, or nullopt and the
+    // read's outcome text ("No Answer !") when there are none.
+    virtual void compareRead(const std::optional<ControllerParameters> &controller, const QString &failure) = 0;
+};
+
+// The write cycle behind Timer_Write. It sends one request per send tick and
+// judges the reply at the next tick; while it runs Timer_Read is stopped, so
+// the line carries one exchange at a time. It writes single parameters
+// (Enter in a box, or a write asked for elsewhere), runs downloads (a
+// backup read, the writes, a read to verify them, controller after
+// controller), and reads a controller for a compare, which writes nothing.
+// It reads the port, the timers and the parameter window through the
+// Console, and has no widget code. Every write it sends is told to its
+// write observers once judged.
 class WriteCycle {
 public:
     WriteCycle(Console &console, Reporter &reporter);
@@ -58,7 +95,7 @@ public:
     };
     // Enter in the box of `address`: Para_Index, Para_Value by
     // Get_Parameter_Value, Timer_Read off, a single write on Timer_Write.
-    Start startSingleWrite(int address);
+    Start startSingleWrite(int address, WriteOrigin origin = WriteOrigin::Window);
     // A single write asked for from outside the parameter window: `text` is
     // what a user would type or pick in the box of `address`, checked as
     // Enter checks it (Get_Parameter_Value with the slot's decimal places,
@@ -71,16 +108,24 @@ public:
     // Live polling has the line and nothing else waits for it: no write, no
     // parameter read asked for or awaited, no scan (which stops Timer_Read).
     bool lineFreeForRemoteWrite() const;
-    // After the window was loaded from a parameter file: writes every
-    // parameter of the write-all order, reporting progress to `view`.
-    void startWriteAll(WriteAllView &view);
-    // The window closes while a write runs: the write stops and live polling
-    // restarts (Read_State 0).
-    // A write asked for from outside the window is not the window's to stop.
+    // Backs up, writes and verifies each target of the plan in turn,
+    // reporting to `view`. Refused (false, a beep) while the cycle runs or
+    // when the plan has no target or not 109 texts.
+    bool startDownload(DownloadPlan plan, DownloadView &view);
+    // Reads all parameters of the window's controller for a compare and
+    // shows them in the window; nothing is written. Refused like a download.
+    bool startCompareRead(CompareView &view);
+    // The window closes while the cycle runs: it stops and live polling
+    // restarts (Read_State 0). A write whose answer was not judged yet is
+    // told to the observers as not judged. A write asked for from outside
+    // the window is not the window's to stop.
     void stopAndResumePolling();
 
     bool running() const;
-    bool writingAll() const { return writeAllView_ != nullptr; }
+    bool downloading() const { return transfer_ == Transfer::Download; }
+
+    void addWriteObserver(ParameterWriteObserver *observer);
+    void removeWriteObserver(ParameterWriteObserver *observer);
 
     // One tick. No exception leaves it.
     void Timer_Write_Timer() noexcept;
@@ -89,9 +134,8 @@ public:
     void Set_Write_Interval(int ms2400, int ms4800, int ms9600, int ms19200);
 
     // Addresses 0..13, 16..52, 55..108, then 15: 106 writes.
-    static const std::array<int, 106> &allWriteOrder();
+    static const std::array<int, WriteAllCount> &allWriteOrder() { return writeAllOrder(); }
     static QString writeText(int address);   // "Write SV Parameters ,Please Wait ... "
-    static QString summaryText(int accepted, const QStringList &notAccepted);
 
     // How a reply to the write request `request` is judged, and the text
     // panel 2 gets for it.
@@ -103,6 +147,21 @@ public:
     static Judgement judgement(const ReplyJudgement &judged);
 
 private:
+    enum class Transfer { None, Single, Download, CompareRead };
+    enum class Step { BackupRead, Write, VerifyRead };
+
+    struct Download {
+        DownloadPlan plan;
+        DownloadView *view = nullptr;
+        size_t target = 0;          // in plan.targets
+        Step step = Step::BackupRead;
+        std::vector<int> writes;    // this target's addresses, in the order written
+        size_t position = 0;        // in writes
+        std::vector<int> accepted;  // addresses the controller echoed
+        std::int32_t dpCode = 47;   // the target's, from its backup read
+        DownloadResult result;
+    };
+
     // A single write that did not come from the window.
     struct RemoteWrite {
         WriteOrigin origin;
@@ -112,18 +171,47 @@ private:
     };
 
     void tick();
+    void endTransfer();
+    void cutShort();
+
+    // Single writes.
     void sendSingle();
-    void replyTick();
-    void sendWriteAllFrom(size_t position);
-    void endWriteAll(bool completed);
-    void sendWrite();
+    void replySingle(const ReplyJudgement &judged);
     void switchBaudRate();
+
+    // Downloads.
+    void startTarget();
+    void sendBackupRead();
+    void judgeBackupRead(const ReplyJudgement &judged);
+    void sendNextWrite();
+    void judgeDownloadWrite(const Judgement &j, const ReplyJudgement &judged);
+    void sendVerifyRead();
+    void judgeVerifyRead(const ReplyJudgement &judged);
+    void targetDone();
+    bool takeBackup(const ControllerParameters &before);
+    QString statusPrefix() const;
+    const DownloadTarget &target() const;
+
+    // Compare reads.
+    void sendCompareRead();
+    void judgeCompareRead(const ReplyJudgement &judged);
+
+    // The line.
+    void sendWrite(int slot, std::uint8_t id, int address, std::int32_t value, const QString &text,
+                   WriteOrigin origin);
+    void writeJudged(const ReplyJudgement &judged);
+    void sendReadAll(int slot, std::uint8_t id);
+    bool takesLine();
     void onError(const Error &e) noexcept;
     void setInterval();
+    void setReadAllInterval();
     void sendReadBack();
     void readBackTick();
     void endRemoteWrite(const RemoteWriteResult &result);
     int targetSlot() const;   // Para_Slot, or the slot of a remote write
+    // The read decoded into the parameter window when it shows that slot's
+    // controller, and the slot's decimal-point code set from it.
+    void showRead(int slot, std::uint8_t id, const ControllerParameters &read);
 
     StatusPanels *status() const;
     CycleTimer &timerWrite() const;   // Error 8018 when there is none
@@ -132,10 +220,13 @@ private:
 
     Console &console_;
     Reporter &reporter_;
-    WriteAllView *writeAllView_ = nullptr;
-    size_t position_ = 0;            // in allWriteOrder
-    int accepted_ = 0;
-    QStringList notAccepted_;
+    std::vector<ParameterWriteObserver *> writeObservers_;
+    Transfer transfer_ = Transfer::None;
+    std::optional<Download> download_;
+    CompareView *compareView_ = nullptr;
+    std::optional<ParameterWrite> inFlight_;   // the write whose answer is awaited
+    QString singleText_;
+    WriteOrigin singleOrigin_ = WriteOrigin::Window;
     std::optional<RemoteWrite> remote_;
     StatusTexts remoteStatus_;   // the texts of a remote write: no window shows them
     bool inTick_ = false;

@@ -1,5 +1,7 @@
 #include "exception_texts.h"
 
+#include "reply_judge.h"
+
 #include <array>
 
 namespace orbalis {
@@ -45,6 +47,18 @@ QString writeRefusalText(std::uint8_t code)
 QString unrecognisedReplyText()
 {
     return QStringLiteral(" Error ? 無法辨識通訊格式 !");
+}
+
+QString parameterReadText(const ReplyJudgement &judged)
+{
+    switch (judged.outcome) {
+    case LineOutcome::Good: return QStringLiteral("Check CRC Ok !");
+    case LineOutcome::NoAnswer: return QStringLiteral("No Answer !");
+    case LineOutcome::CrcError: return QStringLiteral("Check CRC Error !");
+    case LineOutcome::WrongReply: return QStringLiteral("Wrong Reply !");
+    case LineOutcome::ExceptionReply: break;
+    }
+    return QStringLiteral("Check CRC Ok !") + exceptionReplyText(judged.exceptionCode);
 }
 
 } // namespace orbalis

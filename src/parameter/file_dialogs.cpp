@@ -20,9 +20,10 @@ QString qtFileFilter(const QString &filter)
     return qtFilters.join(QStringLiteral(";;"));
 }
 
-std::optional<QString> QtFileDialogs::openFileName(const QString &title, const QString &filter)
+std::optional<QString> QtFileDialogs::openFileName(const QString &title, const QString &filter,
+                                                   const QString &folder)
 {
-    const QString name = QFileDialog::getOpenFileName(parent_, title, QString(), qtFileFilter(filter));
+    const QString name = QFileDialog::getOpenFileName(parent_, title, folder, qtFileFilter(filter));
     if (name.isEmpty())
         return std::nullopt;
     return name;

@@ -1,6 +1,6 @@
 #include "parameter_controls.h"
 
-#include "parameter_file.h"
+#include "core/parameter_file.h"
 #include "parameter_layout.h"
 
 #include "base/twips.h"

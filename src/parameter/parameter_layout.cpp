@@ -159,12 +159,17 @@ int tabOfPage(Page page)
 
 QRect buttonTwips(int index)
 {
-    return QRect(210, 3465 + 420 * index, 2115, 330);
+    constexpr int Width = 2115;
+    constexpr int Height = 330;
+    if (index < 3)
+        return QRect(210, 3465 + 420 * index, Width, Height);
+    // Under "Read All Parameters" and to its right, a button's width apart.
+    return QRect(210 + (Width + 105) * (index - 3), DownloadRowTop, Width, Height);
 }
 
 QRect progressBarTwips()
 {
-    return QRect(105, 4935, 9465, 345);
+    return QRect(105, 4935 + DownloadRowHeight, 9465, 345);
 }
 
 std::span<const FrameLayout> parameterFrames()

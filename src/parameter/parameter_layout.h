@@ -22,11 +22,16 @@ constexpr int SSTabTop = 105;
 constexpr int SSTabWidth = 9465;
 constexpr int SSTabHeight = 4635;
 
+// Below the tab control, a row of buttons for the downloads that compare
+// first; the window is taller by it than it was designed (5655 and 6180).
+constexpr int DownloadRowTop = SSTabTop + SSTabHeight + 105;
+constexpr int DownloadRowHeight = 420;
+
 // Window height while idle and while a write-all uncovers the progress bar.
-// They are heights of the whole window, title bar and borders included, as
-// the window was designed; the client area is smaller by NonClientHeight.
-constexpr int FormHeightIdle = 5655;
-constexpr int FormHeightWriteAll = 6180;
+// They are heights of the whole window, title bar and borders included; the
+// client area is smaller by NonClientHeight.
+constexpr int FormHeightIdle = 5655 + DownloadRowHeight;
+constexpr int FormHeightWriteAll = 6180 + DownloadRowHeight;
 constexpr int NonClientHeight = 450;
 constexpr int ClientWidth = SSTabLeft + SSTabWidth + SSTabLeft;
 
@@ -44,8 +49,11 @@ constexpr int OpeningTab = 2;
 // The tab of a page (Page::LeftColumn has none: -1).
 int tabOfPage(Page page);
 
-// Command_None(0..2), the progress bar, in the client area.
-constexpr std::array<std::string_view, 3> ButtonCaptions{"Read All Parameters", "Open File", "Save File"};
+// Command_None(0..5), the progress bar, in the client area: the first three
+// in the left column, the three that compare before they write in the row
+// below the tab control.
+constexpr std::array<std::string_view, 6> ButtonCaptions{"Read All Parameters", "Open File",         "Save File",
+                                                         "Compare File...",     "Restore Backup...", "Copy to..."};
 QRect buttonTwips(int index);
 QRect progressBarTwips();
 

@@ -1,9 +1,14 @@
 #include "parameter_window.h"
 
+#include "compare_window.h"
+#include "copy_window.h"
 #include "file_dialogs.h"
 #include "parameter_controls.h"
-#include "parameter_file.h"
 #include "parameter_layout.h"
+
+#include "core/parameter_backup.h"
+#include "core/parameter_diff.h"
+#include "core/parameter_file.h"
 
 #include "base/error.h"
 #include "base/error_trap.h"
@@ -13,6 +18,7 @@
 #include "widgets/status_panel.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -73,7 +79,13 @@ FM_Parameter::~FM_Parameter()
         console_.parameterWindow = nullptr;
     if (open_)
         console_.line.parametersClosed();
-    console_.lineObservers.remove(this);
+}
+
+void FM_Parameter::setFileDialogs(FileDialogs &dialogs)
+{
+    dialogs_ = &dialogs;
+    if (compare_)
+        compare_->setFileDialogs(dialogs);
 }
 
 QString FM_Parameter::slotText(int slot, int id)
@@ -201,8 +213,8 @@ void FM_Parameter::FM_Parameter_Load()
 {
     open_ = true;
     console_.parameterWindow = this;
-    console_.lineObservers.remove(this);
-    console_.lineObservers.add(this);
+    // What was compared or offered for a copy belongs to the controller shown before.
+    closeHelpers();
 
     ErrorTrap trap(reporter_, QStringLiteral("FM_Parameter_Load"));
     trap.step([&] {
@@ -212,7 +224,6 @@ void FM_Parameter::FM_Parameter_Load()
     });
     trap.step([&] {
         // A fresh window: nothing of another controller stays on show.
-        pendingSummary_.clear();
         controls_->resetToInitialTexts();
         progress_->setValue(0);
         setText(2, QString());
@@ -244,8 +255,17 @@ void FM_Parameter::unload()
     slot_ = NoParameterSlot;
     if (console_.parameterWindow == this)
         console_.parameterWindow = nullptr;
-    console_.lineObservers.remove(this);
-    pendingSummary_.clear();
+    closeHelpers();
+}
+
+void FM_Parameter::closeHelpers()
+{
+    pendingCompare_.reset();
+    download_ = Download::None;
+    if (compare_)
+        compare_->close();
+    if (copy_)
+        copy_->close();
 }
 
 void FM_Parameter::Command_None_Click(int index)
@@ -254,6 +274,9 @@ void FM_Parameter::Command_None_Click(int index)
     case 0: readAllParameters(); break;
     case 1: openFile(); break;
     case 2: saveFile(); break;
+    case 3: compareFile(); break;
+    case 4: restoreBackup(); break;
+    case 5: copyTo(); break;
     default: break;
     }
 }
@@ -279,37 +302,220 @@ void FM_Parameter::Para_KeyDown(int address, int key)
     writeCycle_.startSingleWrite(address);
 }
 
-void FM_Parameter::openFile()
+bool FM_Parameter::refuseWhileWriting()
 {
-    if (writeCycle_.running()) {
-        reporter_.beep();
-        return;
-    }
+    // The line belongs to the write until it ends.
+    if (!writeCycle_.running())
+        return false;
+    reporter_.beep();
+    return true;
+}
+
+std::optional<QStringList> FM_Parameter::chooseParameterFile(const QString &title, const QString &filter,
+                                                             const QString &folder, const QString &consequence)
+{
     // A name of no existing file brings the dialog up again; cancel ends quietly.
     QString name;
     do {
-        const std::optional<QString> chosen = dialogs_->openFileName(QStringLiteral("Open"), ParameterFilter);
+        const std::optional<QString> chosen = dialogs_->openFileName(title, filter, folder);
         if (!chosen)
-            return;
+            return std::nullopt;
         name = *chosen;
         parFileName_ = name;
     } while (!QFileInfo::exists(name));
-
-    QStringList texts;
     try {
-        // The whole file is checked before any control changes.
-        texts = parseParameterFile(readParameterFile(name));
+        // The whole file is checked before anything else happens.
+        return parseParameterFile(readParameterFile(name));
     } catch (...) {
-        refuseFile(QStringLiteral("Open File"), name, currentExceptionAsError(),
-                   QStringLiteral("The file was not loaded: the window is unchanged and nothing was written."));
+        refuseFile(title == QLatin1String("Open") ? QStringLiteral("Open File") : title, name,
+                   currentExceptionAsError(), consequence);
+        return std::nullopt;
+    }
+}
+
+void FM_Parameter::openFile()
+{
+    if (refuseWhileWriting())
+        return;
+    const std::optional<QStringList> texts = chooseParameterFile(
+        QStringLiteral("Open"), ParameterFilter, QString(),
+        QStringLiteral("The file was not loaded: the window is unchanged and nothing was written."));
+    if (!texts)
+        return;
+    controls_->loadTexts(*texts);
+
+    DownloadPlan plan;
+    plan.origin = WriteOrigin::File;
+    plan.texts = *texts;
+    plan.writes = DownloadPlan::Writes::All;
+    plan.targets = {{slot_, console_.slots.SlotId[size_t(slot_)]}};
+    lockForDownload(true, true);
+    download_ = Download::File;
+    if (!writeCycle_.startDownload(std::move(plan), *this)) {
+        download_ = Download::None;
+        lockForDownload(false, false);
+    }
+}
+
+void FM_Parameter::lockForDownload(bool locked, bool showProgress)
+{
+    setFormHeight(locked && showProgress ? FormHeightWriteAll : FormHeightIdle);
+    for (QPushButton *b : buttons_)
+        b->setEnabled(!locked);
+}
+
+void FM_Parameter::compareFile()
+{
+    if (refuseWhileWriting())
+        return;
+    const std::optional<QStringList> texts =
+        chooseParameterFile(QStringLiteral("Compare File"), ParameterFilter, QString(),
+                            QStringLiteral("Nothing was compared."));
+    if (texts)
+        compareWith(parFileName_, *texts, WriteOrigin::File);
+}
+
+void FM_Parameter::restoreBackup()
+{
+    if (refuseWhileWriting())
+        return;
+    const int id = console_.slots.SlotId[size_t(slot_)];
+    const QString folder = backupFolder(console_.programDir);
+    bool any = false;
+    for (const QString &name : QDir(folder).entryList(QDir::Files))
+        any = any || isBackupOf(name, id);
+    if (!any) {
+        reporter_.beep();
+        reporter_.warn(QStringLiteral("Restore Backup"),
+                       QStringLiteral("No backup of controller %1 in %2 yet.\nA backup is taken before every download "
+                                      "(\"Open File\", \"Write differences\", \"Copy to...\").")
+                           .arg(id)
+                           .arg(folder));
         return;
     }
-    controls_->loadTexts(texts);
+    const std::optional<QStringList> texts =
+        chooseParameterFile(QStringLiteral("Restore Backup"),
+                            QStringLiteral("Backups of controller %1|%2").arg(id).arg(backupNamePattern(id)), folder,
+                            QStringLiteral("Nothing was compared."));
+    if (texts)
+        compareWith(parFileName_, *texts, WriteOrigin::Restore);
+}
 
-    setFormHeight(FormHeightWriteAll);
-    for (QPushButton *b : buttons_)
-        b->setEnabled(false);
-    writeCycle_.startWriteAll(*this);
+void FM_Parameter::compareWith(const QString &path, const QStringList &texts, WriteOrigin origin)
+{
+    pendingCompare_ = PendingCompare{path, texts, origin};
+    lockForDownload(true, false);
+    if (!writeCycle_.startCompareRead(*this)) {
+        pendingCompare_.reset();
+        lockForDownload(false, false);
+    }
+}
+
+void FM_Parameter::compareRead(const std::optional<ControllerParameters> &controller, const QString &failure)
+{
+    lockForDownload(false, false);
+    if (!pendingCompare_)
+        return;
+    const PendingCompare pending = *pendingCompare_;
+    pendingCompare_.reset();
+    if (!controller) {
+        reporter_.beep();
+        reporter_.warn(QStringLiteral("Compare"),
+                       QStringLiteral("Controller %1 could not be read (%2): nothing was compared.")
+                           .arg(console_.slots.SlotId[size_t(slot_)])
+                           .arg(failure));
+        return;
+    }
+    if (!compare_) {
+        compare_ = new FM_Compare(reporter_, *dialogs_, this);
+        compare_->onWriteDifferences = [this] { writeDifferences(); };
+    }
+    compare_->showComparison(Comparison::of(slot_, console_.slots.SlotId[size_t(slot_)], pending.path,
+                                            pending.origin, console_.clock->now(), *controller, pending.texts));
+}
+
+void FM_Parameter::writeDifferences()
+{
+    const Comparison &c = compare_->comparison();
+    // The compare belongs to the controller it read; the window may have
+    // moved on to another since.
+    if (!open_ || c.slot != slot_ || c.controllerId != console_.slots.SlotId[size_t(slot_)]) {
+        reporter_.beep();
+        compare_->showResult(QStringLiteral("The parameter window shows another controller now: compare again."));
+        return;
+    }
+    if (refuseWhileWriting())
+        return;
+    DownloadPlan plan;
+    plan.origin = c.origin;
+    plan.texts = c.wanted;
+    plan.writes = DownloadPlan::Writes::Listed;
+    plan.listed = addressesToWrite(c.differences);
+    plan.targets = {{c.slot, std::uint8_t(c.controllerId)}};
+    lockForDownload(true, true);
+    compare_->setWriting(true);
+    compare_->showResult(QStringLiteral("Writing..."));
+    download_ = Download::Differences;
+    if (!writeCycle_.startDownload(std::move(plan), *this)) {
+        download_ = Download::None;
+        lockForDownload(false, false);
+        compare_->setWriting(false);
+        compare_->showResult(QString());
+    }
+}
+
+void FM_Parameter::copyTo()
+{
+    if (refuseWhileWriting())
+        return;
+    if (!copy_) {
+        copy_ = new FM_CopyTo(console_, this);
+        copy_->onCopy = [this](const std::vector<DownloadTarget> &targets) { startCopy(targets); };
+    }
+    copy_->load(slot_);
+    copy_->show();
+    copy_->raise();
+    copy_->activateWindow();
+}
+
+void FM_Parameter::startCopy(const std::vector<DownloadTarget> &targets)
+{
+    if (writeCycle_.running()) {
+        reporter_.beep();
+        copy_->setStatusText(QStringLiteral("A write is running: copy again when it has ended."));
+        return;
+    }
+    if (targets.empty()) {
+        copy_->setStatusText(QStringLiteral("Tick the controllers to copy to."));
+        return;
+    }
+    // Only what a parameter file could hold is copied: a box holding no
+    // number would be written as 0.
+    const QStringList texts = controls_->parameterTexts();
+    try {
+        for (int a = 0; a < HoldingRegisterCount; ++a)
+            checkParameterText(a, texts[a]);
+    } catch (...) {
+        const Error e = currentExceptionAsError();
+        reporter_.beep();
+        reporter_.warn(QStringLiteral("Copy to"), capitalised(e.detail()) + QStringLiteral(".\nNothing was copied."));
+        return;
+    }
+    DownloadPlan plan;
+    plan.origin = WriteOrigin::Copy;
+    plan.texts = texts;
+    plan.writes = DownloadPlan::Writes::Differences;
+    plan.targets = targets;
+    lockForDownload(true, true);
+    copy_->setCopying(true);
+    copy_->setStatusText(QStringLiteral("Copying..."));
+    download_ = Download::Copy;
+    if (!writeCycle_.startDownload(std::move(plan), *this)) {
+        download_ = Download::None;
+        lockForDownload(false, false);
+        copy_->setCopying(false);
+        copy_->setStatusText(QString());
+    }
 }
 
 void FM_Parameter::saveFile()
@@ -359,29 +565,24 @@ void FM_Parameter::setProgress(int value)
     progress_->setValue(value);
 }
 
-void FM_Parameter::writeAllEnded(const QString &summary)
+void FM_Parameter::controllerDone(const DownloadResult &result)
 {
-    setFormHeight(FormHeightIdle);
-    for (QPushButton *b : buttons_)
-        b->setEnabled(true);
-    pendingSummary_ = summary;
+    if (download_ == Download::Copy && copy_)
+        copy_->controllerDone(result);
+    if (download_ == Download::Differences && compare_)
+        compare_->showResult(downloadSummaryText(result));
 }
 
-void FM_Parameter::replyJudged(Exchange exchange, int slot, std::uint8_t, const QByteArray &, LineOutcome)
+void FM_Parameter::downloadEnded(bool completed)
 {
-    if (exchange != Exchange::ReadAll || slot != slot_ || pendingSummary_.isEmpty())
-        return;
-    // The polling cycle reports the judgement before it writes the outcome
-    // into panel 2; the summary follows once the tick is over.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (pendingSummary_.isEmpty())
-                return;
-            append(2, QStringLiteral(" ") + pendingSummary_);
-            pendingSummary_.clear();
-        },
-        Qt::QueuedConnection);
+    lockForDownload(false, false);
+    if (download_ == Download::Copy && copy_) {
+        copy_->setCopying(false);
+        copy_->setStatusText(completed ? QStringLiteral("Copy done.") : QStringLiteral("The copy was stopped."));
+    }
+    if (download_ == Download::Differences && compare_)
+        compare_->setWriting(false);
+    download_ = Download::None;
 }
 
 } // namespace orbalis

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QProgressBar;
 class QPushButton;
@@ -20,14 +22,21 @@ class StatusPanel;
 
 class Error;
 class FileDialogs;
+class FM_Compare;
+class FM_CopyTo;
 class ParameterControls;
 class Reporter;
 
 // The parameter window: every parameter and live value of one controller,
 // the controller of slot Para_Slot. Opening it asks the polling cycle for a
 // read of all parameters; Enter in a box writes that parameter (WriteCycle);
-// "Open File" loads a parameter file and writes it all, "Save File" saves
-// what the window shows.
+// "Open File" loads a parameter file and downloads it whole, "Save File"
+// saves what the window shows. "Compare File..." and "Restore Backup..."
+// read the controller and show in the window "Compare" where it differs
+// from a file or a backup, whose differences it may then write; "Copy
+// to..." writes what the window shows into other controllers where they
+// differ. Every download backs the controller up first and reads it back
+// after (WriteCycle).
 //
 // Lifetime: created on first use and kept; closing hides it (the unload:
 // Para_Slot 16, and a running write is stopped). Every opening loads it
@@ -35,8 +44,8 @@ class Reporter;
 class FM_Parameter : public QWidget,
                      public ParameterView,
                      private StatusPanels,
-                     private WriteAllView,
-                     private LineObserver {
+                     private DownloadView,
+                     private CompareView {
     Q_OBJECT
 public:
     // The console, the write cycle and the reporter outlive the window.
@@ -54,13 +63,17 @@ public:
 
     // The load: height, panel 1, read-all. Errors go to the common trap.
     void FM_Parameter_Load();
-    // 0 "Read All Parameters", 1 "Open File", 2 "Save File".
+    // 0 "Read All Parameters", 1 "Open File", 2 "Save File", 3 "Compare
+    // File...", 4 "Restore Backup...", 5 "Copy to...".
     void Command_None_Click(int index);
     // Text_Para_KeyDown and Combo_Para_KeyDown: Enter writes the parameter.
     void Para_KeyDown(int address, int key);
 
     // The file dialogs to use instead of QFileDialog (tests).
-    void setFileDialogs(FileDialogs &dialogs) { dialogs_ = &dialogs; }
+    void setFileDialogs(FileDialogs &dialogs);
+    // The window "Compare" and the window "Copy to", once they were opened.
+    FM_Compare *compareWindow() const { return compare_; }
+    FM_CopyTo *copyWindow() const { return copy_; }
 
     int slot() const { return slot_; }
     // Height of the window as designed: 5655 idle, 6180 during a write-all.
@@ -89,13 +102,12 @@ private:
     // StatusPanels
     QString text(int panel) const override;
     void setText(int panel, const QString &text) override;
-    // WriteAllView
+    // DownloadView
     void setProgress(int value) override;
-    void writeAllEnded(const QString &summary) override;
-    // LineObserver: the closing read-all of a write-all ends with its summary.
-    void requestSent(Exchange, int, std::uint8_t, const QByteArray &) override {}
-    void replyJudged(Exchange exchange, int slot, std::uint8_t id, const QByteArray &reply,
-                     LineOutcome outcome) override;
+    void controllerDone(const DownloadResult &result) override;
+    void downloadEnded(bool completed) override;
+    // CompareView
+    void compareRead(const std::optional<ControllerParameters> &controller, const QString &failure) override;
 
     void build();
     void setFormHeight(int twips);
@@ -103,7 +115,20 @@ private:
     void readAllParameters();
     void openFile();
     void saveFile();
+    void compareFile();
+    void restoreBackup();
+    void copyTo();
+    void startCopy(const std::vector<DownloadTarget> &targets);
+    void writeDifferences();
+    // A parameter file chosen and checked: its 109 texts, or nullopt (told why).
+    std::optional<QStringList> chooseParameterFile(const QString &title, const QString &filter,
+                                                   const QString &folder, const QString &consequence);
+    void compareWith(const QString &path, const QStringList &texts, WriteOrigin origin);
+    // The window during a download or a compare's read: buttons, height.
+    void lockForDownload(bool locked, bool showProgress);
+    bool refuseWhileWriting();
     void refuseFile(const QString &title, const QString &path, const Error &e, const QString &consequence);
+    void closeHelpers();
     void unload();
 
     Console &console_;
@@ -114,7 +139,7 @@ private:
 
     QTabWidget *tabs_ = nullptr;
     ParameterControls *controls_ = nullptr;
-    std::array<QPushButton *, 3> buttons_{};
+    std::array<QPushButton *, 6> buttons_{};
     QProgressBar *progress_ = nullptr;
     QStatusBar *statusBar_ = nullptr;
     std::array<StatusPanel *, 2> statusPanels_{};
@@ -123,7 +148,19 @@ private:
     int formHeight_ = 0;
     bool open_ = false;
     QString parFileName_;
-    QString pendingSummary_;
+
+    // A compare whose read is awaited.
+    struct PendingCompare {
+        QString path;
+        QStringList texts;
+        WriteOrigin origin;
+    };
+    std::optional<PendingCompare> pendingCompare_;
+    FM_Compare *compare_ = nullptr;   // created on first use; a child
+    FM_CopyTo *copy_ = nullptr;       // created on first use; a child
+    // Who is told of the download that runs.
+    enum class Download { None, File, Differences, Copy };
+    Download download_ = Download::None;
 };
 
 } // namespace orbalis

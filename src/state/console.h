@@ -1,5 +1,6 @@
 #pragma once
 
+#include "last_read_texts.h"
 #include "line_observer.h"
 #include "line_owner.h"
 #include "parameter_view.h"
@@ -29,6 +30,9 @@ struct Console {
     // The port, the line buffers, and who uses the line (Read_State,
     // Poll_Slot, Para_*, Write_Mode, Send_Pending).
     LineOwner line{lineObservers};
+
+    // What each controller's parameters were when last read: a write's "before".
+    LastReadTexts lastRead;
 
     // Present only while the parameter window is open.
     ParameterView *parameterWindow = nullptr;

@@ -1,7 +1,7 @@
 // The "Alarms" window as a screen reader reads it over AT-SPI while the
 // console polls a simulated controller whose lamp is lit: the line on floods
 // and chattering with its text, the filters with what they show, and the
-// tables of current alarms and of the journal.
+// tables of current alarms, of the journal and of the parameter changes.
 
 #include "alarms/alarms_window.h"
 #include "alarms/console_alarms.h"
@@ -12,6 +12,7 @@
 #include "support/console_over_simulator.h"
 
 #include <QComboBox>
+#include <QTabWidget>
 
 using namespace orbalis;
 using namespace std::chrono_literals;
@@ -19,6 +20,13 @@ using namespace std::chrono_literals;
 namespace {
 
 using AlarmsWindowOverAtspi = test::ConsoleOverSimulator;
+
+// Of the elements found, those on the tab shown (the other tab's are there too).
+std::vector<const test::AtspiNode *> showing(std::vector<const test::AtspiNode *> nodes)
+{
+    std::erase_if(nodes, [](const test::AtspiNode *n) { return !n->states.contains(QStringLiteral("showing")); });
+    return nodes;
+}
 
 } // namespace
 
@@ -42,7 +50,7 @@ TEST_F(AlarmsWindowOverAtspi, TheRateLineTheFiltersAndTheTablesAreHeardAsShown)
     EXPECT_EQ(tree->find(QStringLiteral("label"), "Alarm flood and chattering: " + alarms.rateLine()).size(), 1u);
     for (const char *table : {"Current alarms", "Shelved alarms", "Journal"})
         EXPECT_EQ(tree->find(QStringLiteral("table"), QString::fromLatin1(table)).size(), 1u) << table;
-    const auto filters = tree->find(QStringLiteral("combo box"), QStringLiteral("Controller"));
+    const auto filters = showing(tree->find(QStringLiteral("combo box"), QStringLiteral("Controller")));
     ASSERT_EQ(filters.size(), 1u);
     EXPECT_EQ(filters[0]->selectedItem(), QStringList{QStringLiteral("ID 5 Kiln A")});
     // The slot with the lamp lit tells its waiting alarm.
@@ -54,4 +62,18 @@ TEST_F(AlarmsWindowOverAtspi, TheRateLineTheFiltersAndTheTablesAreHeardAsShown)
         slotTells =
             slotTells || (n->name == "Slot 3" && n->description.contains(QStringLiteral("Unacknowledged alarm")));
     EXPECT_TRUE(slotTells);
+
+    // The tab "Parameter changes": its filters and its table.
+    alarms.journalTabs()->setCurrentIndex(1);
+    QString error3;
+    const auto changes = test::readOverAtspi(AlarmsWindow::caption(), error3);
+    ASSERT_TRUE(changes) << error3.toStdString();
+    EXPECT_EQ(test::heardOtherwiseThanShown(&alarms, *changes).join(u'\n').toStdString(), "");
+    EXPECT_EQ(changes->find(QStringLiteral("table"), QStringLiteral("Parameter changes")).size(), 1u);
+    const auto outcome = showing(changes->find(QStringLiteral("combo box"), QStringLiteral("Outcome")));
+    ASSERT_EQ(outcome.size(), 1u);
+    EXPECT_EQ(outcome[0]->selectedItem(), QStringList{QStringLiteral("All outcomes")});
+    EXPECT_EQ(changes->find(QStringLiteral("combo box"), QStringLiteral("Origin")).size(), 1u);
+    EXPECT_EQ(showing(changes->find(QStringLiteral("push button"), QStringLiteral("Export CSV..."))).size(), 1u);
+    EXPECT_EQ(showing(changes->find(QStringLiteral("combo box"), QStringLiteral("Controller"))).size(), 1u);
 }

@@ -9,6 +9,7 @@
 #include "alarms/console_alarms.h"
 #include "alarms/current_alarms_model.h"
 #include "alarms/journal_model.h"
+#include "alarms/parameter_changes_panel.h"
 #include "console/main_window.h"
 #include "console/slot_panel.h"
 #include "console/slot_picture.h"
@@ -489,4 +490,90 @@ TEST_F(AlarmsWindowTest, RowsWrittenWhileTheJournalIsScrolledDownLeaveTheRowsInV
     QApplication::processEvents();
     EXPECT_EQ(w.journalModel().rowAt(view->rowAt(0)).id, topId);
     EXPECT_EQ(w.journalModel().rowAt(0).controllerId, 7);
+}
+
+TEST_F(AlarmsWindowTest, TheTabParameterChangesShowsEveryWriteFiltersThemAndExportsThem)
+{
+    // Three writes as the write cycle tells them: two to controller 5 from
+    // the window and a file, one refused write to controller 9 from a copy.
+    ParameterWriteObserver &audit = alarms->core().parameterWrites();
+    const auto told = [&](int id, int address, const char *sent, WriteOrigin origin, LineOutcome outcome) {
+        ParameterWrite w;
+        w.at = clock.now().toUTC();
+        w.slot = id == 5 ? 0 : 7;
+        w.controllerId = id;
+        w.address = address;
+        w.textBefore = QStringLiteral("30.0");
+        w.textSent = QString::fromLatin1(sent);
+        w.value = 255;
+        w.origin = origin;
+        w.outcome = outcome;
+        w.exceptionCode = outcome == LineOutcome::ExceptionReply ? 3 : 0;
+        audit.parameterWritten(w);
+    };
+    told(5, 0, "25.5", WriteOrigin::Window, LineOutcome::Good);
+    told(5, 47, "300.0", WriteOrigin::File, LineOutcome::Good);
+    told(9, 0, "25.5", WriteOrigin::Copy, LineOutcome::ExceptionReply);
+    AlarmsWindow &w = window();
+    w.journalTabs()->setCurrentIndex(1);
+    ParameterChangesPanel &changes = w.parameterChanges();
+    ASSERT_TRUE(alarms->journal().flush(10s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes.model().rowCount() == 3; }, 5000)) << changes.model().rowCount();
+
+    // Every control named; the controllers of the slots and of the journal.
+    const auto found = accessibleNames(&changes);
+    using R = QAccessible::Role;
+    for (const auto &[name, role] : std::initializer_list<std::pair<const char *, R>>{
+             {"Controller", R::ComboBox}, {"Origin", R::ComboBox}, {"Outcome", R::ComboBox},
+             {"From", R::CheckBox}, {"To", R::CheckBox}, {"Search", R::EditableText},
+             {"Export CSV...", R::Button}, {"Parameter changes", R::Table}})
+        EXPECT_TRUE(hasAccessible(found, QString::fromLatin1(name), {role})) << name;
+    QStringList controllers;
+    for (int i = 0; i < changes.controllerBox()->count(); ++i)
+        controllers << changes.controllerBox()->itemText(i);
+    EXPECT_EQ(controllers, (QStringList{"All controllers", "ID 5 Oven1", "ID 6 Oven2", "ID 7 Oven3", "ID 8 Oven4",
+                                        "ID 9"}));
+
+    struct Case {
+        const char *what;
+        std::function<void()> choose;
+        int rows;
+    };
+    const Case cases[] = {
+        {"controller 5", [&] { changes.controllerBox()->setCurrentIndex(1); }, 2},
+        {"and from a file", [&] { changes.originBox()->setCurrentIndex(changes.originBox()->findData("file")); }, 1},
+        {"any controller, not accepted",
+         [&] {
+             changes.controllerBox()->setCurrentIndex(0);
+             changes.originBox()->setCurrentIndex(0);
+             changes.outcomeBox()->setCurrentIndex(2);
+         },
+         1},
+    };
+    for (const Case &c : cases) {
+        c.choose();
+        changes.applyFilter();
+        EXPECT_EQ(changes.model().rowCount(), c.rows) << c.what;
+    }
+    EXPECT_EQ(ParameterChangesModel::cellText(changes.model().rowAt(0), ParameterChangesModel::Outcome),
+              "refused: code 3 (illegal data value)");
+
+    const QString path = dir.filePath(QStringLiteral("changes.csv"));
+    QString suggested;
+    changes.chooseSaveFile = [&](const QString &, const QString &, const QString &s) {
+        suggested = s;
+        return path;
+    };
+    QTest::mouseClick(changes.exportButton(), Qt::LeftButton);
+    EXPECT_TRUE(suggested.startsWith(dir.filePath(QStringLiteral("Parameter changes ")))) << suggested.toStdString();
+    EXPECT_EQ(readFile(path).count('\n'), 2);
+    EXPECT_EQ(changes.note(), QStringLiteral("Exported 1 rows to ") + path);
+
+    // Written while shown: on top, under the filter.
+    changes.outcomeBox()->setCurrentIndex(0);
+    changes.applyFilter();
+    told(6, 1, "1.0", WriteOrigin::Window, LineOutcome::NoAnswer);
+    ASSERT_TRUE(alarms->journal().flush(10s));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changes.model().rowCount() == 4; }, 5000));
+    EXPECT_EQ(changes.model().rowAt(0).controllerId, 6);
 }

@@ -320,17 +320,64 @@ TEST_F(ParameterReadTest, ASingleParameterIsReadBackIntoItsControl)
     EXPECT_EQ(port.outputs.last(), liveRequest(1));
 }
 
-TEST_F(ParameterReadTest, AnExceptionReplyToTheReadBackIsReportedNotDecoded)
+TEST_F(ParameterReadTest, OnlyTheControllersOwnWellFormedAnswerIsDecoded)
 {
-    console.line.readParameterNext(10);
-    tick();
-    port.received = withCrc(bytes({1, 0x83, 2}));
-    tick();
-    const QString prefix = QStringLiteral("Read Parameters Please Wait ... Check CRC Ok !");
-    EXPECT_TRUE(window.panels.text(2).startsWith(prefix));
-    EXPECT_GT(window.panels.text(2).size(), prefix.size());
-    EXPECT_EQ(window.sink.writes, 0);
-    EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
+    // Slot 2 is bound to controller 1, slot 7 to controller 9. A reply with a
+    // good CRC that is not controller 1's answer to the read shows nothing
+    // and says so; a refusal says why.
+    struct Case {
+        const char *what;
+        bool all;
+        QByteArray reply;
+        const char *appended;
+        LineOutcome outcome;
+    };
+    const QString exception2 = QStringLiteral("Check CRC Ok ! Exception reply, code 2 (illegal data address) !");
+    const Case cases[] = {
+        {"read-all answered", true, countingReply(1, 3, 109, 3), "Check CRC Ok !", LineOutcome::Good},
+        {"read-all answered by controller 9", true, countingReply(9, 3, 109, 3), "Wrong Reply !",
+         LineOutcome::WrongReply},
+        {"read-all answered with 108 registers", true, countingReply(1, 3, 108, 3), "Wrong Reply !",
+         LineOutcome::WrongReply},
+        {"read-all answered with the live values", true, countingReply(1, 4, 30, 3), "Wrong Reply !",
+         LineOutcome::WrongReply},
+        {"read-all refused", true, withCrc(bytes({1, 0x83, 2})), nullptr, LineOutcome::ExceptionReply},
+        {"read-back answered", false, withCrc(bytes({1, 3, 2, 0x00, 0x7B})), "Check CRC Ok !", LineOutcome::Good},
+        {"read-back answered by controller 9", false, withCrc(bytes({9, 3, 2, 0x00, 0x7B})), "Wrong Reply !",
+         LineOutcome::WrongReply},
+        {"read-back answered with two registers", false, withCrc(bytes({1, 3, 4, 0, 1, 0, 2})), "Wrong Reply !",
+         LineOutcome::WrongReply},
+        {"read-back answered by a write echo", false, test::writeRequest(1, 10, 5), "Wrong Reply !",
+         LineOutcome::WrongReply},
+        {"read-back refused", false, withCrc(bytes({1, 0x83, 2})), nullptr, LineOutcome::ExceptionReply},
+    };
+    test::LineSpy judged;
+    console.lineObservers.add(&judged);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        window.sink.writes = 0;
+        judged.clear();
+        console.slots.Slot_DP_Code[2] = 47;
+        if (c.all)
+            console.line.readAllParametersNext();
+        else
+            console.line.readParameterNext(10);
+        tick();
+        const QString pleaseWait = window.panels.text(2);
+        port.received = c.reply;
+        tick();
+        const QString appended = c.appended ? QString::fromLatin1(c.appended) : exception2;
+        EXPECT_EQ(window.panels.text(2), pleaseWait + appended);
+        ASSERT_EQ(judged.outcomes(c.all ? Exchange::ReadAll : Exchange::ReadOne), QList<LineOutcome>{c.outcome});
+        const bool good = c.outcome == LineOutcome::Good;
+        EXPECT_EQ(window.sink.writes, good ? (c.all ? 109 : 1) : 0);
+        // Register 45 of the good read-all holds 48; nothing else moves the decimal point.
+        EXPECT_EQ(console.slots.Slot_DP_Code[2], good && c.all ? 48 : 47);
+        // Nothing reaches the main window's trap, and polling goes on.
+        EXPECT_TRUE(status.panels.isEmpty());
+        EXPECT_EQ(console.line.Read_State(), ReadState::AwaitLive);
+    }
+    console.lineObservers.remove(&judged);
 }
 
 TEST_F(ParameterReadTest, FailedParameterRepliesAreAppendedAndPollingResumes)

@@ -37,18 +37,6 @@ struct FakeSerialSettings : SerialSettingsView {
     void setComboControlBaud(const QString &text) override { bauds << text; }
 };
 
-struct FakeWriteAll : WriteAllView {
-    std::vector<int> progress;
-    QStringList summaries;
-    int ended = 0;
-    void setProgress(int v) override { progress.push_back(v); }
-    void writeAllEnded(const QString &s) override
-    {
-        ++ended;
-        summaries << s;
-    }
-};
-
 class WriteCycleTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -295,56 +283,6 @@ TEST_F(WriteCycleTest, OnlyAGoodEchoOfBaudMovesTheConsoleAndItsSettingsFile)
     EXPECT_EQ(reread.serial.Baud, "9600");
     EXPECT_EQ(reread.serial.Port, "COM1");
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
-}
-
-TEST_F(WriteCycleTest, WriteAllSendsEveryParameterOncePerTickAndCountsWhatWasAccepted)
-{
-    struct Case {
-        const char *what;
-        std::function<void()> prepare;
-        std::vector<int> unsent;   // skipped: nothing sendable in the box
-        const char *summary;
-    };
-    const Case cases[] = {
-        {"nobody answers", [&] { port.onOutput = nullptr; }, {},
-         "Written 0 of 106; not accepted: SV, RAMP, SOFT,"},
-        {"A1SP and PTME refused, TYPE empty",
-         [&] {
-             window.sink.selections[40] = -1;
-             port.onOutput = [&](const QByteArray &request) {
-                 const int address = test::requestAddress(request);
-                 port.received = address == 4 || address == 48 ? exceptionReply(Id, 3) : request;
-             };
-         },
-         {40}, "Written 103 of 106; not accepted: A1SP, TYPE, PTME"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        port.outputs.clear();
-        c.prepare();
-        FakeWriteAll view;
-        cycle.startWriteAll(view);
-        EXPECT_FALSE(timerRead.isEnabled());
-        int ticks = 0;
-        while (timerWrite.isEnabled() && ticks < 1000) {
-            cycle.Timer_Write_Timer();
-            ++ticks;
-        }
-        std::vector<int> expected(WriteCycle::allWriteOrder().begin(), WriteCycle::allWriteOrder().end());
-        for (int a : c.unsent)
-            std::erase(expected, a);
-        // The send tick, then one reply tick per request, each sending the next.
-        EXPECT_EQ(ticks, 1 + int(expected.size()));
-        ASSERT_EQ(port.outputs.size(), qsizetype(expected.size()));
-        for (size_t i = 0; i < expected.size(); ++i)
-            EXPECT_EQ(test::requestAddress(port.outputs[qsizetype(i)]), expected[i]) << "request " << i;
-        EXPECT_EQ(*std::max_element(view.progress.begin(), view.progress.end()), 108);
-        EXPECT_EQ(view.progress.back(), 15);
-        ASSERT_EQ(view.summaries.size(), 1);
-        EXPECT_TRUE(view.summaries[0].startsWith(QString::fromLatin1(c.summary))) << view.summaries[0].toStdString();
-        EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
-        EXPECT_TRUE(timerRead.isEnabled());
-    }
 }
 
 // A write asked for over MQTT, to slot 5 (controller 9, one decimal), while

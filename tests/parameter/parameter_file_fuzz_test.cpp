@@ -5,7 +5,7 @@
 // itself; every refused one must be refused for a record that really is bad.
 
 #include "parameter/parameter_controls.h"
-#include "parameter/parameter_file.h"
+#include "core/parameter_file.h"
 #include "core/write_cycle.h"
 
 #include "base/error.h"

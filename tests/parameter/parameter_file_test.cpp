@@ -1,7 +1,7 @@
 // The parameter file format and its refusals, without a window.
 
 #include "parameter/file_dialogs.h"
-#include "parameter/parameter_file.h"
+#include "core/parameter_file.h"
 #include "core/write_cycle.h"
 
 #include "base/error.h"

@@ -3,7 +3,7 @@
 
 #include "widgets/status_panel.h"
 #include "parameter/parameter_controls.h"
-#include "parameter/parameter_file.h"
+#include "core/parameter_file.h"
 #include "parameter/parameter_layout.h"
 #include "parameter/parameter_window.h"
 
@@ -11,6 +11,7 @@
 #include "model/register_map.h"
 #include "parameter_test_support.h"
 #include "support/disk_full.h"
+#include "support/fake_controller.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
 #include "support/fifo.h"
@@ -263,15 +264,19 @@ TEST_F(ParameterWindowTest, EveryAddressHasItsLabelControlFramePagePositionAndIn
         EXPECT_EQ(tabs->tabText(t), captions[t]);
     EXPECT_EQ(tabs->currentIndex(), 2);
     EXPECT_EQ(tabs->geometry(), twipsRect(105, 105, 9465, 4635));
-    const QStringList buttons{"Read All Parameters", "Open File", "Save File"};
-    for (int i = 0; i < 3; ++i) {
+    const QStringList buttons{"Read All Parameters", "Open File",         "Save File",
+                              "Compare File...",     "Restore Backup...", "Copy to..."};
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(window->Command_None(i)->text(), buttons[i]);
-        EXPECT_EQ(window->Command_None(i)->geometry(), twipsRect(210, 3465 + 420 * i, 2115, 330));
+        EXPECT_EQ(window->Command_None(i)->accessibleName(), buttons[i]);
+        // Three in the left column, three in a row below the tab control.
+        EXPECT_EQ(window->Command_None(i)->geometry(), i < 3 ? twipsRect(210, 3465 + 420 * i, 2115, 330)
+                                                             : twipsRect(210 + 2220 * (i - 3), 4845, 2115, 330));
     }
     EXPECT_EQ(window->ProgressBar1()->minimum(), 0);
     EXPECT_EQ(window->ProgressBar1()->maximum(), 108);
-    EXPECT_EQ(window->ProgressBar1()->geometry(), twipsRect(105, 4935, 9465, 345));
-    EXPECT_EQ(window->formHeight(), 5655);
+    EXPECT_EQ(window->ProgressBar1()->geometry(), twipsRect(105, 5355, 9465, 345));
+    EXPECT_EQ(window->formHeight(), 5655 + 420);
     EXPECT_FALSE(window->ProgressBar1()->isVisible());
     EXPECT_EQ(window->windowTitle(), "Parameter");
     // The status bar lies below the tab control, at the bottom edge.
@@ -318,6 +323,18 @@ TEST_F(ParameterWindowTest, NothingOverlapsOrIsCut)
     }
     for (int i = 0; i < 3; ++i)
         frames.emplace_back(-1, window->Command_None(i)->geometry().translated(-tabs->pos()));
+    // The row below the tab control: clear of it, of each other and of the status bar.
+    for (int i = 3; i < 6; ++i) {
+        const QRect b = window->Command_None(i)->geometry();
+        EXPECT_GT(b.top(), tabs->geometry().bottom());
+        EXPECT_LT(b.bottom(), window->StatusBar1()->y());
+        EXPECT_LE(b.right(), window->width());
+        EXPECT_LE(window->Command_None(i)->fontMetrics().horizontalAdvance(window->Command_None(i)->text()) + 8,
+                  b.width());
+        if (i > 3) {
+            EXPECT_GT(b.left(), window->Command_None(i - 1)->geometry().right());
+        }
+    }
     for (size_t i = 0; i < frames.size(); ++i)
         for (size_t j = i + 1; j < frames.size(); ++j) {
             const bool together = frames[i].first == frames[j].first || frames[i].first < 0 || frames[j].first < 0;
@@ -386,7 +403,7 @@ TEST_F(ParameterWindowTest, OpeningLoadsTheSlotAndAsksForAReadAll)
     EXPECT_EQ(panel(2), "");
     EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
     EXPECT_TRUE(timerRead.isEnabled());
-    EXPECT_EQ(window->height(), twipsToPixels(5655 - 450));
+    EXPECT_EQ(window->height(), twipsToPixels(FormHeightIdle - 450));
 
     arrays().Text_Para(47)->setText(QStringLiteral("4.7"));
     arrays().Combo_Para(15)->setCurrentIndex(2);
@@ -498,6 +515,7 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
     for (int sf : {65, 70, 75, 80, 85, 90, 95, 100})
         arrays().Combo_Para(sf)->setCurrentIndex(8);
     arrays().Combo_Para(40)->setCurrentIndex(1);
+    arrays().Combo_Para(45)->setCurrentIndex(2);   // "00.00"
     arrays().Combo_Para(48)->setCurrentIndex(0);
     dialogs.saveAnswers << path("a.par");
     window->Command_None_Click(2);
@@ -506,24 +524,34 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
     EXPECT_EQ(saved.mid(15 * 128, 5), QByteArray("\x03\x00" "AT2", 5));
     EXPECT_EQ(dialogs.asked, QStringList{"Save As|(*.par)|*.par"});
 
-    // Loaded into slot B (two decimals): 25.5 goes out as 2550.
+    // Loaded into slot B, whose controller has two decimals: 25.5 goes out as 2550.
+    test::FakeControllers controllers;
+    controllers.add(IdA);
+    controllers.add(IdB).registers[45] = 49;
+    controllers.serve(port);
     console.line.showParametersOf(SlotB);
     ASSERT_TRUE(window->openForSlot(SlotB));
-    port.onOutput = [&](const QByteArray &request) { port.received = request; };
     dialogs.openAnswers << path("a.par");
     window->Command_None_Click(1);
     EXPECT_EQ(dialogs.asked.last(), "Open|(*.par)|*.par");
     EXPECT_EQ(arrays().Text_Para(0)->text(), "25.5");
     EXPECT_EQ(arrays().Combo_Para(15)->currentIndex(), 2);
-    EXPECT_EQ(window->formHeight(), 6180);
-    EXPECT_EQ(window->height(), twipsToPixels(6180 - 450));
+    EXPECT_EQ(window->formHeight(), FormHeightWriteAll);
+    EXPECT_EQ(window->height(), twipsToPixels(FormHeightWriteAll - 450));
     EXPECT_TRUE(window->ProgressBar1()->isVisible());
     EXPECT_GT(window->StatusBar1()->y(), window->ProgressBar1()->geometry().bottom());
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 6; ++i)
         EXPECT_FALSE(window->Command_None(i)->isEnabled());
+    // First the backup read, then the first write.
     cycle.Timer_Write_Timer();
     ASSERT_EQ(port.outputs.size(), 1);
-    EXPECT_EQ(port.outputs[0], test::writeRequest(IdB, 0, 2550));
+    EXPECT_EQ(port.outputs[0], test::readRequest(IdB, 0, 109));
+    EXPECT_EQ(panel(2), "Read All Parameters for Backup Please Wait ... ");
+    cycle.Timer_Write_Timer();
+    ASSERT_EQ(port.outputs.size(), 2);
+    EXPECT_EQ(port.outputs[1], test::writeRequest(IdB, 0, 2550));
+    // The backup read does not reach the window: it shows the file.
+    EXPECT_EQ(arrays().Text_Para(0)->text(), "25.5");
 
     // Another slot's menu button is refused while it runs.
     console.line.showParametersOf(SlotA);
@@ -533,25 +561,27 @@ TEST_F(ParameterWindowTest, WriteAllFromAFileLocksTheWindowOnItsSlotUntilItEnds)
     EXPECT_EQ(reporter.beeps, 1);
 
     runWriteAll();
-    EXPECT_EQ(port.outputs.size(), 106);
-    EXPECT_EQ(window->formHeight(), 5655);
+    EXPECT_EQ(port.outputs.size(), 108);
+    EXPECT_EQ(port.outputs.last(), test::readRequest(IdB, 0, 109));
+    EXPECT_EQ(window->formHeight(), FormHeightIdle);
     EXPECT_FALSE(window->ProgressBar1()->isVisible());
     EXPECT_EQ(window->ProgressBar1()->value(), 15);
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(window->Command_None(i)->isEnabled());
-    EXPECT_EQ(console.line.Read_State(), ReadState::ReadAll);
+    EXPECT_EQ(console.line.Read_State(), ReadState::Select);
+    EXPECT_TRUE(timerRead.isEnabled());
+    // The read after writing fills the window with what the controller holds, and the end text follows it.
+    EXPECT_EQ(panel(2), "Read All Parameters Please Wait ... Check CRC Ok ! Written 106 of 106, verified 106");
+    EXPECT_EQ(arrays().Text_Para(0)->text(), "25.50");
+    EXPECT_EQ(QDir(dir.filePath("Backups")).entryList(QDir::Files).size(), 1);
 
-    // The closing read-all, as polling reports it; the summary follows its outcome.
-    window->status().setText(2, QStringLiteral("Read All Parameters Please Wait ... "));
-    console.lineObservers.replyJudged(Exchange::ReadAll, SlotB, IdB, QByteArray(), LineOutcome::Good);
-    window->status().append(2, QStringLiteral("Check CRC Ok !"));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(panel(2), "Read All Parameters Please Wait ... Check CRC Ok ! Written 106 of 106");
-
-    // Saved again, the window gives the same file byte for byte.
+    // Saved again, the window gives what the controller holds, as it shows it.
     dialogs.saveAnswers << path("b.par");
     window->Command_None_Click(2);
-    EXPECT_EQ(fileBytes(path("b.par")), saved);
+    const QStringList again = parseParameterFile(fileBytes(path("b.par")));
+    EXPECT_EQ(again[0], "25.50");
+    EXPECT_EQ(again[15], "AT2");
+    EXPECT_EQ(again[54], "9");
     EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join('\n').toStdString();
 }
 
@@ -606,7 +636,7 @@ TEST_F(ParameterWindowTest, ARefusedFileChangesNothingAndSaysWhy)
         EXPECT_TRUE(message.contains(QString::fromUtf8(c.cause))) << message.toStdString();
         EXPECT_EQ(shown(), before);
         EXPECT_FALSE(timerWrite.isEnabled());
-        EXPECT_EQ(window->formHeight(), 5655);
+        EXPECT_EQ(window->formHeight(), FormHeightIdle);
         EXPECT_TRUE(window->Command_None(1)->isEnabled());
     }
     EXPECT_TRUE(port.outputs.isEmpty());

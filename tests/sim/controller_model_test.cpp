@@ -1,5 +1,8 @@
 #include "sim/controller_model.h"
 #include "sim/controller_registers.h"
+#include "sim/modbus_slave.h"
+
+#include "link/frames.h"
 
 #include <gtest/gtest.h>
 
@@ -322,6 +325,44 @@ TEST(ControllerModelTest, ProgramJumpsBackAsOftenAsItsJumpCountSays)
     EXPECT_NEAR(c.workingSetPoint(), 60.0, 0.5);
     Advance(c, 20);
     EXPECT_NEAR(c.workingSetPoint(), 70.0, 0.01);
+}
+
+TEST(ControllerModelTest, AProtectedRegisterRefusesWritesAndAnAlteredOneKeepsTheNextValue)
+{
+    ControllerModel c(1, 1);
+    c.refuseWritesTo(reg::SV);
+    c.alterWritesTo(reg::HILT);
+    c.alterWritesTo(reg::A1FU);
+    auto write = [](int address, int value) {
+        QByteArray r;
+        r.append(char(1)).append(char(6)).append(char(address >> 8)).append(char(address & 0xFF));
+        r.append(char(value >> 8)).append(char(value & 0xFF));
+        return withCrc(r);
+    };
+    struct Case {
+        const char *what;
+        int address;
+        int value;
+        bool echoed;
+        int kept;
+    };
+    const Case cases[] = {
+        {"protected SV", reg::SV, 1234, false, 1000},
+        {"altered HILT", reg::HILT, 2500, true, 2501},
+        {"altered A1FU at the end of its list", reg::A1FU, 12, true, 11},
+        {"altered A1FU", reg::A1FU, 3, true, 4},
+        {"an ordinary register", reg::LOLT, 7, true, 7},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.what);
+        const QByteArray request = write(k.address, k.value);
+        const QByteArray reply = controllerReply(c, request);
+        if (k.echoed)
+            EXPECT_EQ(reply, request);
+        else
+            EXPECT_EQ(reply, withCrc(QByteArray::fromHex("018602")));
+        EXPECT_EQ(c.holding(k.address), k.kept);
+    }
 }
 
 TEST(ControllerModelTest, ABlinkingLampTurnsDarkAndLitInTurnsWhateverItsAlarmSays)

@@ -1,0 +1,163 @@
+#include "compare_window.h"
+
+#include "file_dialogs.h"
+
+#include "base/error.h"
+#include "base/reporter.h"
+#include "base/twips.h"
+#include "base/whole_file_save.h"
+#include "core/parameter_diff.h"
+#include "widgets/accessible_names.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace orbalis {
+
+namespace {
+
+// Sizes in twips.
+constexpr int WindowWidth = 9000;
+constexpr int WindowHeight = 6000;
+constexpr std::array<int, 4> ColumnWidths{1500, 2700, 2100, 2100};
+
+constexpr std::array<const char *, 4> ColumnCaptions{"Mnemonic", "Label", "Controller", "File"};
+constexpr std::array<const char *, 3> ButtonCaptions{"Write differences", "Save report...", "Close"};
+
+const QString ReportFilter = QStringLiteral("Text files|*.txt");
+
+} // namespace
+
+FM_Compare::FM_Compare(Reporter &reporter, FileDialogs &dialogs, QWidget *parent)
+    : QWidget(parent, Qt::Window), reporter_(reporter), dialogs_(&dialogs)
+{
+    setWindowTitle(caption());
+    setAccessibleName(caption());
+    build();
+    resize(twipsToPixels(WindowWidth), twipsToPixels(WindowHeight));
+}
+
+void FM_Compare::build()
+{
+    auto *layout = new QVBoxLayout(this);
+    headline_ = new QLabel(this);
+    headline_->setWordWrap(true);
+    nameByRoleAndText(headline_, QStringLiteral("Compare"));
+    layout->addWidget(headline_);
+
+    list_ = new QTreeWidget(this);
+    list_->setAccessibleName(QStringLiteral("Differences"));
+    list_->setRootIsDecorated(false);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    QStringList headers;
+    for (const char *c : ColumnCaptions)
+        headers << QString::fromLatin1(c);
+    list_->setHeaderLabels(headers);
+    for (size_t c = 0; c < ColumnWidths.size(); ++c)
+        list_->setColumnWidth(int(c), twipsToPixels(ColumnWidths[c]));
+    layout->addWidget(list_, 1);
+
+    note_ = new QLabel(this);
+    note_->setWordWrap(true);
+    nameByRoleAndText(note_, QStringLiteral("Note"));
+    layout->addWidget(note_);
+    result_ = new QLabel(this);
+    result_->setWordWrap(true);
+    nameByRoleAndText(result_, QStringLiteral("Result"));
+    layout->addWidget(result_);
+
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const QString text = QString::fromLatin1(ButtonCaptions[i]);
+        auto *b = new QPushButton(text, this);
+        b->setAccessibleName(text);
+        row->addWidget(b);
+        buttons_[i] = b;
+    }
+    layout->addLayout(row);
+
+    connect(buttons_[0], &QPushButton::clicked, this, [this] {
+        if (onWriteDifferences)
+            onWriteDifferences();
+    });
+    connect(buttons_[1], &QPushButton::clicked, this, &FM_Compare::saveReport);
+    connect(buttons_[2], &QPushButton::clicked, this, &QWidget::close);
+}
+
+void FM_Compare::showComparison(Comparison comparison)
+{
+    comparison_ = std::move(comparison);
+    writing_ = false;
+    written_ = false;
+    headline_->setText(comparisonHeadline(comparison_));
+    note_->setText(unwrittenNote(comparison_));
+    note_->setVisible(!note_->text().isEmpty());
+    result_->clear();
+    result_->hide();
+    list_->clear();
+    for (const ParameterDifference &d : comparison_.differences) {
+        auto *item = new QTreeWidgetItem(list_, {parameterMnemonic(d.address), parameterLabel(d.address),
+                                                 d.controllerText, d.wantedText});
+        if (!d.writable)
+            for (int c = 0; c < list_->columnCount(); ++c)
+                item->setToolTip(c, QStringLiteral("Compared, but never written by a download"));
+    }
+    list_->setVisible(!comparison_.differences.empty());
+    updateButtons();
+    show();
+    raise();
+    activateWindow();
+}
+
+void FM_Compare::setWriting(bool writing)
+{
+    if (writing)
+        written_ = true;
+    writing_ = writing;
+    updateButtons();
+}
+
+void FM_Compare::showResult(const QString &text)
+{
+    result_->setText(text);
+    result_->setVisible(!text.isEmpty());
+}
+
+void FM_Compare::updateButtons()
+{
+    const bool anyWritable = std::any_of(comparison_.differences.begin(), comparison_.differences.end(),
+                                         [](const ParameterDifference &d) { return d.writable; });
+    buttons_[0]->setEnabled(anyWritable && !writing_ && !written_);
+    buttons_[1]->setEnabled(true);
+}
+
+void FM_Compare::saveReport()
+{
+    const std::optional<QString> chosen = dialogs_->saveFileName(QStringLiteral("Save report"), ReportFilter);
+    if (!chosen)
+        return;
+    const QString name = *chosen;
+    if (QFileInfo::exists(name)
+        && !reporter_.askYesNo(QStringLiteral("Warning!"), name + QStringLiteral(" Exit ,Over Write ?")))
+        return;
+    try {
+        saveWholeFile(name, compareReportText(comparison_).toUtf8());
+    } catch (...) {
+        const Error e = currentExceptionAsError();
+        const QString cause = e.detail().isEmpty() ? errorDescription(e.number()) : e.detail();
+        reporter_.beep();
+        reporter_.warn(QStringLiteral("Save report"),
+                       QStringLiteral("%1\nCannot write: %2.\n%3")
+                           .arg(name, cause,
+                                QFileInfo::exists(name) ? QStringLiteral("Nothing was saved: the file is as it was.")
+                                                        : QStringLiteral("Nothing was saved.")));
+    }
+}
+
+} // namespace orbalis

@@ -1,0 +1,147 @@
+#include "copy_window.h"
+
+#include "base/twips.h"
+#include "state/console.h"
+#include "widgets/accessible_names.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <set>
+
+namespace orbalis {
+
+namespace {
+
+constexpr int WindowWidth = 9000;
+constexpr int WindowHeight = 5000;
+constexpr std::array<int, 4> ColumnWidths{900, 700, 1800, 5000};
+constexpr std::array<const char *, 4> ColumnCaptions{"Slot", "ID", "Name", "Result"};
+constexpr std::array<const char *, 2> ButtonCaptions{"Copy", "Close"};
+constexpr int SlotRole = Qt::UserRole;
+
+} // namespace
+
+FM_CopyTo::FM_CopyTo(const Console &console, QWidget *parent) : QWidget(parent, Qt::Window), console_(console)
+{
+    setWindowTitle(caption());
+    setAccessibleName(caption());
+    build();
+    resize(twipsToPixels(WindowWidth), twipsToPixels(WindowHeight));
+}
+
+void FM_CopyTo::build()
+{
+    auto *layout = new QVBoxLayout(this);
+    heading_ = new QLabel(this);
+    heading_->setWordWrap(true);
+    nameByRoleAndText(heading_, QStringLiteral("Copy"));
+    layout->addWidget(heading_);
+
+    list_ = new QTreeWidget(this);
+    list_->setAccessibleName(QStringLiteral("Controllers"));
+    list_->setRootIsDecorated(false);
+    QStringList headers;
+    for (const char *c : ColumnCaptions)
+        headers << QString::fromLatin1(c);
+    list_->setHeaderLabels(headers);
+    for (size_t c = 0; c < ColumnWidths.size(); ++c)
+        list_->setColumnWidth(int(c), twipsToPixels(ColumnWidths[c]));
+    layout->addWidget(list_, 1);
+
+    status_ = new QLabel(this);
+    status_->setWordWrap(true);
+    nameByRoleAndText(status_, QStringLiteral("Status"));
+    layout->addWidget(status_);
+
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const QString text = QString::fromLatin1(ButtonCaptions[i]);
+        auto *b = new QPushButton(text, this);
+        b->setAccessibleName(text);
+        row->addWidget(b);
+        buttons_[i] = b;
+    }
+    layout->addLayout(row);
+    connect(buttons_[0], &QPushButton::clicked, this, [this] {
+        if (onCopy)
+            onCopy(ticked());
+    });
+    connect(buttons_[1], &QPushButton::clicked, this, &QWidget::close);
+}
+
+void FM_CopyTo::load(int fromSlot)
+{
+    list_->clear();
+    status_->clear();
+    const auto &ids = console_.slots.SlotId;
+    const int fromId = isSlot(fromSlot) ? ids[size_t(fromSlot)] : 0;
+    heading_->setText(QStringLiteral("Copy what the parameter window shows for controller %1 (slot %2) into the "
+                                     "controllers ticked. Each is backed up first; only what differs is "
+                                     "written (never BAUD, ID or OUTL), then read back.")
+                          .arg(fromId)
+                          .arg(fromSlot + 1));
+    std::set<int> listed{fromId};
+    for (int slot = 0; slot < SlotCount; ++slot) {
+        const int id = ids[size_t(slot)];
+        if (id == 0 || slot == fromSlot || !listed.insert(id).second)
+            continue;
+        auto *item = new QTreeWidgetItem(list_, {QString::number(slot + 1), QString::number(id),
+                                                 console_.settings.panel.NameText.at(size_t(slot)).trimmed(),
+                                                 QString()});
+        item->setData(0, SlotRole, slot);
+        item->setCheckState(0, Qt::Unchecked);
+    }
+    if (list_->topLevelItemCount() == 0)
+        setStatusText(QStringLiteral("No other controller is bound to a slot."));
+    setCopying(false);
+}
+
+QTreeWidgetItem *FM_CopyTo::rowOf(int slot) const
+{
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = list_->topLevelItem(i);
+        if (item->data(0, SlotRole).toInt() == slot)
+            return item;
+    }
+    return nullptr;
+}
+
+std::vector<DownloadTarget> FM_CopyTo::ticked() const
+{
+    std::vector<DownloadTarget> targets;
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = list_->topLevelItem(i);
+        if (item->checkState(0) == Qt::Checked)
+            targets.push_back({item->data(0, SlotRole).toInt(), std::uint8_t(item->text(1).toInt())});
+    }
+    return targets;
+}
+
+void FM_CopyTo::setCopying(bool copying)
+{
+    buttons_[0]->setEnabled(!copying && list_->topLevelItemCount() > 0);
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = list_->topLevelItem(i);
+        item->setFlags(copying ? item->flags() & ~Qt::ItemIsUserCheckable : item->flags() | Qt::ItemIsUserCheckable);
+        if (copying && item->checkState(0) == Qt::Checked)
+            item->setText(3, QStringLiteral("waiting"));
+    }
+}
+
+void FM_CopyTo::controllerDone(const DownloadResult &result)
+{
+    if (QTreeWidgetItem *item = rowOf(result.slot))
+        item->setText(3, downloadSummaryText(result));
+}
+
+void FM_CopyTo::setStatusText(const QString &text)
+{
+    status_->setText(text);
+}
+
+} // namespace orbalis
