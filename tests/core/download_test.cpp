@@ -55,11 +55,6 @@ struct FakeDownloadWindow : DownloadView, CompareView {
     }
 };
 
-struct WriteLog : ParameterWriteObserver {
-    std::vector<ParameterWrite> writes;
-    void parameterWritten(const ParameterWrite &w) override { writes.push_back(w); }
-};
-
 QByteArray fileBytes(const QString &path)
 {
     QFile f(path);
@@ -140,7 +135,7 @@ protected:
     test::LineSpy line;
     test::FakeControllers controllers;
     FakeDownloadWindow view;
-    WriteLog audit;
+    test::WriteLog audit;
     WriteCycle cycle{console, reporter};
 };
 

@@ -299,6 +299,7 @@ protected:
         console.slots.SlotId[RemoteSlot] = RemoteId;
         console.slots.Slot_DP_Code[RemoteSlot] = 48;
         console.line.awaitLiveReply();
+        cycle.addWriteObserver(&audit);
     }
 
     WriteCycle::Start start(int address, const QString &text)
@@ -308,6 +309,7 @@ protected:
     }
 
     std::vector<RemoteWriteResult> results;
+    test::WriteLog audit;
 };
 
 TEST_F(RemoteWriteTest, AWriteIsSentReadBackFromItsControllerAndPollingGoesOn)
@@ -342,6 +344,7 @@ TEST_F(RemoteWriteTest, AWriteIsSentReadBackFromItsControllerAndPollingGoesOn)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         results.clear();
+        audit.writes.clear();
         port.outputs.clear();
         line.entries.clear();
         window.panels.setText(2, QStringLiteral("untouched"));
@@ -358,6 +361,13 @@ TEST_F(RemoteWriteTest, AWriteIsSentReadBackFromItsControllerAndPollingGoesOn)
 
         ASSERT_EQ(results.size(), 1u);
         EXPECT_EQ(results[0].ok, c.ok);
+        // The audit trail keeps the write once, as asked over MQTT.
+        ASSERT_EQ(audit.writes.size(), 1u);
+        EXPECT_EQ(audit.writes[0].origin, WriteOrigin::Mqtt);
+        EXPECT_EQ(audit.writes[0].slot, RemoteSlot);
+        EXPECT_EQ(audit.writes[0].controllerId, RemoteId);
+        EXPECT_EQ(audit.writes[0].textSent, QString::fromUtf8(c.text));
+        EXPECT_EQ(audit.writes[0].value, c.value);
         EXPECT_EQ(results[0].value, QString::fromUtf8(c.shown));
         EXPECT_EQ(results[0].reason, QString::fromUtf8(c.reason));
         ASSERT_GE(port.outputs.size(), 1);

@@ -34,10 +34,4 @@ public:
     QStringList folders;   // where each open dialog opened
 };
 
-// Every write the write cycle tells of.
-struct WriteLog : ParameterWriteObserver {
-    std::vector<ParameterWrite> writes;
-    void parameterWritten(const ParameterWrite &w) override { writes.push_back(w); }
-};
-
 } // namespace orbalis::test

@@ -2,6 +2,7 @@
 
 #include "base/error.h"
 #include "core/live_value_store.h"
+#include "core/parameter_write.h"
 #include "state/console.h"
 #include "state/line_observer.h"
 #include "state/slot_painter.h"
@@ -139,6 +140,12 @@ public:
 
 private:
     const Console &console_;
+};
+
+// Every write the write cycle tells of.
+struct WriteLog : ParameterWriteObserver {
+    std::vector<ParameterWrite> writes;
+    void parameterWritten(const ParameterWrite &w) override { writes.push_back(w); }
 };
 
 } // namespace orbalis::test
