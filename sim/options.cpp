@@ -73,6 +73,8 @@ QString usageText()
         "  --init-settings      write DIR/\"User Setting.ini\" binding slots to the IDs, then exit;\n"
         "                       an existing file is left as it is\n"
         "  --turnaround MS      controller turnaround in ms, 0..1000 (default 5)\n"
+        "  --reply-delay MS     every reply reaches the console this much later, 0..1000 (default 0),\n"
+        "                       as a USB adapter's latency timer delays it (16 ms unless set lower)\n"
         "  --drop-rate P        share of requests left unanswered, 0..1\n"
         "  --bad-crc-rate P     share of replies with a broken CRC, 0..1\n"
         "  --late-rate P        share of replies sent after the console stopped waiting, 0..1\n"
@@ -94,6 +96,7 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     const QCommandLineOption ids(QStringLiteral("ids"), QString(), QStringLiteral("LIST"));
     const QCommandLineOption init(QStringLiteral("init-settings"));
     const QCommandLineOption turnaround(QStringLiteral("turnaround"), QString(), QStringLiteral("MS"));
+    const QCommandLineOption replyDelay(QStringLiteral("reply-delay"), QString(), QStringLiteral("MS"));
     const QCommandLineOption drop(QStringLiteral("drop-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption badCrc(QStringLiteral("bad-crc-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption late(QStringLiteral("late-rate"), QString(), QStringLiteral("P"));
@@ -101,8 +104,8 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     const QCommandLineOption error(QStringLiteral("error"), QString(), QStringLiteral("ID:CODE"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, dir, com, ids, init, turnaround, drop, badCrc, late, garbage, error,
-                       seed, log});
+    parser.addOptions(
+        {help, dir, com, ids, init, turnaround, replyDelay, drop, badCrc, late, garbage, error, seed, log});
 
     ParsedOptions result;
     auto refuse = [&result](const QString &why) {
@@ -138,6 +141,12 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
         if (!ms)
             return refuse(QStringLiteral("--turnaround takes 0..1000 ms, not '%1'").arg(parser.value(turnaround)));
         o.turnaround = Micros(*ms * 1000LL);
+    }
+    if (parser.isSet(replyDelay)) {
+        const auto ms = wholeNumber(parser.value(replyDelay), 0, 1000);
+        if (!ms)
+            return refuse(QStringLiteral("--reply-delay takes 0..1000 ms, not '%1'").arg(parser.value(replyDelay)));
+        o.replyDelay = Micros(*ms * 1000LL);
     }
     const std::pair<const QCommandLineOption *, double *> rates[] = {
         {&drop, &o.faults.drop}, {&badCrc, &o.faults.badCrc},

@@ -62,7 +62,7 @@ int serve(const SimOptions &o)
     for (const auto &[id, code] : o.errors)
         bank.servedAs(id)->setErrorCode(code);
     std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : openLog(o.logPath);
-    LineEngine engine(bank, {o.turnaround, o.faults, o.seed}, log.get());
+    LineEngine engine(bank, {o.turnaround, o.faults, o.seed, o.replyDelay}, log.get());
 
     // Handlers first: a stop that comes while the link is made still removes it.
     installStopHandlers();
