@@ -2,6 +2,7 @@
 
 #include "line_observer.h"
 #include "line_owner.h"
+#include "line_rate_choice.h"
 #include "parameter_view.h"
 #include "read_state.h"
 #include "serial_settings_view.h"
@@ -29,6 +30,9 @@ struct Console {
     // The port, the line buffers, and who uses the line (Read_State,
     // Poll_Slot, Para_*, Write_Mode, Send_Pending).
     LineOwner line{lineObservers};
+    // Whether polling goes at the speed of the line; the serial settings
+    // window changes it, the console reads it from Orbalis.ini at its start.
+    LineRateChoice lineRate;
 
     // Present only while the parameter window is open.
     ParameterView *parameterWindow = nullptr;
