@@ -168,6 +168,7 @@ void ControllerModel::step(double dt)
 {
     if (!(dt > 0.0))
         return;
+    blinkClock_ += dt;
     const int run = code(reg::RUN);
     if (run != runCode_) {
         enterRunMode(runCode_, run);
@@ -231,10 +232,28 @@ void ControllerModel::step(double dt)
                  dt);
 }
 
+void ControllerModel::setLampBlink(int lamp, double seconds)
+{
+    if (lamp < 1 || lamp > 2)
+        return;
+    blinkSeconds_[std::size_t(lamp - 1)] = std::max(seconds, 0.0);
+    blinkClock_ = 0;
+}
+
+bool ControllerModel::lampLit(int lamp) const
+{
+    const double period = blinkSeconds_[std::size_t(lamp - 1)];
+    if (period > 0)
+        // Dark for the first period, lit for the second, and so on. A little
+        // slack, so that whole periods made of 100 ms steps count as whole.
+        return std::int64_t(std::floor(blinkClock_ / period + 1e-9)) % 2 == 1;
+    return lamp == 1 ? alarm1_.lit() : alarm2_.lit();
+}
+
 std::uint16_t ControllerModel::statusWord() const
 {
-    return std::uint16_t((errorCode_ & 0xF) << 12 | workMode(runCode_) << 8
-                         | (alarm2_.lit() ? 2 : 0) | (alarm1_.lit() ? 1 : 0));
+    return std::uint16_t((errorCode_ & 0xF) << 12 | workMode(runCode_) << 8 | (lampLit(2) ? 2 : 0)
+                         | (lampLit(1) ? 1 : 0));
 }
 
 InputRegisters ControllerModel::inputRegisters() const

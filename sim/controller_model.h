@@ -47,14 +47,19 @@ public:
     void setErrorCode(int code) { errorCode_ = code & 0xF; }
     int errorCode() const { return errorCode_; }
 
+    // Lamp 1 or 2 dark and lit in turns of `seconds` from now on, whatever
+    // its alarm settings say; 0 gives it back to them.
+    void setLampBlink(int lamp, double seconds);
+    bool lampLit(int lamp) const;
+
     void step(double dt);
 
     int decimals() const;
     double processValue() const { return pv_; }          // as shown, offset included
     double workingSetPoint() const { return workingSv_; }
     double outputPercent() const { return output_; }
-    bool alarm1() const { return alarm1_.lit(); }
-    bool alarm2() const { return alarm2_.lit(); }
+    bool alarm1() const { return lampLit(1); }
+    bool alarm2() const { return lampLit(2); }
     double ambient() const { return plant_.ambient(); }
 
 private:
@@ -72,6 +77,8 @@ private:
     int answeringId_;
     int answeringBaud_;
     int errorCode_ = 0;
+    std::array<double, 2> blinkSeconds_{};   // per lamp, 0: not blinking
+    double blinkClock_ = 0;                  // simulated seconds since the blinking was set
 
     Plant plant_;
     PidLoop pid_;

@@ -80,6 +80,8 @@ QString usageText()
         "  --late-rate P        share of replies sent after the console stopped waiting, 0..1\n"
         "  --garbage-rate P     share of replies preceded by random bytes, 0..1\n"
         "  --error ID:CODE      error code 0..15 in the status word of controller ID (repeatable)\n"
+        "  --blink ID:LAMP:MS   alarm lamp 1 or 2 of controller ID dark and lit in turns of MS ms,\n"
+        "                       100..3600000, whatever its alarm settings say (repeatable)\n"
         "  --seed N             seed of the noise and the faults (default 1)\n"
         "  --log FILE           log every frame to FILE, or to standard output with -\n"
         "  -h, --help           show this text\n"
@@ -102,10 +104,11 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     const QCommandLineOption late(QStringLiteral("late-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption garbage(QStringLiteral("garbage-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption error(QStringLiteral("error"), QString(), QStringLiteral("ID:CODE"));
+    const QCommandLineOption blink(QStringLiteral("blink"), QString(), QStringLiteral("ID:LAMP:MS"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
-    parser.addOptions(
-        {help, dir, com, ids, init, turnaround, replyDelay, drop, badCrc, late, garbage, error, seed, log});
+    parser.addOptions({help, dir, com, ids, init, turnaround, replyDelay, drop, badCrc, late, garbage, error,
+                       blink, seed, log});
 
     ParsedOptions result;
     auto refuse = [&result](const QString &why) {
@@ -169,6 +172,18 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
         if (std::find(o.ids.begin(), o.ids.end(), *id) == o.ids.end())
             return refuse(QStringLiteral("--error names controller %1, which is not served").arg(*id));
         o.errors.emplace_back(*id, *code);
+    }
+    for (const QString &b : parser.values(blink)) {
+        const QStringList parts = b.split(u':');
+        const auto id = parts.size() == 3 ? wholeNumber(parts[0], 1, 255) : std::nullopt;
+        const auto lamp = parts.size() == 3 ? wholeNumber(parts[1], 1, 2) : std::nullopt;
+        const auto ms = parts.size() == 3 ? wholeNumber(parts[2], 100, 3'600'000) : std::nullopt;
+        if (!id || !lamp || !ms)
+            return refuse(QStringLiteral("--blink takes ID:LAMP:MS with LAMP 1 or 2 and MS 100..3600000, not '%1'")
+                              .arg(b));
+        if (std::find(o.ids.begin(), o.ids.end(), *id) == o.ids.end())
+            return refuse(QStringLiteral("--blink names controller %1, which is not served").arg(*id));
+        o.blinks.push_back({*id, *lamp, *ms});
     }
     if (parser.isSet(seed)) {
         bool ok = false;

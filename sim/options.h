@@ -19,6 +19,13 @@ struct SimOptions {
     Micros replyDelay{0};
     FaultRates faults;
     std::vector<std::pair<int, int>> errors;   // controller id, error code
+    struct Blink {
+        int id;
+        int lamp;        // 1 or 2
+        int periodMs;    // lit and dark in turns of this long
+        bool operator==(const Blink &) const = default;
+    };
+    std::vector<Blink> blinks;
     std::uint32_t seed = 1;
     QString logPath;                           // empty: no log; "-": standard output
     bool initSettings = false;

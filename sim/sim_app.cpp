@@ -61,6 +61,8 @@ int serve(const SimOptions &o)
     ControllerBank bank(o.ids, o.seed);
     for (const auto &[id, code] : o.errors)
         bank.servedAs(id)->setErrorCode(code);
+    for (const SimOptions::Blink &b : o.blinks)
+        bank.servedAs(b.id)->setLampBlink(b.lamp, b.periodMs / 1000.0);
     std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : openLog(o.logPath);
     LineEngine engine(bank, {o.turnaround, o.faults, o.seed, o.replyDelay}, log.get());
 

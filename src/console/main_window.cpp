@@ -3,6 +3,8 @@
 #include "about_box.h"
 #include "slot_panel.h"
 
+#include "alarms/alarms_window.h"
+#include "alarms/console_alarms.h"
 #include "base/error_trap.h"
 #include "base/twips.h"
 #include "core/console_core.h"
@@ -21,6 +23,7 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace orbalis {
@@ -58,6 +61,9 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
                                           ConsoleCore::Views{&StatusBar1(), panel_, &reporter_});
     console_.serialSettingsWindow = [this]() -> SerialSettingsView & { return loadSerialSetting(); };
     health_ = std::make_unique<LineHealth>(console_, core_->watch(), *panel_, reporter_, this);
+    // After the core: the alarms read the counters for each reply they counted.
+    alarms_ = std::make_unique<ConsoleAlarms>(console_, core_->watch().counters(), *panel_, reporter_, this);
+    statusBar()->addPermanentWidget(alarms_->summaryButton(this));
     trends_ = std::make_unique<TrendWindows>(console_, core_->histories(), reporter_, this);
     connect(panel_, &SlotPanel::trendRequested, trends_.get(), &TrendWindows::open);
     connect(panel_, &SlotPanel::parameterWindowRequested, this, &FM_Orbalis::showParameterWindow);
@@ -73,6 +79,7 @@ FM_Orbalis::~FM_Orbalis()
     console_.serialSettingsWindow = nullptr;
     // What shows the core's histories and counters goes before the core.
     trends_.reset();
+    alarms_.reset();
     health_.reset();
 }
 
@@ -126,10 +133,11 @@ void FM_Orbalis::buildMenus()
     optionMenu_->addAction(QStringLiteral("Panel"), this, [this] { Option_Click(1); });
     optionMenu_->addAction(QStringLiteral("Line Monitor"), this, [this] { Option_Click(2); });
 
-    QMenu *view = trends_->addViewMenu(*menuBar());
+    viewMenu_ = trends_->addViewMenu(*menuBar());
+    viewMenu_->addAction(QStringLiteral("Alarms"), this, [this] { alarms_->showWindow(); });
     // Help stays hidden (below), so the version and the program folder are told here.
-    view->addSeparator();
-    view->addAction(QStringLiteral("About Orbalis"), this, &FM_Orbalis::showAbout);
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(QStringLiteral("About Orbalis"), this, &FM_Orbalis::showAbout);
 
     // Help is neither shown nor enabled.
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -144,6 +152,7 @@ void FM_Orbalis::Form_Load()
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Load"));
     trap.step([&] { reporter_.beep(); });
     core_->start(trap);
+    trap.step([&] { alarms_->start(); });
 }
 
 void FM_Orbalis::Form_Unload()
@@ -151,6 +160,7 @@ void FM_Orbalis::Form_Unload()
     if (unloaded_)
         return;
     unloaded_ = true;
+    alarms_->stop();
     ErrorTrap trap(reporter_, QStringLiteral("FM_Orbalis_Unload"));
     core_->stop(trap);
 }

@@ -26,6 +26,7 @@ class FM_SerialSetting;
 class FM_Parameter;
 class WriteCycle;
 class LineHealth;
+class ConsoleAlarms;
 class TrendWindows;
 class AboutBox;
 
@@ -69,6 +70,9 @@ public:
     // The line's counters, traffic and panel marks; "Line Monitor".
     LineHealth &health() const { return *health_; }
     TrendWindows &trends() const { return *trends_; }
+    // The alarms: tracker, journal, panel marks; "View", "Alarms".
+    ConsoleAlarms &alarms() const { return *alarms_; }
+    QMenu *viewMenu() const { return viewMenu_; }
     // "View", "About Orbalis": the version and the program folder.
     void showAbout();
     AboutBox *aboutBox() const { return about_; }
@@ -94,6 +98,7 @@ private:
     std::array<StatusPanel *, 2> statusPanels_{};
     QMenu *fileMenu_ = nullptr;
     QMenu *optionMenu_ = nullptr;
+    QMenu *viewMenu_ = nullptr;
     FM_TableSetting *tableSetting_ = nullptr;   // a child: hidden, not destroyed, on close
     QPointer<FM_SerialSetting> serialSetting_;  // a child, deleted when it closes
     FM_Parameter *parameter_ = nullptr;         // a child: hidden, not destroyed, on close
@@ -103,6 +108,8 @@ private:
     std::unique_ptr<ConsoleCore> core_;
     // Last, so it goes first: it stops watching the line before the rest goes.
     std::unique_ptr<LineHealth> health_;
+    // Before the core goes: the tracker reads its counters and watches its line.
+    std::unique_ptr<ConsoleAlarms> alarms_;
     // Last, so it goes first: its windows read the console's state.
     std::unique_ptr<TrendWindows> trends_;
 };

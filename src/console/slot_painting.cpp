@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "images/image_lists.h"
+#include "model/status_word.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -101,10 +102,9 @@ int outputBarWidth(std::uint16_t output)
 
 int stateBannerIndex(std::uint16_t status)
 {
-    const int error = (status >> 12) & 0xF;
-    if (error >= 1 && error <= 6)
+    if (const int error = shownErrorCode(status))
         return 1 + error;        // 2 Input Open .. 7 Low Error
-    if (error != 0)
+    if ((status >> 12) != 0)
         return BlankButton;
     const int mode = (status >> 8) & 0xF;
     return mode <= 6 ? 8 + mode : BlankButton;   // 8 Off .. 14 Hold
@@ -112,9 +112,8 @@ int stateBannerIndex(std::uint16_t status)
 
 std::array<int, 2> alarmLampIndexes(std::uint16_t status)
 {
-    const int alarms = status & 0xF;
-    return {alarms == 1 || alarms == 3 ? Lamp1Lit : Lamp1Dark,
-            alarms == 2 || alarms == 3 ? Lamp2Lit : Lamp2Dark};
+    const std::uint8_t lit = litAlarmLamps(status);
+    return {lit & Alarm1Lamp ? Lamp1Lit : Lamp1Dark, lit & Alarm2Lamp ? Lamp2Lit : Lamp2Dark};
 }
 
 void Paint_Slot_Frame(SlotPicture &picture, const ImageLists &images, bool recording,

@@ -10,6 +10,8 @@
 #include "model/display.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPaintEvent>
 #include <QScreen>
 
 #include <algorithm>
@@ -115,6 +117,55 @@ void SlotPanel::showHealth(int slot, const QColor &mark, const QString &oldValue
 {
     if (isSlot(slot))
         pictures_[size_t(slot)]->setHealthOverlay(mark, oldValuesWord);
+}
+
+QString SlotPanel::furtherDescription(int slot) const
+{
+    return slot >= 0 && slot < SlotCount ? alarmNotes_[size_t(slot)] : QString();
+}
+
+void SlotPanel::setAlarmNote(int slot, const QString &note)
+{
+    if (slot >= 0 && slot < SlotCount)
+        alarmNotes_[size_t(slot)] = note;
+}
+
+int SlotPanel::alarmFrameWidth() const
+{
+    // The gap between two slots is 20 of the panel's 1000 units each way.
+    const int gap = std::min(width(), height()) * 20 / 1000;
+    return std::max(1, gap / 2 - 1);
+}
+
+QRect SlotPanel::alarmFrameRect(int slot) const
+{
+    const int w = alarmFrameWidth();
+    return pictures_[size_t(slot)]->geometry().adjusted(-w, -w, w, w);
+}
+
+void SlotPanel::showAlarmFrame(int slot, const QColor &colour)
+{
+    if (slot < 0 || slot >= SlotCount || alarmFrames_[size_t(slot)] == colour)
+        return;
+    alarmFrames_[size_t(slot)] = colour;
+    const QRect outer = alarmFrameRect(slot);
+    const QRect inner = pictures_[size_t(slot)]->geometry();
+    update(QRegion(outer).subtracted(QRegion(inner)));
+}
+
+void SlotPanel::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    QPainter p(this);
+    for (int k = 0; k < SlotCount; ++k) {
+        const QColor &colour = alarmFrames_[size_t(k)];
+        if (!colour.isValid())
+            continue;
+        const QRect inner = pictures_[size_t(k)]->geometry();
+        const QRegion ring = QRegion(alarmFrameRect(k)).subtracted(QRegion(inner));
+        for (const QRect &r : ring.intersected(event->region()))
+            p.fillRect(r, colour);
+    }
 }
 
 void SlotPanel::paintPenIcon(int slot, bool recording)

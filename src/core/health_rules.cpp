@@ -30,11 +30,16 @@ HealthMark healthMark(const ControllerCounters &c)
     return std::popcount(c.recentFailures & mask) > 0 ? HealthMark::Amber : HealthMark::Green;
 }
 
+bool noReply(const ControllerCounters &c)
+{
+    return c.failedInARow >= HealthRules::PollsForOld;
+}
+
 OldValues oldValues(const ControllerCounters &c, SteadyTime now, bool portOpen)
 {
     if (!portOpen)
         return OldValues::PortClosed;
-    if (c.failedInARow >= HealthRules::PollsForOld)
+    if (noReply(c))
         return OldValues::NoReply;
     // Polls that should have come and did not: polling stopped, or every
     // request failed before it went out. Half a period of slack for the timer.

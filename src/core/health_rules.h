@@ -30,6 +30,9 @@ struct HealthRules {
 
 HealthMark healthMark(const ControllerCounters &c);
 
+// The controller gave no good reply to its last 5 polls (or more).
+bool noReply(const ControllerCounters &c);
+
 // Whether what a slot shows of this controller is old at `now`.
 OldValues oldValues(const ControllerCounters &c, SteadyTime now, bool portOpen);
 

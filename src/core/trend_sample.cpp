@@ -4,6 +4,7 @@
 #include "model/register_addresses.h"
 #include "model/register_map.h"
 #include "model/reply_registers.h"
+#include "model/status_word.h"
 
 namespace orbalis {
 
@@ -31,8 +32,7 @@ int decimalsOfDpCode(std::int32_t dpCode)
 
 std::uint8_t alarmFlags(std::uint16_t statusWord)
 {
-    const int lamps = statusWord & 0x000F;
-    return lamps <= 3 ? std::uint8_t(lamps) : 0;
+    return litAlarmLamps(statusWord);
 }
 
 std::optional<TrendSample> decodeLiveSample(const QByteArray &reply, std::int32_t dpCode, qint64 timeMs)

@@ -136,6 +136,9 @@ QString PanelHealth::description(int slot) const
     const QString why = oldValuesSentence(counters_.of(id), counters_.now(), old(slot));
     if (!why.isEmpty())
         text += u' ' + why;
+    const QString further = panel_.furtherDescription(slot);
+    if (!further.isEmpty())
+        text += u' ' + further;
     return text;
 }
 

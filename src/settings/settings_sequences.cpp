@@ -1,5 +1,7 @@
 #include "settings_store.h"
 
+#include "set_aside_name.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -86,8 +88,7 @@ void runSettingsStartup(const QString &path, SettingsModel &model, ErrorTrap &tr
     if (damaged && file.isWritable()) {
         // Nothing of what the user had may go with the repair.
         try {
-            kept = file.keepCopy(path + QStringLiteral(".damaged-")
-                                 + clock.now().toString(QStringLiteral("yyMMdd-HHmmss")));
+            kept = file.keepCopy(setAsideName(path, clock.now()));
         } catch (...) {
             notKept = currentExceptionAsError();
         }

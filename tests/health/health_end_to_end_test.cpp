@@ -287,7 +287,7 @@ TEST_F(HealthEndToEndTest, SlotMarksTurnAmberAndRedAsTheRatesRiseAndOldValuesSay
     // Nothing answers: every slot red.
     ASSERT_NO_FATAL_FAILURE(start({QStringLiteral("--drop-rate"), QStringLiteral("1")}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return allMarks(HealthMark::Red); }, 30000));
-    EXPECT_EQ(describe(10),
-              "Controller ID 3, Oven3. No values shown yet. Health: red, the last 5 polls or more failed.");
+    EXPECT_EQ(describe(10), "Controller ID 3, Oven3. No values shown yet. Health: red, the last 5 polls or more "
+                            "failed. Unacknowledged alarm: No reply.");
     EXPECT_TRUE(health().panel().tooltip(10).startsWith("ID 3 · ")) << health().panel().tooltip(10).toStdString();
 }

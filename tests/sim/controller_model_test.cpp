@@ -324,5 +324,23 @@ TEST(ControllerModelTest, ProgramJumpsBackAsOftenAsItsJumpCountSays)
     EXPECT_NEAR(c.workingSetPoint(), 70.0, 0.01);
 }
 
+TEST(ControllerModelTest, ABlinkingLampTurnsDarkAndLitInTurnsWhateverItsAlarmSays)
+{
+    ControllerModel c(1, 1);
+    c.setErrorCode(5);
+    c.setLampBlink(2, 0.3);
+    std::vector<int> lamp2;
+    for (int step = 0; step < 12; ++step) {
+        lamp2.push_back((Status(c) >> 1) & 1);
+        EXPECT_EQ(Status(c) & 1, 0) << step;    // lamp 1 follows its (switched off) alarm
+        EXPECT_EQ(Status(c) >> 12, 5) << step;  // the error code stays
+        c.step(Dt);
+    }
+    EXPECT_EQ(lamp2, (std::vector<int>{0, 0, 0, 1, 1, 1, 0, 0, 0, 1, 1, 1}));
+    EXPECT_TRUE(c.alarm2() == bool((Status(c) >> 1) & 1));
+    c.setLampBlink(2, 0);
+    EXPECT_EQ(Status(c) & 3, 0);
+}
+
 } // namespace
 } // namespace orbalis::sim

@@ -34,7 +34,8 @@ TEST(OptionsTest, EveryOptionIsTaken)
     const ParsedOptions p = Parse({"--program-dir", "/tmp/x", "--com=12", "--ids", "1-4,9", "--turnaround", "0",
                                    "--reply-delay", "16", "--drop-rate", "0.1", "--bad-crc-rate", "0.2",
                                    "--late-rate", "1",
-                                   "--garbage-rate", "0", "--error", "9:1", "--error", "2:15", "--seed", "77",
+                                   "--garbage-rate", "0", "--error", "9:1", "--error", "2:15", "--blink", "4:2:700",
+                                   "--blink", "1:1:100", "--seed", "77",
                                    "--log", "-", "--init-settings"});
     ASSERT_TRUE(p.options) << p.error.toStdString();
     const SimOptions &o = *p.options;
@@ -48,6 +49,7 @@ TEST(OptionsTest, EveryOptionIsTaken)
     EXPECT_DOUBLE_EQ(o.faults.late, 1.0);
     EXPECT_DOUBLE_EQ(o.faults.garbage, 0.0);
     EXPECT_EQ(o.errors, (std::vector<std::pair<int, int>>{{9, 1}, {2, 15}}));
+    EXPECT_EQ(o.blinks, (std::vector<SimOptions::Blink>{{4, 2, 700}, {1, 1, 100}}));
     EXPECT_EQ(o.seed, 77u);
     EXPECT_EQ(o.logPath, QStringLiteral("-"));
     EXPECT_TRUE(o.initSettings);
@@ -64,6 +66,7 @@ TEST(OptionsTest, BadArgumentsAreRefusedWithAReason)
         {"--reply-delay", "-1"}, {"--reply-delay", "1001"}, {"--reply-delay", "soon"},
         {"--drop-rate", "1.5"}, {"--bad-crc-rate", "-0.1"}, {"--late-rate", "nan"}, {"--garbage-rate", "x"},
         {"--error", "1"}, {"--error", "1:16"}, {"--error", "x:1"}, {"--error", "9:1"},   // 9 not served
+        {"--blink", "1:3:500"}, {"--blink", "1:1:99"}, {"--blink", "1:1"}, {"--blink", "9:1:500"},
         {"--seed", "-1"}, {"--seed", "lots"}, {"--log", ""}, {"--program-dir", ""},
     };
     for (const QStringList &args : bad) {

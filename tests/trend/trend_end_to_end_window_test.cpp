@@ -136,7 +136,7 @@ TEST_F(TrendEndToEndTest, SimulatorRecordFileAndTrendAgreeGapsIncluded)
     QStringList captions;
     for (const QAction *a : view->actions())
         captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    ASSERT_EQ(captions, QStringList({"Trend", "-", "About Orbalis"}));
+    ASSERT_EQ(captions, QStringList({"Trend", "Alarms", "-", "About Orbalis"}));
     QMenu *trendMenu = view->actions().first()->menu();
     ASSERT_NE(trendMenu, nullptr);
     EXPECT_EQ(view->actions().first()->text(), "Trend");
