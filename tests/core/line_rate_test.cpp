@@ -3,20 +3,30 @@
 // the test says; and what stays as it was (slot order, texts, the parameter
 // reads, the write cycle's hold on the line, the choice in Orbalis.ini).
 
+#include "base/error_trap.h"
+#include "core/console_core.h"
 #include "core/line_rate.h"
+#include "core/line_watch.h"
 #include "core/polling_cycle.h"
+#include "core/record_format.h"
+#include "link/qt_serial_port.h"
+#include "settings/settings_store.h"
 #include "state/console.h"
+#include "support/core_app.h"
 #include "support/fake_parameter_window.h"
 #include "support/fake_serial_port.h"
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/line_state.h"
 #include "support/replies.h"
+#include "support/simulator.h"
 #include "support/spies.h"
 #include "support/timeline.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace orbalis;
@@ -353,6 +363,100 @@ TEST(LineRateChoice, KeptInOrbalisIniWithDefaultsForWhatIsMissingOrMeaningless)
     EXPECT_TRUE(stored.contains("sound=false")) << stored.constData();
     EXPECT_TRUE(stored.contains("guard_ms=2")) << stored.constData();
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("User Setting.ini"))));
+}
+
+} // namespace
+
+namespace {
+
+TEST(LineRateOverTheSimulator, RequestsFollowTheRepliesInTheirOrderAndNeverOverlapThem)
+{
+    test::coreApp();
+    if (!test::simulatorBuilt())
+        GTEST_SKIP() << "orbalis-sim is not built next to the tests";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Console console;
+    console.programDir = dir.path();
+    const test::FixedClock clock{QDateTime(QDate(2024, 3, 3), QTime(14, 3, 7))};
+    console.clock = &clock;
+    SettingsModel model;
+    model.serial = {QStringLiteral("COM1"), QStringLiteral("19200"), QStringLiteral("2"), QStringLiteral("8"),
+                    QStringLiteral("None")};
+    for (int k = 0; k < 4; ++k)
+        model.panel.IdText[std::size_t(k)] = QStringLiteral("00%1").arg(k + 1);
+    Fill_Default_Settings(model);
+    saveSettingsRecords(console.settingsPath(), {1, 2, 3, 4, 5, 6, 7}, model);
+    test::writeFile(dir.filePath(QStringLiteral("Orbalis.ini")), "[line]\nline_rate=true\n");
+    const QString log = dir.filePath(QStringLiteral("traffic.log"));
+    test::SimulatedLine sim;
+    ASSERT_TRUE(sim.start(dir.path(), 1, {QStringLiteral("--ids"), QStringLiteral("1-4"), QStringLiteral("--log"), log}))
+        << sim.said().constData();
+
+    QtSerialPort port{ComPortResolver(dir.path())};
+    test::FakeReporter reporter;
+    int good = 0;
+    {
+        ConsoleCore core(console, port);
+        ErrorTrap trap(reporter, QStringLiteral("ConsoleCore"));
+        core.start(trap);
+        ASSERT_TRUE(port.PortOpen());
+        ASSERT_TRUE(console.lineRate.on);
+        console.slots.Record_Flag[2] = true;
+        const LineCounters &counters = core.watch().counters();
+        auto goodReplies = [&] {
+            int n = 0;
+            for (int id = 1; id <= 4; ++id)
+                n += int(counters.of(std::uint8_t(id)).good);
+            return n;
+        };
+        EXPECT_TRUE(QTest::qWaitFor([&] { return goodReplies() >= 24; }, 20000)) << goodReplies();
+        core.stop(trap);
+        good = goodReplies();
+        EXPECT_GT(core.lineRate().earlyTicks(), 0);
+    }
+    sim.stop();
+    EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'\n').toStdString();
+
+    const QList<test::LoggedFrame> frames = test::readTrafficLog(log);
+    ASSERT_GE(frames.size(), 48);
+    std::vector<int> ids;
+    std::vector<qint64> intervals;
+    qsizetype replies = 0;
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const test::LoggedFrame &f = frames[i];
+        if (!f.request) {
+            ++replies;
+            continue;
+        }
+        ids.push_back(std::uint8_t(f.bytes[0]));
+        if (i == 0)
+            continue;
+        // The simulator logs a request 3.5 characters (2 ms) after its last
+        // byte and a reply when its last byte is on the line: a request that
+        // began while the reply was arriving would be logged at most 1 ms
+        // (their rounding) after it.
+        const test::LoggedFrame &before = frames[i - 1];
+        EXPECT_FALSE(before.request) << "request " << i << " went out before the last one's reply";
+        EXPECT_GE(before.at.msecsTo(f.at), 4) << "request " << i;
+        if (i >= 2)
+            intervals.push_back(frames[i - 2].at.msecsTo(f.at));
+    }
+    // Round the four controllers in their order.
+    for (std::size_t k = 0; k < ids.size(); ++k)
+        EXPECT_EQ(ids[k], int(k % 4) + 1) << "request " << k;
+    // Most requests come sooner than the fixed wait of 100 ms would send
+    // them (a loaded machine may hold back a few).
+    std::sort(intervals.begin(), intervals.end());
+    ASSERT_FALSE(intervals.empty());
+    EXPECT_LT(intervals[intervals.size() / 2], 90);
+    EXPECT_GE(replies, good);
+
+    // One record line per good reply of the recorded controller, as before.
+    const QByteArray recorded = test::readFile(dir.filePath(recordFileName(clock.now().date(), 3)));
+    const qsizetype controller3 = std::count(ids.begin(), ids.end(), 3);
+    EXPECT_GE(recorded.count('\n') - 1, controller3 - 1);
+    EXPECT_LE(recorded.count('\n') - 1, controller3);
 }
 
 } // namespace
