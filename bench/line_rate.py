@@ -10,9 +10,11 @@ the same 16 controllers with the same live read, for comparison. From the
 simulators' traffic logs and /proc it reports:
   - the time for all 16 slots to refresh (median over the span of the time
     from one request to a controller to the next one to it),
-  - requests sent while a reply was still arriving on the line (the reply
-    occupies the line for its wire time before the simulator logs it; a
-    request is logged 3.5 characters after its last byte arrived),
+  - requests sent while a reply was still arriving on the line: sent sooner
+    than the fixed wait yet not after the reply and 3.5 characters (the
+    simulator logs a reply when its last byte goes out, a request 3.5
+    characters after its last byte came); and how many replies came only
+    after the fixed wait (late: the console had gone on, as it always did),
   - CPU per answered poll of the console and of mbpoll,
   - the console's peak resident memory (VmHWM).
 With --reply-delay MS every reply reaches the masters that much later, as
@@ -70,36 +72,51 @@ def read_log(path, start, end):
     return frames
 
 
+def wait_ms(baud):
+    return 100.0 * 19200 / baud   # the fixed wait of a live read
+
+
 def line_figures(frames, baud):
     requests = [(t, b[0]) for t, req, b in frames if req and b]
-    replies = [(t, len(b)) for t, req, b in frames if not req]
     last = {}
     rounds = []
     for t, unit in requests:
         if unit in last:
             rounds.append(t - last[unit])
         last[unit] = t
-    # Logged times are whole milliseconds: allow one either way.
+    # A request that went sooner than the fixed wait after the one before
+    # must follow that one's whole reply and the 3.5 characters' silence (the
+    # simulator logs a request that long after its last byte, a reply as its
+    # last byte goes out). One at the whole wait is today's rule: the reply,
+    # if any comes later, is late.
     overlaps = 0
-    for t, _ in requests:
-        arrived = t - silence_ms(baud)
-        for r, n in replies:
-            if r - n * bits_ms(baud) + 1 < arrived < r - 1:
+    late = 0
+    previous = None
+    for i, (t, req, b) in enumerate(frames):
+        if not req:
+            continue
+        if previous is not None:
+            replies = [r for r, rq, _ in frames[previous + 1:i] if not rq]
+            sooner = t - frames[previous][0] < wait_ms(baud) - 2
+            if sooner and (not replies or t - silence_ms(baud) < replies[-1] - 1):
                 overlaps += 1
-                break
+            if not sooner and not replies:
+                late += 1
+        previous = i
     return {
         "round_s": statistics.median(rounds) / 1000.0 if rounds else float("nan"),
         "requests": len(requests),
-        "replies": len(replies),
+        "replies": sum(1 for _, req, _ in frames if not req),
         "overlaps": overlaps,
+        "late": late,
     }
 
 
 class Simulator:
-    def __init__(self, bin_dir, work, log, turnaround, reply_delay):
+    def __init__(self, bin_dir, work, log, baud, turnaround, reply_delay):
         self.proc = subprocess.Popen(
             [os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work, "--com", "1", "--ids", "1-16",
-             "--turnaround", str(turnaround), "--reply-delay", str(reply_delay), "--log", log],
+             "--baud", str(baud), "--turnaround", str(turnaround), "--reply-delay", str(reply_delay), "--log", log],
             stdout=subprocess.PIPE, text=True)
         said = self.proc.stdout.readline()   # the simulator says when its port is bound
         if "-> /dev/pts/" not in said:
@@ -126,14 +143,14 @@ def measure(args, baud, line_rate):
     try:
         console = shutil.copy(os.path.join(bin_dir, "orbalis"), console_dir)
         console_log = os.path.join(console_dir, "traffic.log")
-        sim = Simulator(bin_dir, console_dir, console_log, args.turnaround, args.reply_delay)
+        sim = Simulator(bin_dir, console_dir, console_log, baud, args.turnaround, args.reply_delay)
         procs.append(sim)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         proc = subprocess.Popen([console], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         mb = None
         if mbpoll_dir:
             mbpoll_log = os.path.join(mbpoll_dir, "traffic.log")
-            procs.append(Simulator(bin_dir, mbpoll_dir, mbpoll_log, args.turnaround, args.reply_delay))
+            procs.append(Simulator(bin_dir, mbpoll_dir, mbpoll_log, baud, args.turnaround, args.reply_delay))
             # The console's live read: function 4, 30 registers from 4096.
             mb = subprocess.Popen(["mbpoll", "-m", "rtu", "-b", str(baud), "-d", "8", "-s", "2", "-P", "none",
                                    "-a", f"1:{CONTROLLERS}", "-t", "3", "-0", "-r", "4096", "-c", "30",
@@ -191,7 +208,7 @@ def main():
     args = ap.parse_args()
 
     print(f"16 controllers, turnaround {args.turnaround} ms, reply delay {args.reply_delay} ms")
-    print(f"{'baud':>6} {'cadence':<9} {'16 slots':>9} {'requests':>8} {'overlaps':>8} "
+    print(f"{'baud':>6} {'cadence':<9} {'16 slots':>9} {'requests':>8} {'overlaps':>8} {'late':>4} "
           f"{'CPU/poll':>9} {'peak RSS':>9} {'mbpoll CPU/poll':>16} {'ratio':>6}")
     failed = False
     for baud in (int(b) for b in args.bauds.split(",")):
@@ -200,7 +217,7 @@ def main():
             mb = r.get("mbpoll")
             ratio = f"{r['cpu_ms'] / mb['cpu_ms']:.2f}" if mb and mb["cpu_ms"] > 0 else "-"
             mbtext = f"{mb['cpu_ms']:.3f} ms ({mb['replies']})" if mb else "-"
-            print(f"{baud:>6} {cadence:<9} {r['round_s']:>7.3f} s {r['requests']:>8} {r['overlaps']:>8} "
+            print(f"{baud:>6} {cadence:<9} {r['round_s']:>7.3f} s {r['requests']:>8} {r['overlaps']:>8} {r['late']:>4} "
                   f"{r['cpu_ms']:>6.3f} ms {r['peak_mb']:>6.1f} MB {mbtext:>16} {ratio:>6}", flush=True)
             failed = failed or r["overlaps"] > 0
     if failed:

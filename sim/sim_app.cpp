@@ -1,6 +1,7 @@
 #include "sim_app.h"
 
 #include "controller_bank.h"
+#include "controller_registers.h"
 #include "line_engine.h"
 #include "line_server.h"
 #include "options.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <bit>
 #include <csignal>
 #include <cstdio>
 
@@ -59,6 +61,13 @@ std::unique_ptr<TrafficLog> openLog(const QString &path)
 int serve(const SimOptions &o)
 {
     ControllerBank bank(o.ids, o.seed);
+    // 61 answers at 2400 baud, each code above at twice the rate.
+    const int baudCode = reg::BAUD_2400 + std::countr_zero(unsigned(o.baud / 2400));
+    for (const int id : o.ids) {
+        ControllerModel *controller = bank.servedAs(id);
+        controller->writeHolding(reg::BAUD, std::uint16_t(baudCode));
+        controller->applyLinkSettings();
+    }
     for (const auto &[id, code] : o.errors)
         bank.servedAs(id)->setErrorCode(code);
     for (const SimOptions::Blink &b : o.blinks)
