@@ -40,9 +40,14 @@ bool replyEnded(const QByteArray &request, const QByteArray &received)
     const qsizetype expected = answerLength(request);
     if (expected == 0)
         return false;
-    if (received.size() >= expected)
-        return true;
-    return received.size() == ExceptionSize && isRefusalOf(request, received) && hasValidCrc(received);
+    // A whole answer of the asked controller (its address and function at
+    // the start, noise before or after it allowed). A late answer of another
+    // controller is no end: the asked one may still be answering.
+    for (qsizetype at = 0; received.size() - at >= expected; ++at)
+        if (received[at] == request[0] && received[at + 1] == request[1])
+            return true;
+    return received.size() == ExceptionSize && received[0] == request[0] && isRefusalOf(request, received)
+        && hasValidCrc(received);
 }
 
 ReplyJudgement judgeReplyTo(const QByteArray &request, const QByteArray &reply)

@@ -50,10 +50,11 @@ ReplyJudgement judgeReplyTo(const QByteArray &request, const QByteArray &reply);
 qsizetype answerLength(const QByteArray &request);
 
 // Whether the bytes received so far can be judged without waiting for more:
-// they are as long as the answer to the request or longer (a good answer, or
-// one no further byte can mend), or they are the controller's refusal (5
-// bytes, the function with bit 7 set, a good CRC). Fewer bytes may still be
-// on their way.
+// from the asked controller's address and function on they are as long as
+// the answer to the request (a good answer, or one no further byte can
+// mend), or they are its refusal (5 bytes, the function with bit 7 set, a
+// good CRC). Fewer bytes, or another controller's late answer, leave the
+// asked one's answer perhaps still on its way.
 bool replyEnded(const QByteArray &request, const QByteArray &received);
 
 // Check_Reply (all received bytes into Reply_Buffer), judged against the

@@ -127,6 +127,7 @@ enum class Reply {
     Partial,        // the first 40 bytes only
     None,           // nothing at all
     BrokenRefusal,  // 5 bytes that look like a refusal but fail the CRC: more may come
+    OtherController,  // a late answer of controller 6: the asked one may still answer
 };
 
 TEST(LineRateTiming, TheNextRequestGoesAfterTheReplyAndThePauseOrAtTheWholeWait)
@@ -147,6 +148,7 @@ TEST(LineRateTiming, TheNextRequestGoesAfterTheReplyAndThePauseOrAtTheWholeWait)
         {Reply::Whole, true, 0},   {Reply::InTwoParts, true, 0}, {Reply::Refusal, true, 0},
         {Reply::Garbled, true, 0}, {Reply::NoiseAhead, true, 0}, {Reply::NoiseAfter, true, 3},
         {Reply::Partial, false, 0}, {Reply::None, false, 0},     {Reply::BrokenRefusal, false, 0},
+        {Reply::OtherController, false, 0},
     };
     QByteArray garbled = liveReply(7);
     garbled[64] = char(garbled[64] ^ 0x5A);
@@ -180,6 +182,7 @@ TEST(LineRateTiming, TheNextRequestGoesAfterTheReplyAndThePauseOrAtTheWholeWait)
                 case Reply::Partial: r.arrive(end, liveReply(7).first(40)); break;
                 case Reply::None: break;
                 case Reply::BrokenRefusal: r.arrive(end, brokenRefusal); break;
+                case Reply::OtherController: r.arrive(end, liveReply(6)); break;
                 }
                 r.timeline.runUntil(3 * rate.wait);
 
