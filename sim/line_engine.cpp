@@ -43,7 +43,8 @@ void LineEngine::handle(const FrameAssembler::Frame &frame, int lineBaud)
         return;
 
     const Micros byte = byteTime(lineBaud);
-    Micros due = frame.end + byte * frame.bytes.size() + config_.turnaround + byte * answer->reply.size();
+    Micros due =
+        frame.end + byte * frame.bytes.size() + config_.turnaround + byte * answer->reply.size() + config_.replyDelay;
     QByteArray bytes = answer->reply;
     if (faults_.drop()) {
         bytes.clear();

@@ -17,6 +17,9 @@ struct LineConfig {
     Micros turnaround{5000};   // from the end of a request to the start of the reply
     FaultRates faults;
     std::uint32_t seed = 1;
+    // Every reply reaches the console this much later, as a USB adapter's
+    // latency timer holds the bytes it received (up to 16 ms by default).
+    Micros replyDelay{0};
 };
 
 // The line as the controllers see it, in simulated time: frames requests,

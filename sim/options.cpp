@@ -72,7 +72,10 @@ QString usageText()
         "  --ids LIST           controller IDs, e.g. 1-8, 1,3,5 or 1-4,9 (default 1-8)\n"
         "  --init-settings      write DIR/\"User Setting.ini\" binding slots to the IDs, then exit;\n"
         "                       an existing file is left as it is\n"
+        "  --baud RATE          the controllers answer at 2400, 4800, 9600 or 19200 baud (default 19200)\n"
         "  --turnaround MS      controller turnaround in ms, 0..1000 (default 5)\n"
+        "  --reply-delay MS     every reply reaches the console this much later, 0..1000 (default 0),\n"
+        "                       as a USB adapter's latency timer delays it (16 ms unless set lower)\n"
         "  --drop-rate P        share of requests left unanswered, 0..1\n"
         "  --bad-crc-rate P     share of replies with a broken CRC, 0..1\n"
         "  --late-rate P        share of replies sent after the console stopped waiting, 0..1\n"
@@ -100,6 +103,8 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     const QCommandLineOption ids(QStringLiteral("ids"), QString(), QStringLiteral("LIST"));
     const QCommandLineOption init(QStringLiteral("init-settings"));
     const QCommandLineOption turnaround(QStringLiteral("turnaround"), QString(), QStringLiteral("MS"));
+    const QCommandLineOption replyDelay(QStringLiteral("reply-delay"), QString(), QStringLiteral("MS"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("RATE"));
     const QCommandLineOption drop(QStringLiteral("drop-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption badCrc(QStringLiteral("bad-crc-rate"), QString(), QStringLiteral("P"));
     const QCommandLineOption late(QStringLiteral("late-rate"), QString(), QStringLiteral("P"));
@@ -110,7 +115,7 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
     const QCommandLineOption blink(QStringLiteral("blink"), QString(), QStringLiteral("ID:LAMP:MS"));
     const QCommandLineOption seed(QStringLiteral("seed"), QString(), QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, dir, com, ids, init, turnaround, drop, badCrc, late, garbage, error,
+    parser.addOptions({help, dir, com, ids, init, baud, turnaround, replyDelay, drop, badCrc, late, garbage, error,
                        refuseWrite, alterWrite, blink, seed, log});
 
     ParsedOptions result;
@@ -147,6 +152,18 @@ ParsedOptions parseOptions(const QStringList &arguments, const QString &defaultP
         if (!ms)
             return refuse(QStringLiteral("--turnaround takes 0..1000 ms, not '%1'").arg(parser.value(turnaround)));
         o.turnaround = Micros(*ms * 1000LL);
+    }
+    if (parser.isSet(baud)) {
+        const auto rate = wholeNumber(parser.value(baud), 2400, 19200);
+        if (!rate || (*rate != 2400 && *rate != 4800 && *rate != 9600 && *rate != 19200))
+            return refuse(QStringLiteral("--baud takes 2400, 4800, 9600 or 19200, not '%1'").arg(parser.value(baud)));
+        o.baud = *rate;
+    }
+    if (parser.isSet(replyDelay)) {
+        const auto ms = wholeNumber(parser.value(replyDelay), 0, 1000);
+        if (!ms)
+            return refuse(QStringLiteral("--reply-delay takes 0..1000 ms, not '%1'").arg(parser.value(replyDelay)));
+        o.replyDelay = Micros(*ms * 1000LL);
     }
     const std::pair<const QCommandLineOption *, double *> rates[] = {
         {&drop, &o.faults.drop}, {&badCrc, &o.faults.badCrc},

@@ -16,6 +16,8 @@ struct SimOptions {
     int com = 1;
     std::vector<int> ids{1, 2, 3, 4, 5, 6, 7, 8};
     Micros turnaround{5000};
+    Micros replyDelay{0};
+    int baud = 19200;                          // the rate every controller answers at
     FaultRates faults;
     std::vector<std::pair<int, int>> errors;   // controller id, error code
     std::vector<std::pair<int, int>> refusedWrites;   // controller id, register address

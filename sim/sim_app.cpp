@@ -1,6 +1,7 @@
 #include "sim_app.h"
 
 #include "controller_bank.h"
+#include "controller_registers.h"
 #include "line_engine.h"
 #include "line_server.h"
 #include "options.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <bit>
 #include <csignal>
 #include <cstdio>
 
@@ -59,6 +61,13 @@ std::unique_ptr<TrafficLog> openLog(const QString &path)
 int serve(const SimOptions &o)
 {
     ControllerBank bank(o.ids, o.seed);
+    // 61 answers at 2400 baud, each code above at twice the rate.
+    const int baudCode = reg::BAUD_2400 + std::countr_zero(unsigned(o.baud / 2400));
+    for (const int id : o.ids) {
+        ControllerModel *controller = bank.servedAs(id);
+        controller->writeHolding(reg::BAUD, std::uint16_t(baudCode));
+        controller->applyLinkSettings();
+    }
     for (const auto &[id, code] : o.errors)
         bank.servedAs(id)->setErrorCode(code);
     for (const auto &[id, address] : o.refusedWrites)
@@ -68,7 +77,7 @@ int serve(const SimOptions &o)
     for (const SimOptions::Blink &b : o.blinks)
         bank.servedAs(b.id)->setLampBlink(b.lamp, b.periodMs / 1000.0);
     std::unique_ptr<TrafficLog> log = o.logPath.isEmpty() ? nullptr : openLog(o.logPath);
-    LineEngine engine(bank, {o.turnaround, o.faults, o.seed}, log.get());
+    LineEngine engine(bank, {o.turnaround, o.faults, o.seed, o.replyDelay}, log.get());
 
     // Handlers first: a stop that comes while the link is made still removes it.
     installStopHandlers();

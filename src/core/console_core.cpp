@@ -21,6 +21,8 @@ ConsoleCore::ConsoleCore(Console &console, SerialPort &port, Views views)
       reporter_(views.reporter ? views.reporter : &ownReporter_),
       timerRead_(StartWaitMs),
       timerWrite_(StartWaitMs),
+      lineRateTimer_(StartWaitMs),
+      lineRate_(console, lineRateTimer_, [this] { pollingTick(); }),
       watch_(console, port),
       histories_(console),
       liveValues_(std::make_unique<LiveValueTable>()),
@@ -30,8 +32,11 @@ ConsoleCore::ConsoleCore(Console &console, SerialPort &port, Views views)
 {
     console_.line.attach(&port_, &timerRead_, &timerWrite_);
     console_.lineObservers.add(&histories_);
+    console_.lineObservers.add(&lineRate_);
     timerRead_.onTick([this] { pollingTick(); });
     timerWrite_.onTick([this] { writeCycle_->Timer_Write_Timer(); });
+    lineRateTimer_.onTick([this] { lineRate_.earlyTickDue(); });
+    port_.onBytesArrived([this] { lineRate_.bytesArrived(); });
 }
 
 ConsoleCore::ConsoleCore(Console &console, SerialPort &port) : ConsoleCore(console, port, Views{}) {}
@@ -40,6 +45,9 @@ ConsoleCore::~ConsoleCore()
 {
     timerRead_.setEnabled(false);
     timerWrite_.setEnabled(false);
+    lineRateTimer_.setEnabled(false);
+    port_.onBytesArrived({});
+    console_.lineObservers.remove(&lineRate_);
     console_.lineObservers.remove(&histories_);
     console_.line.detach();
 }
@@ -47,6 +55,7 @@ ConsoleCore::~ConsoleCore()
 void ConsoleCore::start(ErrorTrap &trap)
 {
     runSettingsStartup(console_.settingsPath(), console_.settings, trap, *console_.clock);
+    console_.lineRate = LineRate::readChoice(console_.programDir);
     trap.step([&] { console_.line.startFresh(); });
     trap.step([&] { Load_Panel_Table(console_.settings, console_.slots, trap); });
     Open_Serial_Port(port_, console_.settings.serial);
@@ -68,6 +77,7 @@ void ConsoleCore::stop(ErrorTrap &trap)
 {
     timerRead_.setEnabled(false);
     timerWrite_.setEnabled(false);
+    lineRateTimer_.setEnabled(false);
     trap.step([&] {
         if (port_.PortOpen())
             port_.setPortOpen(false);
@@ -82,6 +92,7 @@ void ConsoleCore::pollingTick()
     if (inTick_)
         return;
     inTick_ = true;
+    lineRate_.tickStarts();
     polling_->Timer_Read_Timer();
     inTick_ = false;
 }

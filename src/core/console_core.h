@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line_rate.h"
 #include "line_watch.h"
 #include "quiet_views.h"
 #include "trend_histories.h"
@@ -19,7 +20,8 @@ class SerialPort;
 class WriteCycle;
 
 // The console without its windows: the two cycle timers with the polling
-// cycle (recording every valid live reply) and the write cycle, the line's
+// cycle (recording every valid live reply, at the speed of the line when so
+// chosen) and the write cycle, the line's
 // counters and traffic ring, and the live trend histories, all on the
 // process-wide state. The main window builds it with its status bar, slot
 // panel and message boxes; a program without a display (a QCoreApplication)
@@ -46,7 +48,8 @@ public:
 
     // The start of the console after its beep: the settings file read (and
     // written back whole), the panel table derived, the port opened and
-    // polling started (not with the port "CLOSE"). Failures go to the trap.
+    // polling started (not with the port "CLOSE"), at the pace Orbalis.ini
+    // chooses. Failures go to the trap.
     void start(ErrorTrap &trap);
     // The end: the timers stop, the port closes and the decimal-point codes
     // are saved. Failures go to the trap.
@@ -60,6 +63,7 @@ public:
     LiveValueTable &liveValues() { return *liveValues_; }
     LineWatch &watch() { return watch_; }
     TrendHistories &histories() { return histories_; }
+    LineRate &lineRate() { return lineRate_; }
     StatusPanels &mainStatus() { return *mainStatus_; }
 
 private:
@@ -75,6 +79,8 @@ private:
     Reporter *reporter_;
     QtCycleTimer timerRead_;
     QtCycleTimer timerWrite_;
+    QtCycleTimer lineRateTimer_;   // the early tick of polling at line rate
+    LineRate lineRate_;
     LineWatch watch_;
     TrendHistories histories_;
     std::unique_ptr<LiveValueTable> liveValues_;

@@ -55,22 +55,6 @@ OpenRefusal examineRefusal(const QString &device, QSerialPort::SerialPortError e
 
 } // namespace
 
-std::chrono::microseconds wireTime(qsizetype bytes, const LineSettings &line)
-{
-    if (line.baud <= 0)
-        return std::chrono::microseconds(0);
-    // Counted in half bits, for 1.5 stop bits.
-    int halfBits = 2 + 2 * int(line.dataBits);
-    if (line.parity != QSerialPort::NoParity)
-        halfBits += 2;
-    switch (line.stopBits) {
-    case QSerialPort::OneStop: halfBits += 2; break;
-    case QSerialPort::OneAndHalfStop: halfBits += 3; break;
-    case QSerialPort::TwoStop: halfBits += 4; break;
-    }
-    return std::chrono::microseconds(qint64(bytes) * halfBits * 500'000 / line.baud);
-}
-
 QString openRefusalText(const QString &device, const OpenRefusal &refusal)
 {
     const bool denied = refusal.accessErrno == EACCES || refusal.accessErrno == EPERM;
@@ -91,9 +75,12 @@ QString openRefusalText(const QString &device, const OpenRefusal &refusal)
 
 QtSerialPort::QtSerialPort(ComPortResolver resolver) : resolver_(std::move(resolver))
 {
-    // Only the time is noted: the bytes stay in Qt's buffer for Input.
-    QObject::connect(&port_, &QSerialPort::readyRead, &port_,
-                     [this] { times_.lastByte = std::chrono::steady_clock::now(); });
+    // Only the time is noted and told: the bytes stay in Qt's buffer for Input.
+    QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] {
+        times_.lastByte = std::chrono::steady_clock::now();
+        if (bytesArrived_)
+            bytesArrived_();
+    });
 }
 
 QtSerialPort::~QtSerialPort()
@@ -258,6 +245,13 @@ QByteArray QtSerialPort::Input()
     }
     raisePortError(ReadError);
     return port_.readAll();
+}
+
+QByteArray QtSerialPort::peekInput()
+{
+    if (!port_.isOpen())
+        return {};
+    return port_.peek(port_.bytesAvailable());
 }
 
 void QtSerialPort::raisePortError(int numberForOtherErrors)

@@ -9,10 +9,6 @@
 
 namespace orbalis {
 
-// How long the line takes to carry this many bytes: start bit, data bits,
-// parity bit and stop bits each, at the baud rate.
-std::chrono::microseconds wireTime(qsizetype bytes, const LineSettings &line);
-
 // What is known of an open the device refused.
 struct OpenRefusal {
     QSerialPort::SerialPortError error = QSerialPort::UnknownError;
@@ -51,6 +47,8 @@ public:
     void forgetBoundDevice() override;
     BoundDevice boundDevice() const override;
     LineTimes lineTimes() const override { return times_; }
+    void onBytesArrived(std::function<void()> listener) override { bytesArrived_ = std::move(listener); }
+    QByteArray peekInput() override;
 
 private:
     void open();
@@ -69,6 +67,7 @@ private:
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
     LineTimes times_;   // stamped by Output and by each readyRead; read by nobody on the line
+    std::function<void()> bytesArrived_;
 };
 
 } // namespace orbalis

@@ -18,7 +18,37 @@ ReplyJudgement wrong(Mismatch why, std::uint8_t replyId)
     return {LineOutcome::WrongReply, why, 0, replyId};
 }
 
+bool isRefusalOf(const QByteArray &request, const QByteArray &reply)
+{
+    return std::uint8_t(reply[1]) == (std::uint8_t(request[1]) | ExceptionBit);
+}
+
 } // namespace
+
+qsizetype answerLength(const QByteArray &request)
+{
+    if (request.size() != RequestSize)
+        return 0;
+    if (std::uint8_t(request[1]) == WriteSingleRegister)
+        return RequestSize;
+    const int count = std::uint8_t(request[4]) << 8 | std::uint8_t(request[5]);
+    return ReadReplyOverhead + 2 * qsizetype(count);
+}
+
+bool replyEnded(const QByteArray &request, const QByteArray &received)
+{
+    const qsizetype expected = answerLength(request);
+    if (expected == 0)
+        return false;
+    // A whole answer of the asked controller (its address and function at
+    // the start, noise before or after it allowed). A late answer of another
+    // controller is no end: the asked one may still be answering.
+    for (qsizetype at = 0; received.size() - at >= expected; ++at)
+        if (received[at] == request[0] && received[at + 1] == request[1])
+            return true;
+    return received.size() == ExceptionSize && received[0] == request[0] && isRefusalOf(request, received)
+        && hasValidCrc(received);
+}
 
 ReplyJudgement judgeReplyTo(const QByteArray &request, const QByteArray &reply)
 {
@@ -34,23 +64,20 @@ ReplyJudgement judgeReplyTo(const QByteArray &request, const QByteArray &reply)
         return wrong(Mismatch::OtherId, replyId);
     const auto asked = std::uint8_t(request[1]);
     const auto function = std::uint8_t(reply[1]);
-    if (function == (asked | ExceptionBit)) {
+    if (isRefusalOf(request, reply)) {
         if (reply.size() != ExceptionSize)
             return wrong(Mismatch::OtherLength, replyId);
         return {LineOutcome::ExceptionReply, Mismatch::None, std::uint8_t(reply[2]), replyId};
     }
     if (function != asked)
         return wrong(Mismatch::OtherFunction, replyId);
-    if (asked == WriteSingleRegister) {
-        if (reply.size() != RequestSize)
-            return wrong(Mismatch::OtherLength, replyId);
-        // A good write is the controller's echo of exactly what was sent.
-        if (reply.first(6) != request.first(6))
-            return wrong(Mismatch::OtherEcho, replyId);
-        return {LineOutcome::Good, Mismatch::None, 0, replyId};
-    }
-    const int count = std::uint8_t(request[4]) << 8 | std::uint8_t(request[5]);
-    if (reply.size() != ReadReplyOverhead + 2 * count || std::uint8_t(reply[2]) != std::uint8_t(2 * count))
+    if (reply.size() != answerLength(request))
+        return wrong(Mismatch::OtherLength, replyId);
+    // A good write is the controller's echo of exactly what was sent.
+    if (asked == WriteSingleRegister)
+        return reply.first(6) == request.first(6) ? ReplyJudgement{LineOutcome::Good, Mismatch::None, 0, replyId}
+                                                  : wrong(Mismatch::OtherEcho, replyId);
+    if (std::uint8_t(reply[2]) != std::uint8_t(reply.size() - ReadReplyOverhead))
         return wrong(Mismatch::OtherLength, replyId);
     return {LineOutcome::Good, Mismatch::None, 0, replyId};
 }

@@ -45,6 +45,18 @@ struct ReplyJudgement {
 // set in 5 bytes is the controller's refusal, with its exception code.
 ReplyJudgement judgeReplyTo(const QByteArray &request, const QByteArray &reply);
 
+// How many bytes the answer to the request has: 5 + 2n for a read of n
+// registers, 8 for a write (its echo); 0 when nothing went out.
+qsizetype answerLength(const QByteArray &request);
+
+// Whether the bytes received so far can be judged without waiting for more:
+// from the asked controller's address and function on they are as long as
+// the answer to the request (a good answer, or one no further byte can
+// mend), or they are its refusal (5 bytes, the function with bit 7 set, a
+// good CRC). Fewer bytes, or another controller's late answer, leave the
+// asked one's answer perhaps still on its way.
+bool replyEnded(const QByteArray &request, const QByteArray &received);
+
 // Check_Reply (all received bytes into Reply_Buffer), judged against the
 // request of the last send. Port errors propagate to the caller's trap.
 ReplyJudgement takeJudgedReply(SerialPort &port, LineBuffers &line);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <optional>
 
 namespace orbalis {
@@ -30,6 +31,13 @@ public:
     virtual void Output(const QByteArray &bytes) = 0;
     // Every byte received since the previous call, raw; empty when none; never waits.
     virtual QByteArray Input() = 0;
+
+    // Whoever paces the line by its replies: called on the console's thread,
+    // from the event loop, whenever bytes have come in. Empty to stop.
+    virtual void onBytesArrived(std::function<void()> listener) { (void)listener; }
+    // The bytes that came in and that Input has not taken yet, left for it;
+    // never waits. Empty where the port cannot tell.
+    virtual QByteArray peekInput() { return {}; }
 
     // Within a run a COM name stays with the device it was first opened on;
     // an explicit choice of the user (applying serial settings) lets the next

@@ -1,5 +1,7 @@
 #include "port_discovery.h"
 
+#include "usb_latency_timer.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -42,7 +44,7 @@ QList<PortDevice> ResolverPortSource::devices()
     QList<PortDevice> out;
     const auto entries = resolver_.entries();
     for (const ComPortEntry &e : entries)
-        out.append({e.device, displayName(e), portDetails(e)});
+        out.append({e.device, displayName(e), portDetails(e, sysRoot_)});
     return out;
 }
 
@@ -80,7 +82,7 @@ QString accessText(const QString &devicePath)
         .arg(group.name);
 }
 
-QString portDetails(const ComPortEntry &entry)
+QString portDetails(const ComPortEntry &entry, const QString &sysRoot)
 {
     const QString device = devicePathOf(entry);
     QStringList lines;
@@ -100,6 +102,9 @@ QString portDetails(const ComPortEntry &entry)
         lines << QStringLiteral("USB vendor:product ID: %1:%2")
                      .arg(p.vendorId >= 0 ? hexWord(p.vendorId) : QStringLiteral("?"),
                           p.productId >= 0 ? hexWord(p.productId) : QStringLiteral("?"));
+    const QString latency = usbLatencyText(device, sysRoot);
+    if (!latency.isEmpty())
+        lines << latency;
     lines << accessText(device);
     return lines.join(QLatin1Char('\n'));
 }

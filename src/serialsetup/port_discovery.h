@@ -26,11 +26,16 @@ public:
 // Every port ComPortResolver knows: ports/COMn links and the devices present.
 class ResolverPortSource : public PortDeviceSource {
 public:
-    explicit ResolverPortSource(ComPortResolver resolver) : resolver_(std::move(resolver)) {}
+    // `sysRoot` is where Linux shows its devices ("/sys"); a test gives its own.
+    explicit ResolverPortSource(ComPortResolver resolver, QString sysRoot = QStringLiteral("/sys"))
+        : resolver_(std::move(resolver)), sysRoot_(std::move(sysRoot))
+    {
+    }
     QList<PortDevice> devices() override;
 
 private:
     ComPortResolver resolver_;
+    QString sysRoot_;
 };
 
 // The device an entry names: the target of its link, or its own path.
@@ -38,8 +43,9 @@ QString devicePathOf(const ComPortEntry &entry);
 // "description (COMn)"; the device path stands in for a description the system does not give.
 QString displayName(const ComPortEntry &entry);
 // The tooltip of a row: the device, where its COM name comes from, its by-id
-// name, maker, serial number, USB IDs, and whether this user may open it.
-QString portDetails(const ComPortEntry &entry);
+// name, maker, serial number, USB IDs, the USB adapter's latency timer where
+// <sysRoot> shows one, and whether this user may open it.
+QString portDetails(const ComPortEntry &entry, const QString &sysRoot = QStringLiteral("/sys"));
 // Whether this user may read and write the device, and if not, why and what to do.
 QString accessText(const QString &devicePath);
 

@@ -3,9 +3,11 @@
 #include "base/cycle_timer.h"
 #include "base/error_trap.h"
 #include "base/twips.h"
+#include "core/line_rate.h"
 #include "state/console.h"
 #include "widgets/accessible_names.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
@@ -188,6 +190,11 @@ void FM_SerialSetting::buildControls()
     buttons_[2] = makeButton(QStringLiteral("Cancel"), frames_[1], twipsRect(105, 5565, 2010, 435));
     buttons_[1]->setEnabled(false);
     buttons_[2]->setEnabled(false);
+    // Below the framing it paces: how soon after a reply the next request goes.
+    lineRate_ = new QCheckBox(QStringLiteral("Poll at line rate"), frames_[1]);
+    lineRate_->setGeometry(twipsRect(105, ComboTop + ComboStep * int(combos_.size()) + 105, 2010, 330));
+    lineRate_->setAccessibleName(lineRate_->text());
+    connect(lineRate_, &QCheckBox::clicked, this, [this](bool on) { lineRateClick(on); });
 
     // "Auto Scan": the scan for controllers.
     frames_[2] = makeFrame(QStringLiteral("Auto Scan"), this, twipsRect(6510, 105, 6105, 6105));
@@ -241,6 +248,15 @@ void FM_SerialSetting::FM_SerialSetting_Load()
     });
     trap.step([&] { Build_Scan_List(); });
     trap.step([&] { Read_ComPort_Control(); });
+    lineRate_->setChecked(console_.lineRate.on);
+}
+
+void FM_SerialSetting::lineRateClick(bool on)
+{
+    ErrorTrap trap(reporter_, QStringLiteral("lineRateClick"));
+    // In force for this run even when the file cannot keep it; the trap says so.
+    console_.lineRate.on = on;
+    trap.step([&] { LineRate::storeChoice(console_.programDir, console_.lineRate); });
 }
 
 void FM_SerialSetting::setComboControlBaud(const QString &text)

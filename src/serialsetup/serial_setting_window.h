@@ -11,6 +11,7 @@
 #include <array>
 #include <memory>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -55,6 +56,8 @@ public:
     void ListView1_Click(int index);
     void Read_ComPort_Control();
     void Timer1_Timer();
+    // "Poll at line rate" ticked or cleared: in force at once, kept in Orbalis.ini.
+    void lineRateClick(bool on);
 
     QComboBox *combo(SerialField field) const { return combos_.at(size_t(field)); }
     QComboBox *Combo_Control_Port() const { return combo(SerialField::Port); }
@@ -65,6 +68,7 @@ public:
     QRadioButton *Option1(int index) const { return options_.at(size_t(index)); }
     QProgressBar *ProgressBar1() const { return progress_; }
     QLabel *Label2() const { return percent_; }
+    QCheckBox *lineRateBox() const { return lineRate_; }
     CycleTimer &Timer1() const;
 
     SerialSettingsApply &settingsApply() { return apply_; }
@@ -108,6 +112,7 @@ private:
     std::array<QRadioButton *, 2> options_{};
     QProgressBar *progress_ = nullptr;
     QLabel *percent_ = nullptr;
+    QCheckBox *lineRate_ = nullptr;
     bool unloaded_ = false;
 };
 

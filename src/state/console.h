@@ -3,6 +3,7 @@
 #include "last_read_texts.h"
 #include "line_observer.h"
 #include "line_owner.h"
+#include "line_rate_choice.h"
 #include "parameter_view.h"
 #include "read_state.h"
 #include "serial_settings_view.h"
@@ -30,6 +31,9 @@ struct Console {
     // The port, the line buffers, and who uses the line (Read_State,
     // Poll_Slot, Para_*, Write_Mode, Send_Pending).
     LineOwner line{lineObservers};
+    // Whether polling goes at the speed of the line; the serial settings
+    // window changes it, the console reads it from Orbalis.ini at its start.
+    LineRateChoice lineRate;
 
     // What each controller's parameters were when last read: a write's "before".
     LastReadTexts lastRead;

@@ -4,10 +4,14 @@
 #include "serial_setting_fixture.h"
 
 #include "link/qt_serial_port.h"
+#include "serialsetup/usb_latency_timer.h"
 
 #include "support/accessibility.h"
+#include "support/files.h"
 
 #include <QAccessible>
+#include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QTest>
 #include <functional>
@@ -221,6 +225,7 @@ TEST_F(SerialSettingWindowTest, ScreenReadersFindEveryControlByItsCaption)
         {"Cancel", {QAccessible::Button}},        {"Search", {QAccessible::Button}},
         {"Start", {QAccessible::Button}},         {"Stop", {QAccessible::Button}},
         {"Continuous", {QAccessible::RadioButton}},
+        {"Poll at line rate", {QAccessible::CheckBox}},
         {"Available ComPort", {QAccessible::Tree, QAccessible::List, QAccessible::Table}},
         {"Auto Scan", {QAccessible::Tree, QAccessible::List, QAccessible::Table}},
     };
@@ -229,5 +234,90 @@ TEST_F(SerialSettingWindowTest, ScreenReadersFindEveryControlByItsCaption)
         for (QAccessible::Role role : roles)
             match = match || test::hasAccessible(found, QString::fromUtf8(name), {role});
         EXPECT_TRUE(match) << name;
+    }
+}
+
+TEST_F(SerialSettingWindowTest, PollAtLineRateShowsTheChoiceTakesEffectAtOnceAndIsKeptInOrbalisIni)
+{
+    const QString ini = dir.filePath(QStringLiteral("Orbalis.ini"));
+    const QByteArray userSettings = readFile(console.settingsPath());
+    const struct {
+        bool before;
+        bool clickTo;
+        bool iniIsAFolder;   // Orbalis.ini cannot be written
+    } cases[] = {{false, true, false}, {true, false, false}, {false, true, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.before << " -> " << c.clickTo << (c.iniIsAFolder ? ", unwritable" : ""));
+        QFile::remove(ini);
+        QDir(ini).removeRecursively();
+        if (c.iniIsAFolder) {
+            ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Orbalis.ini")));
+        }
+        reporter.messages.clear();
+        console.lineRate = {c.before, 2};
+        open();
+        QCheckBox *box = window->lineRateBox();
+        EXPECT_EQ(box->text(), QStringLiteral("Poll at line rate"));
+        EXPECT_EQ(box->isChecked(), c.before);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+        EXPECT_EQ(box->isChecked(), c.clickTo);
+        // In force for this run either way.
+        EXPECT_EQ(console.lineRate.on, c.clickTo);
+        if (c.iniIsAFolder) {
+            ASSERT_EQ(reporter.messages.size(), 1);
+            EXPECT_TRUE(reporter.messages[0].contains(QStringLiteral("lineRateClick"))) << reporter.messages[0].toStdString();
+        } else {
+            EXPECT_TRUE(reporter.messages.isEmpty()) << reporter.messages.join(u'\n').toStdString();
+            const QByteArray stored = readFile(ini);
+            EXPECT_TRUE(stored.contains(c.clickTo ? "line_rate=true" : "line_rate=false")) << stored.constData();
+            EXPECT_TRUE(stored.contains("guard_ms=2")) << stored.constData();
+        }
+        // Not a change of the port's settings: "Close" stays off, the record is untouched.
+        EXPECT_FALSE(closeEnabled());
+        EXPECT_EQ(readFile(console.settingsPath()), userSettings);
+        window.reset();
+    }
+}
+
+TEST(UsbLatencyTimer, TheAdaptersLatencyIsInThePortsTooltipWhereLinuxShowsIt)
+{
+    QTemporaryDir sys;
+    auto latencyFile = [&](const char *tty, const QByteArray &value) {
+        const QString folder = sys.filePath(QStringLiteral("bus/usb-serial/devices/") + QLatin1String(tty));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(writeFile(folder + QStringLiteral("/latency_timer"), value));
+    };
+    latencyFile("ttyUSB0", "16\n");
+    latencyFile("ttyUSB1", "1\n");
+    latencyFile("ttyUSB2", "fast\n");
+    latencyFile("ttyUSB3", "");
+    const struct {
+        const char *device;
+        std::optional<int> ms;
+        const char *line;   // the tooltip's line; nullptr for none
+    } cases[] = {
+        {"/dev/ttyUSB0", 16, "USB latency timer: 16 ms (replies arrive up to 16 ms late; the README shows a udev rule "
+                             "that sets 1 ms)"},
+        {"/dev/ttyUSB1", 1, "USB latency timer: 1 ms"},
+        {"/dev/ttyUSB2", std::nullopt, nullptr},
+        {"/dev/ttyUSB3", std::nullopt, nullptr},
+        {"/dev/ttyUSB9", std::nullopt, nullptr},   // gone, or no adapter
+        {"/dev/ttyS0", std::nullopt, nullptr},
+    };
+    for (const auto &c : cases) {
+        const QString device = QString::fromLatin1(c.device);
+        EXPECT_EQ(usbLatencyTimerMs(device, sys.path()), c.ms) << c.device;
+        ComPortEntry entry;
+        entry.number = 3;
+        entry.device = device;
+        const QStringList lines = portDetails(entry, sys.path()).split(u'\n');
+        const QStringList latency = lines.filter(QStringLiteral("latency"));
+        if (c.line) {
+            EXPECT_EQ(latency, QStringList{QString::fromLatin1(c.line)}) << c.device;
+            // Before the access line, which stays last.
+            EXPECT_TRUE(lines.last().startsWith(QStringLiteral("Access: "))) << c.device;
+        } else {
+            EXPECT_TRUE(latency.isEmpty()) << c.device << ": " << latency.join(u'|').toStdString();
+        }
     }
 }

@@ -124,6 +124,18 @@ TEST_F(LineEngineTest, RepliesTakeTheirTimeOnTheLineAndFitTheConsoleIntervals)
     EXPECT_EQ(engine.takeDue(now + 1065ms).size(), 223);
 }
 
+TEST(LineEngineDelayTest, AReplyDelayedAsByAUsbAdapterComesThatMuchLater)
+{
+    ControllerBank bank{{1}, 3};
+    LineConfig config;
+    config.replyDelay = 16ms;
+    LineEngine engine(bank, config, nullptr);
+    // 46.8 ms on the line, then 16 ms in the adapter.
+    engine.receive(requestFrame(1, 4, 4096, 30), Micros(0), 19200);
+    EXPECT_TRUE(engine.takeDue(62ms).isEmpty());
+    EXPECT_EQ(engine.takeDue(63ms).size(), 65);
+}
+
 TEST_F(LineEngineTest, RequestSplitAcrossReadsIsStillOneFrame)
 {
     const QByteArray request = requestFrame(2, 4, 4096, 4);

@@ -24,14 +24,17 @@ TEST(OptionsTest, DefaultsServeControllersOneToEightOnCom1OfTheProgramFolder)
     EXPECT_EQ(p.options->com, 1);
     EXPECT_EQ(p.options->ids, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(p.options->turnaround, Micros(5000));
+    EXPECT_EQ(p.options->replyDelay, Micros(0));
+    EXPECT_EQ(p.options->baud, 19200);
     EXPECT_FALSE(p.options->initSettings);
     EXPECT_TRUE(p.options->logPath.isEmpty());
 }
 
 TEST(OptionsTest, EveryOptionIsTaken)
 {
-    const ParsedOptions p = Parse({"--program-dir", "/tmp/x", "--com=12", "--ids", "1-4,9", "--turnaround", "0",
-                                   "--drop-rate", "0.1", "--bad-crc-rate", "0.2", "--late-rate", "1",
+    const ParsedOptions p = Parse({"--program-dir", "/tmp/x", "--com=12", "--ids", "1-4,9", "--baud", "2400", "--turnaround", "0",
+                                   "--reply-delay", "16", "--drop-rate", "0.1", "--bad-crc-rate", "0.2",
+                                   "--late-rate", "1",
                                    "--garbage-rate", "0", "--error", "9:1", "--error", "2:15", "--blink", "4:2:700",
                                    "--blink", "1:1:100", "--seed", "77", "--refuse-write", "1:45",
                                    "--refuse-write", "9:0", "--alter-write", "2:108",
@@ -42,6 +45,8 @@ TEST(OptionsTest, EveryOptionIsTaken)
     EXPECT_EQ(o.com, 12);
     EXPECT_EQ(o.ids, (std::vector<int>{1, 2, 3, 4, 9}));
     EXPECT_EQ(o.turnaround, Micros(0));
+    EXPECT_EQ(o.replyDelay, Micros(16000));
+    EXPECT_EQ(o.baud, 2400);
     EXPECT_DOUBLE_EQ(o.faults.drop, 0.1);
     EXPECT_DOUBLE_EQ(o.faults.badCrc, 0.2);
     EXPECT_DOUBLE_EQ(o.faults.late, 1.0);
@@ -63,6 +68,8 @@ TEST(OptionsTest, BadArgumentsAreRefusedWithAReason)
         {"--frobnicate"}, {"stray"}, {"--com"}, {"--com", "0"}, {"--com", "33"}, {"--com", "x"},
         {"--ids", ""}, {"--ids", "0-3"}, {"--ids", "5-2"}, {"--ids", "1-300"}, {"--ids", "1,,2"},
         {"--ids", "1-2-3"}, {"--ids", "a"}, {"--turnaround", "-1"}, {"--turnaround", "5000"},
+        {"--baud", "1200"}, {"--baud", "19201"}, {"--baud", "5000"}, {"--baud", "fast"},
+        {"--reply-delay", "-1"}, {"--reply-delay", "1001"}, {"--reply-delay", "soon"},
         {"--drop-rate", "1.5"}, {"--bad-crc-rate", "-0.1"}, {"--late-rate", "nan"}, {"--garbage-rate", "x"},
         {"--error", "1"}, {"--error", "1:16"}, {"--error", "x:1"}, {"--error", "9:1"},   // 9 not served
         {"--blink", "1:3:500"}, {"--blink", "1:1:99"}, {"--blink", "1:1"}, {"--blink", "9:1:500"},

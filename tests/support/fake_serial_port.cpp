@@ -43,6 +43,13 @@ void FakeSerialPort::Output(const QByteArray &bytes)
         onOutput(bytes);
 }
 
+void FakeSerialPort::deliver(const QByteArray &bytes)
+{
+    received += bytes;
+    if (bytesArrived_)
+        bytesArrived_();
+}
+
 QByteArray FakeSerialPort::Input()
 {
     if (inputError) {

@@ -21,6 +21,12 @@ public:
     QByteArray Input() override;
     BoundDevice boundDevice() const override { return bound; }
     LineTimes lineTimes() const override { return times; }
+    void onBytesArrived(std::function<void()> listener) override { bytesArrived_ = std::move(listener); }
+    QByteArray peekInput() override { return received; }
+
+    // Bytes coming in as the event loop would tell them: kept for Input and
+    // told to whoever listens.
+    void deliver(const QByteArray &bytes);
 
     // Script.
     QByteArrayList outputs;          // every Output, in order
@@ -37,6 +43,7 @@ public:
     std::function<void(const QByteArray &)> onOutput;
 
 private:
+    std::function<void()> bytesArrived_;
     bool open_ = false;
     int commPort_ = 1;
     QString settings_ = QStringLiteral("9600,N,8,1");
