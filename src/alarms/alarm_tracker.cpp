@@ -39,7 +39,7 @@ void AlarmTracker::start()
 
 qint64 AlarmTracker::nowMs() const
 {
-    return console_.clock->now().toMSecsSinceEpoch();
+    return console_.clock->nowMs();
 }
 
 void AlarmTracker::addObserver(AlarmObserver *observer)
@@ -79,9 +79,9 @@ bool AlarmTracker::apply(const AlarmKey &key, AlarmEvent event, const QString &c
         // Values and name of the controller the alarm belongs to, also when
         // the slot shows another one by now.
         change.slotName = b.controllerId == key.controllerId ? b.name : slotName(key.slot);
-        if (b.controllerId == key.controllerId) {
-            change.pv = b.pv;
-            change.sv = b.sv;
+        if (b.controllerId == key.controllerId && b.shown) {
+            change.pv = scaledText(b.shown->pv, b.shown->dpCode);
+            change.sv = scaledText(b.shown->sv, b.shown->dpCode);
         }
     }
 
@@ -145,7 +145,7 @@ void AlarmTracker::followBinding(int slot)
         for (const AlarmKey &key : old)
             apply(key, AlarmEvent::Return, slotRebound());
     }
-    b = Binding{id, id != 0 ? slotName(slot) : QString(), {}, {}};
+    b = Binding{id, id != 0 ? slotName(slot) : QString(), std::nullopt};
 }
 
 void AlarmTracker::takeStatus(int slot, int id, const QByteArray &reply)
@@ -154,9 +154,9 @@ void AlarmTracker::takeStatus(int slot, int id, const QByteArray &reply)
     Binding &b = bindings_[std::size_t(slot)];
     try {
         status = liveRegister(reply, reg::STATUS_IN);
-        const std::int32_t dp = console_.slots.Slot_DP_Code[std::size_t(slot)];
-        b.pv = scaledText(std::int16_t(liveRegister(reply, reg::PV_IN)), dp);
-        b.sv = scaledText(std::int16_t(liveRegister(reply, reg::SV_IN)), dp);
+        b.shown = Binding::Shown{std::int16_t(liveRegister(reply, reg::PV_IN)),
+                                 std::int16_t(liveRegister(reply, reg::SV_IN)),
+                                 console_.slots.Slot_DP_Code[std::size_t(slot)]};
     } catch (const Error &) {
         return; // a good reply always holds them; nothing to read otherwise
     }

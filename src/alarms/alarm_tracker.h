@@ -98,7 +98,13 @@ private:
     struct Binding {
         int controllerId = 0;
         QString name;
-        QString pv, sv; // as last shown; empty before the first good reply
+        // As last shown, kept raw and made text only for an alarm's change:
+        // every reply brings them, few bring a change.
+        struct Shown {
+            std::int16_t pv = 0, sv = 0;
+            std::int32_t dpCode = 0;
+        };
+        std::optional<Shown> shown; // none before the first good reply
     };
 
     // Runs one event on one alarm; true when its state changed.

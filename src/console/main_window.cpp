@@ -54,8 +54,8 @@ FM_Orbalis::FM_Orbalis(Console &console, SerialPort &port, Reporter &reporter, Q
         nameByRoleAndText(statusPanels_[i], QStringLiteral("Status %1").arg(i + 1));
     }
     statusPanels_[0]->setMinimumWidth(twipsToPixels(2700));
-    statusBar()->addWidget(statusPanels_[0]);
-    statusBar()->addWidget(statusPanels_[1], 1);
+    statusBar()->addWidget(new StatusPanelBox(statusPanels_[0]));
+    statusBar()->addWidget(new StatusPanelBox(statusPanels_[1]), 1);
     statusBar()->setSizeGripEnabled(true);
 
     // The core takes the line with the port and reports to the status bar,

@@ -79,9 +79,11 @@ bool SlotPicture::matchWidgetSize()
     const QSize pixels = pixelSize();
     if (pixels.isEmpty()) {
         picture_ = QImage();
+        pasted_.clear();
         return false;
     }
     if (picture_.size() != pixels) {
+        pasted_.clear();
         // The old drawing is not kept: the layout repaints the frame after
         // every resize, and the values come back with the next reply.
         picture_ = QImage(pixels, QImage::Format_RGB32);
@@ -106,7 +108,13 @@ void SlotPicture::clear()
     if (!matchWidgetSize())
         return;
     picture_.fill(background());
+    pasted_.clear();
     update();
+}
+
+void SlotPicture::forgetPasted(const QRect &pixels)
+{
+    std::erase_if(pasted_, [&](const Pasted &p) { return p.target.intersects(pixels); });
 }
 
 void SlotPicture::paintImage(const QImage &image, int x, int y, int w, int h)
@@ -117,10 +125,16 @@ void SlotPicture::paintImage(const QImage &image, int x, int y, int w, int h)
     const QRect target = pixelRect(x, y, w, h);
     if (target.width() <= 0 || target.height() <= 0)
         return;
+    const qint64 key = image.cacheKey();
+    if (std::any_of(pasted_.begin(), pasted_.end(),
+                    [&](const Pasted &p) { return p.target == target && p.image == key; }))
+        return;
     const QImage scaled = scaledBitmaps().scaled(image, target.size());
     QPainter p(&picture_);
     p.drawImage(target.topLeft(), scaled);
     p.end();
+    forgetPasted(target);
+    pasted_.push_back({target, key});
     updatePixels(target);
 }
 
@@ -164,8 +178,9 @@ void SlotPicture::printText(int x, int y, const QString &text, int pointSize)
     const TextExtent extent = textExtent(metrics, text);
     p.drawText(topLeft.x(), topLeft.y() + extent.ascent, text);
     p.end();
-    updatePixels(QRect(topLeft, QSize(metrics.horizontalAdvance(text) + metrics.maxWidth(),
-                                      extent.height)));
+    const QRect drawn(topLeft, QSize(metrics.horizontalAdvance(text) + metrics.maxWidth(), extent.height));
+    forgetPasted(drawn);
+    updatePixels(drawn);
 }
 
 void SlotPicture::paintEvent(QPaintEvent *event)
@@ -179,7 +194,7 @@ void SlotPicture::paintEvent(QPaintEvent *event)
     const QRect r = event->rect();
     p.drawImage(QRectF(r), picture_, QRectF(r.x() * ratio, r.y() * ratio,
                                             r.width() * ratio, r.height() * ratio));
-    paintHealthOverlay(p);
+    paintHealthOverlay(p, r);
 }
 
 QRectF SlotPicture::logicalRect(int x, int y, int w, int h) const
@@ -201,21 +216,23 @@ void SlotPicture::setHealthOverlay(const QColor &mark, const QString &oldValuesW
     oldWord_ = oldValuesWord;
 }
 
-void SlotPicture::paintHealthOverlay(QPainter &p) const
+void SlotPicture::paintHealthOverlay(QPainter &p, const QRect &painted) const
 {
+    // Most paints are a reply's digits: the overlay is drawn only where the
+    // paint reaches it, the rest of the widget keeps what it showed.
     p.setRenderHint(QPainter::Antialiasing);
-    if (mark_.isValid()) {
+    const QRectF cell = logicalRect(HealthMarkLeft, 0, 10, 10);
+    if (mark_.isValid() && cell.intersects(painted)) {
         // A lamp in the top row's empty cell, the size of the icons' discs.
-        const QRectF cell = logicalRect(HealthMarkLeft, 0, 10, 10);
         const double d = std::min(cell.width(), cell.height()) * 0.7;
         const QRectF disc(cell.center().x() - d / 2, cell.center().y() - d / 2, d, d);
         p.setPen(QPen(mark_.darker(160), std::max(1.0, d / 10)));
         p.setBrush(mark_);
         p.drawEllipse(disc);
     }
-    if (!oldWord_.isEmpty()) {
+    const QRectF rows = logicalRect(0, 10, UnitsAcross, 40);
+    if (!oldWord_.isEmpty() && rows.intersects(painted)) {
         // The PV and SV rows, dimmed: still legible, plainly not live.
-        const QRectF rows = logicalRect(0, 10, UnitsAcross, 40);
         p.fillRect(rows, QColor(96, 96, 96, 150));
         QFont font = p.font();
         font.setBold(true);

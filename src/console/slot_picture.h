@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <QWidget>
+#include <vector>
 
 namespace orbalis {
 
@@ -28,6 +29,8 @@ public:
     // Fills the whole picture with the window background colour.
     void clear();
     // Draws the whole bitmap stretched into the rectangle (user units).
+    // Pasting the bitmap the rectangle already shows changes no pixel: it is
+    // skipped, and nothing is repainted for it.
     void paintImage(const QImage &image, int x, int y, int w, int h);
     // Prints text in DotumChe with its top left corner at (x, y). Glyphs of
     // a fallback face that rise above the font's ascent (Chinese at small
@@ -76,9 +79,19 @@ private:
     QColor background() const;
     // A rectangle in user units in the widget's own (logical) coordinates.
     QRectF logicalRect(int x, int y, int w, int h) const;
-    void paintHealthOverlay(QPainter &p) const;
+    void paintHealthOverlay(QPainter &p, const QRect &painted) const;
+
+    // Forgets what was pasted into rectangles that overlap `pixels`.
+    void forgetPasted(const QRect &pixels);
 
     QImage picture_;   // physical pixels
+    // The bitmaps the image shows whole, each in its pixel rectangle, as
+    // pasted and not drawn over since; a poll mostly repeats most of them.
+    struct Pasted {
+        QRect target;
+        qint64 image;   // the bitmap's cache key
+    };
+    std::vector<Pasted> pasted_;
     int imagesPainted_ = 0;
     QColor mark_;
     QString oldWord_;

@@ -75,12 +75,22 @@ void LineRate::disarm()
         earlyTick_.setEnabled(false);
 }
 
+std::optional<int> LineRate::pauseFor(const QString &portSettings)
+{
+    if (portSettings != pauseSettings_ || console_.lineRate.guardMs != pauseGuardMs_) {
+        pauseSettings_ = portSettings;
+        pauseGuardMs_ = console_.lineRate.guardMs;
+        pause_ = pauseAfterReplyMs(pauseSettings_, pauseGuardMs_);
+    }
+    return pause_;
+}
+
 void LineRate::bytesArrived()
 {
     SerialPort *port = console_.line.port();
     if (awaited_.isEmpty() || !port || !console_.lineRate.on)
         return;
-    const std::optional<int> pause = pauseAfterReplyMs(port->Settings(), console_.lineRate.guardMs);
+    const std::optional<int> pause = pauseFor(port->Settings());
     if (!pause || !replyEnded(awaited_, port->peekInput())) {
         // More may come: the whole wait stands.
         earlyTick_.setEnabled(false);

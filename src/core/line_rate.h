@@ -55,10 +55,16 @@ public:
 
 private:
     void disarm();
+    // pauseAfterReplyMs for the port's settings, worked out again only when
+    // they or the guard time change: bytes arrive many times a reply.
+    std::optional<int> pauseFor(const QString &portSettings);
 
     Console &console_;
     CycleTimer &earlyTick_;
     std::function<void()> tick_;
+    QString pauseSettings_;
+    int pauseGuardMs_ = -1;
+    std::optional<int> pause_;
     QByteArray awaited_;   // the request whose reply may bring the tick forward; empty for none
     int earlyTicks_ = 0;
 };

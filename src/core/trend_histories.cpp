@@ -75,7 +75,7 @@ QString TrendHistories::unitText(int slot, int controllerId) const
 void TrendHistories::add(int slot, std::uint8_t id, const QByteArray &reply)
 {
     const auto k = std::size_t(slot);
-    const auto sample = decodeLiveSample(reply, console_.slots.Slot_DP_Code[k], console_.clock->now().toMSecsSinceEpoch());
+    const auto sample = decodeLiveSample(reply, console_.slots.Slot_DP_Code[k], console_.clock->nowMs());
     if (!sample)
         return;
     SlotHistory &history = histories_[k];

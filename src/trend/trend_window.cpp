@@ -155,7 +155,7 @@ void TrendWindow::followClock()
 {
     if (source_ != Source::Live || !plot_->followsLive() || !isVisible())
         return;
-    const qint64 now = console_.clock->now().toMSecsSinceEpoch();
+    const qint64 now = console_.clock->nowMs();
     if (!liveStale(now))
         return;
     plot_->followNewest(keyOf(now));
@@ -233,7 +233,7 @@ void TrendWindow::showLive()
     if (builder_.empty()) {
         // An hour: a shorter span would repaint on nearly every reply, for
         // as long as the window stays open.
-        const double now = keyOf(console_.clock->now().toMSecsSinceEpoch());
+        const double now = keyOf(console_.clock->nowMs());
         plot_->showRange(now - TrendPlot::DefaultSpanSeconds, now);
     } else {
         // An hour at most, ten minutes at least, the whole history if shorter.
@@ -358,7 +358,7 @@ void TrendWindow::refreshStatus()
                       : QStringLiteral("Live: %1 replies since %2")
                             .arg(numberText(int(h.size())),
                                  QDateTime::fromMSecsSinceEpoch(h.oldest().timeMs).toString(TimeFormat));
-        if (!h.empty() && liveStale(console_.clock->now().toMSecsSinceEpoch()))
+        if (!h.empty() && liveStale(console_.clock->nowMs()))
             s += QStringLiteral("; no good reply since ")
                 + QDateTime::fromMSecsSinceEpoch(h.newest().timeMs).toString(TimeFormat);
     } else {

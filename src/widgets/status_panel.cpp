@@ -1,12 +1,16 @@
 #include "status_panel.h"
 
 #include <QPainter>
+#include <QResizeEvent>
 
 namespace orbalis {
 
 StatusPanel::StatusPanel(QWidget *parent) : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
+    // It paints its own background, so a new text repaints the panel alone,
+    // not the status bar and window beneath it as well.
+    setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void StatusPanel::setPanelText(const QString &text)
@@ -47,15 +51,38 @@ QString StatusPanel::shownText() const
     return fontMetrics().elidedText(text(), Qt::ElideRight, textBox().width());
 }
 
-void StatusPanel::paintEvent(QPaintEvent *)
+void StatusPanel::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
+    p.fillRect(event->rect(), palette().brush(backgroundRole()));
     p.setPen(palette().color(foregroundRole()));
     p.setFont(font());
     const int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
     if (fitsWhole(text()) && glyphRuns_.draw(p, textBox(), flags, text()))
         return;
     p.drawText(textBox(), flags, shownText());
+}
+
+StatusPanelBox::StatusPanelBox(StatusPanel *panel, QWidget *parent) : QWidget(parent), panel_(panel)
+{
+    panel_->setParent(this);
+    setSizePolicy(panel_->sizePolicy());
+}
+
+QSize StatusPanelBox::sizeHint() const
+{
+    return panel_->sizeHint();
+}
+
+QSize StatusPanelBox::minimumSizeHint() const
+{
+    return panel_->minimumSizeHint();
+}
+
+void StatusPanelBox::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    panel_->setGeometry(rect());
 }
 
 } // namespace orbalis

@@ -35,4 +35,25 @@ private:
     mutable GlyphRunText glyphRuns_;   // keeps the font's glyph table between paints
 };
 
+// What a status bar holds in the place of a panel: a box without a layout
+// that gives the panel its whole area. A new text makes QLabel ask for a new
+// geometry; asked of a parent with a layout, that lays out the whole window
+// again at every poll, asked of this box it costs nothing.
+class StatusPanelBox : public QWidget {
+    Q_OBJECT
+public:
+    // Takes the panel as its child.
+    explicit StatusPanelBox(StatusPanel *panel, QWidget *parent = nullptr);
+
+    StatusPanel *panel() const { return panel_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    StatusPanel *panel_;
+};
+
 } // namespace orbalis

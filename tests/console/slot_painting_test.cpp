@@ -518,3 +518,50 @@ TEST(SlotNameAtScaleTwo, StaysInsideTheNameRow)
         }
     }
 }
+
+// ---- bitmaps a rectangle already shows ----------------------------------------
+
+TEST_F(SlotPaintingTest, AnyRunOfRepliesLeavesThePictureAsOneReplyPaintedAfreshWould)
+{
+    // Each run ends on its last reply; whatever the picture skipped as
+    // already shown, it must then look as a fresh frame with that reply.
+    struct Step {
+        QByteArray reply;
+        int dpCode = 48;
+        enum { Reply, Frame, TextOverPv } what = Reply;
+    };
+    const QByteArray a = pvReply(1234, -56, 800, 0x0103);
+    const QByteArray b = pvReply(1235, -56, 0, 0x0000);
+    const struct {
+        const char *name;
+        std::vector<Step> steps;
+    } runs[] = {
+        {"the same reply thrice", {{a}, {a}, {a}}},
+        {"values change and come back", {{a}, {b}, {a}}},
+        {"the bar empties and fills, lamps go dark and light", {{b}, {a}, {b}, {a}}},
+        {"the decimal point moves", {{a, 48}, {a, 49}, {a, 50}, {a, 48}}},
+        {"a new frame between two equal replies", {{a}, {{}, 48, Step::Frame}, {a}}},
+        {"text over the PV row between two equal replies", {{a}, {{}, 48, Step::TextOverPv}, {a}}},
+    };
+    for (const auto &run : runs) {
+        SCOPED_TRACE(run.name);
+        SlotPicture fresh;
+        fresh.resize(picture.size());
+        Paint_Slot_Frame(picture, lists, false, false, true);
+        const Step *last = nullptr;
+        for (const Step &step : run.steps) {
+            switch (step.what) {
+            case Step::Reply:
+                Show_Slot_Values(picture, lists, step.reply, step.dpCode);
+                last = &step;
+                break;
+            case Step::Frame: Paint_Slot_Frame(picture, lists, false, false, true); break;
+            case Step::TextOverPv: picture.printText(0, 12, QStringLiteral("8888888888"), 10); break;
+            }
+        }
+        ASSERT_NE(last, nullptr);
+        Paint_Slot_Frame(fresh, lists, false, false, true);
+        Show_Slot_Values(fresh, lists, last->reply, last->dpCode);
+        EXPECT_EQ(picture.picture(), fresh.picture());
+    }
+}

@@ -201,6 +201,22 @@ TEST(LineRateTiming, TheNextRequestGoesAfterTheReplyAndThePauseOrAtTheWholeWait)
     }
 }
 
+TEST_F(LineRateTest, ThePauseFollowsTheBaudRateSetBetweenTwoReplies)
+{
+    console.lineRate.on = true;
+    useBaud(QStringLiteral("19200"));
+    bind(0, 7);
+    startPolling();
+    arrive(47, liveReply(7));
+    timeline.at(48, [this] { useBaud(QStringLiteral("2400")); });
+    // The tick at 47 + 5 sends at 2400 baud; its reply's pause is 17 + 2 ms.
+    arrive(52 + 340, liveReply(7));
+    timeline.runUntil(500);
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(sent[1].at, 52);
+    EXPECT_EQ(sent[2].at, 52 + 340 + 19);
+}
+
 TEST_F(LineRateTest, AReplyThatEndsTooLateForThePauseIsJudgedAtTheWholeWaitAsBefore)
 {
     bind(0, 7);
