@@ -36,7 +36,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from poll_load import cpu_seconds, settings_file  # noqa: E402
+from sim_bench import cpu_seconds, settings_file  # noqa: E402
 
 CONTROLLERS = 16
 LIVE_REPLY = 65   # bytes of the live read's answer
