@@ -30,16 +30,16 @@ FM_Compare::FM_Compare(Reporter &reporter, FileDialogs &dialogs, QWidget *parent
 
 void FM_Compare::build()
 {
-    const ListWindowParts parts =
-        buildListWindow(this, {caption(),
-                               9000,
-                               6000,
-                               QStringLiteral("Compare"),
-                               QStringLiteral("Differences"),
-                               {"Mnemonic", "Label", "Controller", "File"},
-                               {1500, 2700, 2100, 2100},
-                               {QStringLiteral("Note"), QStringLiteral("Result")},
-                               {"Write differences", "Save report...", "Close"}});
+    const ListWindowParts parts = buildListWindow(
+        this, {.caption = caption(),
+               .widthTwips = 9000,
+               .heightTwips = 6000,
+               .headingName = QStringLiteral("Compare"),
+               .listName = QStringLiteral("Differences"),
+               .columns = {"Mnemonic", "Label", "Controller", "File"},
+               .columnWidths = {1500, 2700, 2100, 2100},
+               .lineNames = {QStringLiteral("Note"), QStringLiteral("Result")},
+               .buttons = {"Write differences", "Save report...", "Close"}});
     headline_ = parts.heading;
     list_ = parts.list;
     list_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -26,15 +26,16 @@ FM_CopyTo::FM_CopyTo(const Console &console, QWidget *parent) : QWidget(parent, 
 
 void FM_CopyTo::build()
 {
-    const ListWindowParts parts = buildListWindow(this, {caption(),
-                                                         9000,
-                                                         5000,
-                                                         QStringLiteral("Copy"),
-                                                         QStringLiteral("Controllers"),
-                                                         {"Slot", "ID", "Name", "Result"},
-                                                         {900, 700, 1800, 5000},
-                                                         {QStringLiteral("Status")},
-                                                         {"Copy", "Close"}});
+    const ListWindowParts parts = buildListWindow(
+        this, {.caption = caption(),
+               .widthTwips = 9000,
+               .heightTwips = 5000,
+               .headingName = QStringLiteral("Copy"),
+               .listName = QStringLiteral("Controllers"),
+               .columns = {"Slot", "ID", "Name", "Result"},
+               .columnWidths = {900, 700, 1800, 5000},
+               .lineNames = {QStringLiteral("Status")},
+               .buttons = {"Copy", "Close"}});
     heading_ = parts.heading;
     list_ = parts.list;
     status_ = parts.lines[0];
