@@ -33,12 +33,17 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / ticks
 
 
-def rss_mb(pid):
+def status_mb(pid, field):
+    """A memory figure of /proc/PID/status ("VmRSS", "VmHWM") in MB."""
     with open(f"/proc/{pid}/status") as f:
         for line in f:
-            if line.startswith("VmRSS:"):
+            if line.startswith(field + ":"):
                 return int(line.split()[1]) / 1024.0
     return 0.0
+
+
+def rss_mb(pid):
+    return status_mb(pid, "VmRSS")
 
 
 def start_simulator(bin_dir, work, log):
