@@ -18,7 +18,6 @@ Usage: bench/gateway_load.py [--build build] [--seconds 30] [--runs N]
 import argparse
 import os
 import shutil
-import signal
 import socket
 import statistics
 import subprocess
@@ -27,27 +26,13 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from poll_load import cpu_seconds, rss_mb, settings_file  # noqa: E402
+from sim_bench import frame_times, sample, settings_file, start_simulator, stop  # noqa: E402
 
 
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
-
-
-def replies_between(log_path, start, end):
-    import datetime
-    n = 0
-    with open(log_path) as f:
-        for line in f:
-            parts = line.split()
-            if len(parts) < 3 or parts[1] != "->":
-                continue
-            t = datetime.datetime.fromisoformat(parts[0]).timestamp()
-            if start <= t <= end:
-                n += 1
-    return n
 
 
 def start_broker(work):
@@ -75,10 +60,7 @@ def measure(args, kind):
     try:
         settings_file(os.path.join(work, "User Setting.ini"), "19200")
         log = os.path.join(work, "traffic.log")
-        sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
-                                "--com", "1", "--ids", "1-16", "--log", log],
-                               stdout=subprocess.PIPE, text=True)
-        sim.stdout.readline()   # the simulator says when its port is bound
+        sim = start_simulator(bin_dir, work, log)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         if kind == "console":
             command = [shutil.copy(os.path.join(bin_dir, "orbalis"), work)]
@@ -92,19 +74,9 @@ def measure(args, kind):
             command = ["mbpoll", "-m", "rtu", "-a", "1:16", "-r", "4097", "-c", "30", "-t", "3", "-b", "19200",
                        "-P", "none", "-l", "11", "-o", "0.2", os.path.join(work, "ports", "COM1")]
         proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(args.warmup)
-        t0, c0 = time.time(), cpu_seconds(proc.pid)
-        peak = 0.0
-        while time.time() - t0 < args.seconds:
-            time.sleep(1)
-            peak = max(peak, rss_mb(proc.pid))
-        t1, c1 = time.time(), cpu_seconds(proc.pid)
-        proc.send_signal(signal.SIGTERM)
-        proc.wait(timeout=10)
-        sim.send_signal(signal.SIGTERM)
-        sim.wait(timeout=10)
-        answered = replies_between(log, t0, t1)
-        cpu = c1 - c0
+        t0, t1, cpu, peak = sample(proc, args.warmup, args.seconds)
+        stop(proc, sim)
+        answered = len(frame_times(log, t0, t1, "->"))
         per_poll = 1e6 * cpu / answered if answered else float("nan")
         print(f"{kind:14s} CPU {100 * cpu / (t1 - t0):5.2f} % of one core, peak RSS {peak:5.1f} MB, "
               f"{answered} answered polls in {t1 - t0:.0f} s, {per_poll:6.1f} us CPU per answered poll")

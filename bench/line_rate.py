@@ -36,7 +36,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from poll_load import cpu_seconds, settings_file  # noqa: E402
+from sim_bench import cpu_seconds, settings_file, status_mb  # noqa: E402
 
 CONTROLLERS = 16
 LIVE_REPLY = 65   # bytes of the live read's answer
@@ -51,11 +51,7 @@ def silence_ms(baud):
 
 
 def peak_rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1]) / 1024.0
-    return 0.0
+    return status_mb(pid, "VmHWM")
 
 
 def read_log(path, start, end):

@@ -20,60 +20,15 @@ Usage: bench/poll_load.py [--build build] [--seconds 60] [--baud 19200]
                           [--monitor] [--full-ring] [--trend-windows N] [--runs N]
 """
 import argparse
-import datetime
 import os
 import shutil
-import signal
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
-import time
 
-
-def record(texts):
-    data = b"".join(struct.pack("<H", len(t)) + t for t in texts)
-    assert len(data) <= 128
-    return data + b"\0" * (128 - len(data))
-
-
-def settings_file(path, baud):
-    recs = [record([b"COM1", baud.encode(), b"2", b"8", b"None"]),
-            record([b"%03d" % (k + 1) for k in range(16)]),
-            record([b"U%d" % (k + 1) for k in range(16)])]
-    recs += [record([b"0"] * 16)] * 3
-    recs.append(record([b"48"] * 16))
-    with open(path, "wb") as f:
-        f.write(b"".join(recs))
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    ticks = os.sysconf("SC_CLK_TCK")
-    return (int(fields[11]) + int(fields[12])) / ticks
-
-
-def rss_mb(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024.0
-    return 0.0
-
-
-def request_times(log_path, start, end):
-    times = []
-    with open(log_path) as f:
-        for line in f:
-            parts = line.split()
-            if len(parts) < 2 or parts[1] != "<-":
-                continue
-            t = datetime.datetime.fromisoformat(parts[0]).timestamp()
-            if start <= t <= end:
-                times.append(t)
-    return times
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from sim_bench import frame_times, sample, settings_file, start_simulator, stop  # noqa: E402
 
 
 def measure(args):
@@ -86,28 +41,16 @@ def measure(args):
         console = shutil.copy(os.path.join(bin_dir, program), work)
         settings_file(os.path.join(work, "User Setting.ini"), args.baud)
         log = os.path.join(work, "traffic.log")
-        sim = subprocess.Popen([os.path.join(bin_dir, "orbalis-sim"), "--program-dir", work,
-                                "--com", "1", "--ids", "1-16", "--log", log],
-                               stdout=subprocess.PIPE, text=True)
-        sim.stdout.readline()   # the simulator says when its port is bound
+        sim = start_simulator(bin_dir, work, log)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         proc = subprocess.Popen([console] + options, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
-        time.sleep(args.warmup)
-        t0, c0 = time.time(), cpu_seconds(proc.pid)
-        peak = 0.0
-        while time.time() - t0 < args.seconds:
-            time.sleep(1)
-            peak = max(peak, rss_mb(proc.pid))
-        t1, c1 = time.time(), cpu_seconds(proc.pid)
-        proc.send_signal(signal.SIGTERM)
-        proc.wait(timeout=10)
-        sim.send_signal(signal.SIGTERM)
-        sim.wait(timeout=10)
+        t0, t1, used, peak = sample(proc, args.warmup, args.seconds)
+        stop(proc, sim)
 
-        times = request_times(log, t0, t1)
+        times = frame_times(log, t0, t1, "<-")
         gaps = [b - a for a, b in zip(times, times[1:])]
-        cpu = 100.0 * (c1 - c0) / (t1 - t0)
+        cpu = 100.0 * used / (t1 - t0)
         print(f"span                 {t1 - t0:.1f} s at {args.baud} baud, 16 controllers, {program} "
               f"{' '.join(options)}")
         print(f"console CPU          {cpu:.2f} % of one core")

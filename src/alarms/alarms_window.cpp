@@ -4,12 +4,13 @@
 #include "current_alarms_model.h"
 #include "journal_controls.h"
 #include "journal_csv.h"
+#include "journal_filter_controls.h"
 #include "journal_model.h"
 #include "panel_alarms.h"
 #include "parameter_changes_panel.h"
 #include "shelve_dialog.h"
 
-#include "base/error_trap.h"
+#include "base/error.h"
 #include "base/twips.h"
 #include "journal/journal_writer.h"
 #include "state/console.h"
@@ -17,7 +18,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTimeEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -26,7 +26,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSplitter>
 #include <QSqlQuery>
 #include <QTabWidget>
@@ -45,7 +44,6 @@ constexpr int WindowHeight = 10500;
 constexpr int AlarmWidths[CurrentAlarmsModel::ColumnCount] = {2700, 600, 1150, 1600, 1600, 2600, 1200};
 constexpr int JournalWidths[JournalModel::ColumnCount] = {2700, 1000, 600,  1400, 1500, 1300,
                                                           800,  800,  2400, 1100, 2700};
-constexpr int SearchDelayMs = 300;
 constexpr int FollowDelayMs = 200;
 
 QString uniqueReaderName()
@@ -100,14 +98,12 @@ AlarmsWindow::AlarmsWindow(const Console &console, AlarmTracker &tracker, PanelA
     build();
     resize(twipsToPixels(WindowWidth), twipsToPixels(WindowHeight));
 
-    for (QTimer *t : {&alarmsLater_, &rowsLater_, &searchLater_})
+    for (QTimer *t : {&alarmsLater_, &rowsLater_})
         t->setSingleShot(true);
     alarmsLater_.setInterval(0);
     rowsLater_.setInterval(FollowDelayMs);
-    searchLater_.setInterval(SearchDelayMs);
     connect(&alarmsLater_, &QTimer::timeout, this, &AlarmsWindow::refreshAlarms);
     connect(&rowsLater_, &QTimer::timeout, this, &AlarmsWindow::takeNewRows);
-    connect(&searchLater_, &QTimer::timeout, this, &AlarmsWindow::applyFilter);
     // The writer's thread tells; this follows on its own thread.
     connect(&writer_, &JournalWriter::committed, this, [this] { rowsLater_.start(); });
     connect(&writer_, &JournalWriter::opened, this, &AlarmsWindow::reopenJournal);
@@ -210,30 +206,10 @@ QWidget *AlarmsWindow::buildJournal()
     for (AlarmKind kind : AllAlarmKinds)
         alarm_->addItem(alarmName(kind), alarmName(kind));
 
-    const QDateTime today(QDate::currentDate(), QTime(0, 0));
-    const auto timeControls = [&](const QString &caption, QCheckBox *&on, QDateTimeEdit *&edit, const QDateTime &at) {
-        on = new QCheckBox(caption, box);
-        on->setAccessibleName(caption);
-        edit = new QDateTimeEdit(at, box);
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
-        edit->setCalendarPopup(true);
-        edit->setAccessibleName(caption + QStringLiteral(" time"));
-        edit->setEnabled(false);
-        connect(on, &QCheckBox::toggled, edit, &QWidget::setEnabled);
-        connect(on, &QCheckBox::toggled, this, &AlarmsWindow::applyFilter);
-        connect(edit, &QDateTimeEdit::dateTimeChanged, this, [this] { searchLater_.start(); });
-        row->addWidget(on);
-        row->addWidget(edit);
-    };
-    timeControls(QStringLiteral("From"), fromOn_, from_, today);
-    timeControls(QStringLiteral("To"), toOn_, to_, today.addDays(1));
-    search_ = labelled(QStringLiteral("Search"), new QLineEdit(box), row, box);
-    search_->setClearButtonEnabled(true);
-    auto *exportButton = new QPushButton(QStringLiteral("Export CSV..."), box);
-    exportButton->setAccessibleName(exportButton->text());
-    connect(exportButton, &QPushButton::clicked, this, &AlarmsWindow::askAndExport);
-    buttons_.push_back(exportButton);
-    row->addWidget(exportButton);
+    filterControls_ = new JournalFilterControls(row, box);
+    connect(filterControls_, &JournalFilterControls::filterChosen, this, &AlarmsWindow::applyFilter);
+    connect(filterControls_, &JournalFilterControls::exportAsked, this, &AlarmsWindow::askAndExport);
+    buttons_.push_back(filterControls_->exportButton());
     layout->addLayout(row);
 
     journalView_ = journalTableView(journal_, QStringLiteral("Journal"), JournalWidths, JournalModel::ColumnCount, box);
@@ -246,8 +222,6 @@ QWidget *AlarmsWindow::buildJournal()
 
     connect(controller_, &QComboBox::activated, this, &AlarmsWindow::applyFilter);
     connect(alarm_, &QComboBox::activated, this, &AlarmsWindow::applyFilter);
-    connect(search_, &QLineEdit::textChanged, this, [this] { searchLater_.start(); });
-    connect(search_, &QLineEdit::returnPressed, this, &AlarmsWindow::applyFilter);
     return box;
 }
 
@@ -398,20 +372,17 @@ JournalFilter AlarmsWindow::chosenFilter() const
     f.controllerId =
         controller_->currentIndex() >= 0 ? controller_->currentData().toInt() : JournalFilter::AnyController;
     f.alarm = alarm_->currentData().toString();
-    if (fromOn_->isChecked())
-        f.fromMs = from_->dateTime().toMSecsSinceEpoch();
-    if (toOn_->isChecked())
-        f.toMs = to_->dateTime().toMSecsSinceEpoch();
-    f.text = search_->text().trimmed();
+    f.fromMs = filterControls_->fromMs();
+    f.toMs = filterControls_->toMs();
+    f.text = filterControls_->searchText();
     return f;
 }
 
 void AlarmsWindow::applyFilter()
 {
-    searchLater_.stop();
+    filterControls_->stopWaiting();
     journal_->setFilter(chosenFilter());
-    setNote(journal_->problem().isEmpty() ? QString()
-                                          : QStringLiteral("The journal cannot be read: ") + journal_->problem());
+    setNote(journalProblemNote(journal_->problem()));
 }
 
 void AlarmsWindow::reopenJournal()
@@ -428,16 +399,12 @@ void AlarmsWindow::reopenJournal()
     journal_->setFilter(chosenFilter());
     journal_->setConnection(connection_);
     changes_->setConnection(connection_);
-    setNote(journal_->problem().isEmpty() ? QString()
-                                          : QStringLiteral("The journal cannot be read: ") + journal_->problem());
+    setNote(journalProblemNote(journal_->problem()));
 }
 
 void AlarmsWindow::fillControllers()
 {
     std::set<int> ids;
-    for (std::uint8_t id : console_.slots.SlotId)
-        if (id != 0)
-            ids.insert(id);
     if (QSqlDatabase::contains(connection_)) {
         // The controllers in the journal, one index step each.
         QSqlQuery q(QSqlDatabase::database(connection_, false));
@@ -448,32 +415,13 @@ void AlarmsWindow::fillControllers()
             while (q.next())
                 ids.insert(q.value(0).toInt());
     }
-    const int chosen =
-        controller_->currentIndex() >= 0 ? controller_->currentData().toInt() : JournalFilter::AnyController;
-    controller_->clear();
-    controller_->addItem(QStringLiteral("All controllers"), JournalFilter::AnyController);
-    controller_->addItem(QStringLiteral("Line"), JournalFilter::LineOnly);
-    for (int id : ids) {
-        QString name;
-        for (int k = 0; k < SlotCount; ++k)
-            if (console_.slots.SlotId[std::size_t(k)] == id)
-                name = console_.settings.panel.NameText[std::size_t(k)].trimmed();
-        controller_->addItem(
-            name.isEmpty() ? QStringLiteral("ID %1").arg(id) : QStringLiteral("ID %1 %2").arg(id).arg(name), id);
-    }
-    const int at = controller_->findData(chosen);
-    controller_->setCurrentIndex(at >= 0 ? at : 0);
+    fillControllerBox(controller_, console_, ids, true);
 }
 
 void AlarmsWindow::takeNewRows()
 {
-    QScrollBar *bar = journalView_->verticalScrollBar();
-    const int scrolled = bar->value();
     changes_->takeNewRows();
-    const int added = journal_->fetchNewer();
-    // The rows in view stay in view while new ones come on top.
-    if (added > 0 && scrolled > 0)
-        bar->setValue(scrolled + added);
+    takeRowsOnTop(journalView_, [this] { return journal_->fetchNewer(); });
 }
 
 void AlarmsWindow::showEvent(QShowEvent *event)
@@ -486,25 +434,19 @@ void AlarmsWindow::showEvent(QShowEvent *event)
 
 bool AlarmsWindow::exportCsv(const QString &path)
 {
-    ErrorTrap trap(reporter_, QStringLiteral("exportJournalCsv"));
-    qint64 rows = 0;
-    const bool done = trap.step([&] {
-        if (!QSqlDatabase::contains(connection_))
-            throw Error(FileNotFound, writer_.path());
-        rows = exportJournalCsv(connection_, journal_->filter(), path);
-    });
-    if (done)
-        setNote(QStringLiteral("Exported %1 rows to %2").arg(rows).arg(QDir::toNativeSeparators(path)));
-    return done;
+    return exportJournalRows(
+        reporter_, QStringLiteral("exportJournalCsv"), path,
+        [&] {
+            if (!QSqlDatabase::contains(connection_))
+                throw Error(FileNotFound, writer_.path());
+            return exportJournalCsv(connection_, journal_->filter(), path);
+        },
+        [this](const QString &text) { setNote(text); });
 }
 
 void AlarmsWindow::askAndExport()
 {
-    const QString suggested =
-        QDir(console_.programDir)
-            .filePath(QStringLiteral("Alarm journal ")
-                      + QDateTime::currentDateTime().toString(QStringLiteral("yyMMdd-HHmm")) + QStringLiteral(".csv"));
-    const QString path = chooseSaveFile(QStringLiteral("Export CSV"), QStringLiteral("CSV file (*.csv)"), suggested);
+    const QString path = askExportPath(chooseSaveFile, console_.programDir, QStringLiteral("Alarm journal"));
     if (!path.isEmpty())
         exportCsv(path);
 }

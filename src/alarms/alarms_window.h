@@ -2,6 +2,7 @@
 
 #include "alarm_change.h"
 #include "journal_filter.h"
+#include "journal_filter_controls.h"
 
 #include <QString>
 #include <QTimer>
@@ -11,9 +12,7 @@
 #include <optional>
 #include <vector>
 
-class QCheckBox;
 class QComboBox;
-class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -86,11 +85,11 @@ public:
     QCheckBox *soundBox() const { return sound_; }
     QComboBox *controllerBox() const { return controller_; }
     QComboBox *alarmBox() const { return alarm_; }
-    QCheckBox *fromBox() const { return fromOn_; }
-    QCheckBox *toBox() const { return toOn_; }
-    QDateTimeEdit *fromEdit() const { return from_; }
-    QDateTimeEdit *toEdit() const { return to_; }
-    QLineEdit *searchBox() const { return search_; }
+    QCheckBox *fromBox() const { return filterControls_->fromBox(); }
+    QCheckBox *toBox() const { return filterControls_->toBox(); }
+    QDateTimeEdit *fromEdit() const { return filterControls_->fromEdit(); }
+    QDateTimeEdit *toEdit() const { return filterControls_->toEdit(); }
+    QLineEdit *searchBox() const { return filterControls_->searchBox(); }
     QPushButton *button(const QString &caption) const;
     QString note() const;
 
@@ -132,11 +131,7 @@ private:
     std::vector<QPushButton *> buttons_;
     QComboBox *controller_ = nullptr;
     QComboBox *alarm_ = nullptr;
-    QCheckBox *fromOn_ = nullptr;
-    QCheckBox *toOn_ = nullptr;
-    QDateTimeEdit *from_ = nullptr;
-    QDateTimeEdit *to_ = nullptr;
-    QLineEdit *search_ = nullptr;
+    JournalFilterControls *filterControls_ = nullptr;
     QTableView *journalView_ = nullptr;
     QTabWidget *journalTabs_ = nullptr;
     ParameterChangesPanel *changes_ = nullptr;
@@ -144,7 +139,6 @@ private:
     // Changes come in bursts: the lists and the journal follow once per burst.
     QTimer alarmsLater_;
     QTimer rowsLater_;
-    QTimer searchLater_;
 };
 
 } // namespace orbalis

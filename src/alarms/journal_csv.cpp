@@ -1,6 +1,5 @@
 #include "journal_csv.h"
 
-#include "alarm_journal.h"
 #include "journal_model.h"
 
 #include "base/error.h"
@@ -8,7 +7,6 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlQuery>
 
 namespace orbalis {
 
@@ -21,35 +19,34 @@ QString csvField(const QString &text)
     return u'"' + quoted + u'"';
 }
 
-QString journalCsvHeader()
+QString csvLine(int columns, const std::function<QString(int column)> &field)
 {
-    QStringList titles;
-    for (int c = 0; c < JournalModel::ColumnCount; ++c)
-        titles << csvField(JournalModel::columnTitle(c));
-    return titles.join(u',');
+    QStringList fields;
+    for (int c = 0; c < columns; ++c)
+        fields << csvField(field(c));
+    return fields.join(u',');
 }
 
-qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, const QString &path)
+QString journalCsvHeader()
 {
-    const SqlCondition condition = journalCondition(filter);
+    return csvLine(JournalModel::ColumnCount, &JournalModel::columnTitle);
+}
+
+qint64 saveQueryCsv(const QString &connection, const SqlCondition &select, const QString &header,
+                    const std::function<QString(const QSqlQuery &query)> &line, const QString &path)
+{
     QSqlQuery q(QSqlDatabase::database(connection, false));
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT ") + alarmEventColumns() + QStringLiteral(" FROM ") + alarmEventsTableName()
-              + QStringLiteral(" WHERE ") + condition.sql + QStringLiteral(" ORDER BY time_ms DESC, id DESC"));
-    for (qsizetype i = 0; i < condition.values.size(); ++i)
-        q.bindValue(int(i), condition.values[i]);
+    q.prepare(select.sql);
+    for (qsizetype i = 0; i < select.values.size(); ++i)
+        q.bindValue(int(i), select.values[i]);
     if (!q.exec())
         throw Error(PathFileAccess, QStringLiteral("the journal cannot be read: ") + q.lastError().text());
 
-    QByteArray csv = "\xEF\xBB\xBF" + journalCsvHeader().toUtf8() + "\r\n";
+    QByteArray csv = "\xEF\xBB\xBF" + header.toUtf8() + "\r\n";
     qint64 rows = 0;
-    QStringList fields;
     while (q.next()) {
-        const AlarmEventRow row = readAlarmEventRow(q);
-        fields.clear();
-        for (int c = 0; c < JournalModel::ColumnCount; ++c)
-            fields << csvField(JournalModel::cellText(row, c));
-        csv += fields.join(u',').toUtf8() + "\r\n";
+        csv += line(q).toUtf8() + "\r\n";
         ++rows;
     }
     if (q.lastError().isValid())
@@ -60,6 +57,11 @@ qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, 
         throw withContext(e, path);
     }
     return rows;
+}
+
+qint64 exportJournalCsv(const QString &connection, const JournalFilter &filter, const QString &path)
+{
+    return exportTableCsv<JournalModel>(connection, filter, path);
 }
 
 } // namespace orbalis

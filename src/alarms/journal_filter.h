@@ -1,7 +1,8 @@
 #pragma once
 
+#include "sql_condition.h"
+
 #include <QString>
-#include <QVariantList>
 #include <optional>
 
 namespace orbalis {
@@ -20,16 +21,7 @@ struct JournalFilter {
     friend bool operator==(const JournalFilter &, const JournalFilter &) = default;
 };
 
-// The condition of a filter over alarm_events, with its bound values in
-// order; "1" when it lets every row through.
-struct SqlCondition {
-    QString sql;
-    QVariantList values;
-};
+// The filter's condition over alarm_events.
 SqlCondition journalCondition(const JournalFilter &filter);
-
-// The text for a LIKE that finds `text` anywhere, its wildcards taken
-// literally (escape character '\').
-QString likePattern(const QString &text);
 
 } // namespace orbalis

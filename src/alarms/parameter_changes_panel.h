@@ -1,17 +1,14 @@
 #pragma once
 
+#include "journal_filter_controls.h"
 #include "parameter_changes_model.h"
 
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 #include <functional>
 
-class QCheckBox;
 class QComboBox;
-class QDateTimeEdit;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QTableView;
 
@@ -47,12 +44,9 @@ public:
     QComboBox *controllerBox() const { return controller_; }
     QComboBox *originBox() const { return origin_; }
     QComboBox *outcomeBox() const { return outcome_; }
-    QCheckBox *fromBox() const { return fromOn_; }
-    QCheckBox *toBox() const { return toOn_; }
-    QDateTimeEdit *fromEdit() const { return from_; }
-    QDateTimeEdit *toEdit() const { return to_; }
-    QLineEdit *searchBox() const { return search_; }
-    QPushButton *exportButton() const { return export_; }
+    // From, To, Search and the export.
+    JournalFilterControls &filterControls() const { return *controls_; }
+    QPushButton *exportButton() const { return controls_->exportButton(); }
     QString note() const;
 
 private:
@@ -66,15 +60,9 @@ private:
     QComboBox *controller_ = nullptr;
     QComboBox *origin_ = nullptr;
     QComboBox *outcome_ = nullptr;
-    QCheckBox *fromOn_ = nullptr;
-    QCheckBox *toOn_ = nullptr;
-    QDateTimeEdit *from_ = nullptr;
-    QDateTimeEdit *to_ = nullptr;
-    QLineEdit *search_ = nullptr;
-    QPushButton *export_ = nullptr;
+    JournalFilterControls *controls_ = nullptr;
     QTableView *view_ = nullptr;
     QLabel *note_ = nullptr;
-    QTimer searchLater_;
 };
 
 } // namespace orbalis

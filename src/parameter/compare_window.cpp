@@ -1,33 +1,22 @@
 #include "compare_window.h"
 
 #include "file_dialogs.h"
+#include "list_window.h"
 
 #include "base/error.h"
 #include "base/reporter.h"
-#include "base/twips.h"
 #include "base/whole_file_save.h"
 #include "core/parameter_diff.h"
-#include "widgets/accessible_names.h"
 
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QHeaderView>
+#include <algorithm>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
 namespace orbalis {
 
 namespace {
-
-// Sizes in twips.
-constexpr int WindowWidth = 9000;
-constexpr int WindowHeight = 6000;
-constexpr std::array<int, 4> ColumnWidths{1500, 2700, 2100, 2100};
-
-constexpr std::array<const char *, 4> ColumnCaptions{"Mnemonic", "Label", "Controller", "File"};
-constexpr std::array<const char *, 3> ButtonCaptions{"Write differences", "Save report...", "Close"};
 
 const QString ReportFilter = QStringLiteral("Text files|*.txt");
 
@@ -36,51 +25,27 @@ const QString ReportFilter = QStringLiteral("Text files|*.txt");
 FM_Compare::FM_Compare(Reporter &reporter, FileDialogs &dialogs, QWidget *parent)
     : QWidget(parent, Qt::Window), reporter_(reporter), dialogs_(&dialogs)
 {
-    setWindowTitle(caption());
-    setAccessibleName(caption());
     build();
-    resize(twipsToPixels(WindowWidth), twipsToPixels(WindowHeight));
 }
 
 void FM_Compare::build()
 {
-    auto *layout = new QVBoxLayout(this);
-    headline_ = new QLabel(this);
-    headline_->setWordWrap(true);
-    nameByRoleAndText(headline_, QStringLiteral("Compare"));
-    layout->addWidget(headline_);
-
-    list_ = new QTreeWidget(this);
-    list_->setAccessibleName(QStringLiteral("Differences"));
-    list_->setRootIsDecorated(false);
+    const ListWindowParts parts = buildListWindow(
+        this, {.caption = caption(),
+               .widthTwips = 9000,
+               .heightTwips = 6000,
+               .headingName = QStringLiteral("Compare"),
+               .listName = QStringLiteral("Differences"),
+               .columns = {"Mnemonic", "Label", "Controller", "File"},
+               .columnWidths = {1500, 2700, 2100, 2100},
+               .lineNames = {QStringLiteral("Note"), QStringLiteral("Result")},
+               .buttons = {"Write differences", "Save report...", "Close"}});
+    headline_ = parts.heading;
+    list_ = parts.list;
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    QStringList headers;
-    for (const char *c : ColumnCaptions)
-        headers << QString::fromLatin1(c);
-    list_->setHeaderLabels(headers);
-    for (size_t c = 0; c < ColumnWidths.size(); ++c)
-        list_->setColumnWidth(int(c), twipsToPixels(ColumnWidths[c]));
-    layout->addWidget(list_, 1);
-
-    note_ = new QLabel(this);
-    note_->setWordWrap(true);
-    nameByRoleAndText(note_, QStringLiteral("Note"));
-    layout->addWidget(note_);
-    result_ = new QLabel(this);
-    result_->setWordWrap(true);
-    nameByRoleAndText(result_, QStringLiteral("Result"));
-    layout->addWidget(result_);
-
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    for (size_t i = 0; i < buttons_.size(); ++i) {
-        const QString text = QString::fromLatin1(ButtonCaptions[i]);
-        auto *b = new QPushButton(text, this);
-        b->setAccessibleName(text);
-        row->addWidget(b);
-        buttons_[i] = b;
-    }
-    layout->addLayout(row);
+    note_ = parts.lines[0];
+    result_ = parts.lines[1];
+    std::copy(parts.buttons.begin(), parts.buttons.end(), buttons_.begin());
 
     connect(buttons_[0], &QPushButton::clicked, this, [this] {
         if (onWriteDifferences)

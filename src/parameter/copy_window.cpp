@@ -1,72 +1,45 @@
 #include "copy_window.h"
 
-#include "base/twips.h"
-#include "state/console.h"
-#include "widgets/accessible_names.h"
+#include "list_window.h"
 
-#include <QHBoxLayout>
+#include "state/console.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 
+#include <algorithm>
 #include <set>
 
 namespace orbalis {
 
 namespace {
 
-constexpr int WindowWidth = 9000;
-constexpr int WindowHeight = 5000;
-constexpr std::array<int, 4> ColumnWidths{900, 700, 1800, 5000};
-constexpr std::array<const char *, 4> ColumnCaptions{"Slot", "ID", "Name", "Result"};
-constexpr std::array<const char *, 2> ButtonCaptions{"Copy", "Close"};
 constexpr int SlotRole = Qt::UserRole;
 
 } // namespace
 
 FM_CopyTo::FM_CopyTo(const Console &console, QWidget *parent) : QWidget(parent, Qt::Window), console_(console)
 {
-    setWindowTitle(caption());
-    setAccessibleName(caption());
     build();
-    resize(twipsToPixels(WindowWidth), twipsToPixels(WindowHeight));
 }
 
 void FM_CopyTo::build()
 {
-    auto *layout = new QVBoxLayout(this);
-    heading_ = new QLabel(this);
-    heading_->setWordWrap(true);
-    nameByRoleAndText(heading_, QStringLiteral("Copy"));
-    layout->addWidget(heading_);
-
-    list_ = new QTreeWidget(this);
-    list_->setAccessibleName(QStringLiteral("Controllers"));
-    list_->setRootIsDecorated(false);
-    QStringList headers;
-    for (const char *c : ColumnCaptions)
-        headers << QString::fromLatin1(c);
-    list_->setHeaderLabels(headers);
-    for (size_t c = 0; c < ColumnWidths.size(); ++c)
-        list_->setColumnWidth(int(c), twipsToPixels(ColumnWidths[c]));
-    layout->addWidget(list_, 1);
-
-    status_ = new QLabel(this);
-    status_->setWordWrap(true);
-    nameByRoleAndText(status_, QStringLiteral("Status"));
-    layout->addWidget(status_);
-
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    for (size_t i = 0; i < buttons_.size(); ++i) {
-        const QString text = QString::fromLatin1(ButtonCaptions[i]);
-        auto *b = new QPushButton(text, this);
-        b->setAccessibleName(text);
-        row->addWidget(b);
-        buttons_[i] = b;
-    }
-    layout->addLayout(row);
+    const ListWindowParts parts = buildListWindow(
+        this, {.caption = caption(),
+               .widthTwips = 9000,
+               .heightTwips = 5000,
+               .headingName = QStringLiteral("Copy"),
+               .listName = QStringLiteral("Controllers"),
+               .columns = {"Slot", "ID", "Name", "Result"},
+               .columnWidths = {900, 700, 1800, 5000},
+               .lineNames = {QStringLiteral("Status")},
+               .buttons = {"Copy", "Close"}});
+    heading_ = parts.heading;
+    list_ = parts.list;
+    status_ = parts.lines[0];
+    std::copy(parts.buttons.begin(), parts.buttons.end(), buttons_.begin());
     connect(buttons_[0], &QPushButton::clicked, this, [this] {
         if (onCopy)
             onCopy(ticked());
