@@ -187,9 +187,13 @@ QString MosquittoHandle::errorText(int rc) const
     return text;
 }
 
-void MosquittoHandle::onConnect(mosquitto *, void *self, int code)
+void MosquittoHandle::onConnect(mosquitto *mosq, void *self, int code)
 {
     auto *h = static_cast<MosquittoHandle *>(self);
+    // The library formats a log line for every packet while someone listens;
+    // what is worth its words (TLS, a refusal) happens before this answer.
+    if (code == 0)
+        mosquitto_log_callback_set(mosq, nullptr);
     if (h->events_.connack)
         h->events_.connack(code);
 }

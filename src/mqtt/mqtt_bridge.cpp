@@ -76,6 +76,7 @@ QStringList MqttBridge::start(const MqttSettings &settings, const QStringList &p
 
     const QString prefix = effectivePrefix(settings_, QSysInfo::machineHostName(), console_.settings.serial.Port);
     topics_ = MqttTopics(prefix);
+    liveTopics_.fill(QByteArray());
     node_ = discoveryNode(prefix);
     MqttConnection connection;
     connection.settings = settings_;
@@ -168,10 +169,15 @@ void MqttBridge::replyJudged(Exchange exchange, int slot, std::uint8_t id, const
 {
     if (exchange != Exchange::Live || outcome != LineOutcome::Good || !isSlot(slot) || !buffer_)
         return;
-    const QByteArray json = liveJson(console_.clock->now(), slot, nameOf(slot), id, reply,
-                                     console_.slots.Slot_DP_Code[size_t(slot)]);
-    if (!json.isEmpty())
-        buffer_->push({topics_.live(id), json, false});
+    QByteArray json = liveJson(console_.clock->nowUtc(), slot, nameOf(slot), id, reply,
+                               console_.slots.Slot_DP_Code[size_t(slot)]);
+    if (json.isEmpty())
+        return;
+    // Made once per controller; each message then shares it.
+    QByteArray &topic = liveTopics_[id];
+    if (topic.isEmpty())
+        topic = topics_.live(id);
+    buffer_->push({topic, std::move(json), false});
 }
 
 void MqttBridge::alarmChanged(const AlarmChange &change)
@@ -214,7 +220,7 @@ void MqttBridge::publishHealth()
         return;
     const LineCounters &counters = core_.watch().counters();
     std::array<bool, 256> done{};
-    const QDateTime time = console_.clock->now();
+    const QDateTime time = console_.clock->nowUtc();
     for (std::uint8_t id : console_.slots.SlotId) {
         if (id == 0 || done[id])
             continue;
@@ -300,7 +306,7 @@ void MqttBridge::nextWrite()
 void MqttBridge::publishResult(int id, const QString &mnemonic, const RemoteWriteResult &result)
 {
     if (buffer_)
-        buffer_->push({topics_.result(id, mnemonic), writeResultJson(console_.clock->now(), result), false});
+        buffer_->push({topics_.result(id, mnemonic), writeResultJson(console_.clock->nowUtc(), result), false});
 }
 
 } // namespace orbalis

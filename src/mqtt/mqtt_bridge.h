@@ -103,6 +103,7 @@ private:
     std::unique_ptr<MqttPublisher> publisher_;
     std::unique_ptr<AvailabilityWatch> availability_;
     std::array<bool, 256> discovered_{};
+    std::array<QByteArray, 256> liveTopics_;
     QTimer availabilityTimer_;
     QTimer healthTimer_;
     QTimer writeTimer_;

@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
@@ -82,12 +81,6 @@ void appendJsonTextOrNull(QByteArray &json, const QString &text)
         appendJsonText(json, text);
 }
 
-// The shortest text that reads back as the same double, as QJsonDocument writes it.
-void appendJsonNumber(QByteArray &json, double value)
-{
-    json += QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
 std::uint16_t word(const QByteArray &reply, int at)
 {
     return std::uint16_t((std::uint8_t(reply[at]) << 8) | std::uint8_t(reply[at + 1]));
@@ -143,6 +136,33 @@ QString utcTimeText(const QDateTime &time)
     return time.toUTC().toString(Qt::ISODateWithMs);
 }
 
+void appendScaledNumber(QByteArray &json, int scaled, int decimals)
+{
+    // scaled / 10^decimals divided as a double is the double nearest that
+    // decimal, so its shortest text is the decimal itself without trailing
+    // zeros: written from the integer, digit by digit.
+    char digits[24];
+    int n = 0;
+    unsigned magnitude = scaled < 0 ? 0u - unsigned(scaled) : unsigned(scaled);
+    bool fraction = false;   // a fraction digit other than 0 written
+    for (int place = 0; magnitude != 0 || place <= decimals; ++place) {
+        const char digit = char('0' + magnitude % 10);
+        magnitude /= 10;
+        if (place < decimals) {
+            if (digit == '0' && !fraction)
+                continue;
+            fraction = true;
+        } else if (place == decimals && fraction) {
+            digits[n++] = '.';
+        }
+        digits[n++] = digit;
+    }
+    if (scaled < 0)
+        json += '-';
+    while (n > 0)
+        json += digits[--n];
+}
+
 int decimalsOf(std::int32_t dpCode)
 {
     switch (dpCode) {
@@ -159,7 +179,7 @@ QByteArray liveJson(const QDateTime &time, int slot, const QString &name, int id
     // Bytes 3 to 10: PV, SV, output, status word, high byte first.
     if (reply.size() < 11)
         return {};
-    const double scale = std::pow(10.0, decimalsOf(dpCode));
+    const int decimals = decimalsOf(dpCode);
     const std::uint16_t status = word(reply, 9);
     const std::uint8_t lamps = litAlarmLamps(status);
     // Written out by hand, in the order of the example, rather than through
@@ -176,11 +196,11 @@ QByteArray liveJson(const QDateTime &time, int slot, const QString &name, int id
     json += ",\"id\":";
     json += QByteArray::number(id);
     json += ",\"pv\":";
-    appendJsonNumber(json, double(std::int16_t(word(reply, 3))) / scale);
+    appendScaledNumber(json, std::int16_t(word(reply, 3)), decimals);
     json += ",\"sv\":";
-    appendJsonNumber(json, double(std::int16_t(word(reply, 5))) / scale);
+    appendScaledNumber(json, std::int16_t(word(reply, 5)), decimals);
     json += ",\"out\":";
-    appendJsonNumber(json, double(std::int16_t(word(reply, 7))) / 10.0);
+    appendScaledNumber(json, std::int16_t(word(reply, 7)), 1);
     json += ",\"state\":";
     appendJsonTextOrNull(json, bannerLegend(status));
     json += ",\"error\":";

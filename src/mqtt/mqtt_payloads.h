@@ -18,6 +18,10 @@ struct RemoteWriteResult;
 // "2026-12-10T14:21:17.664Z": UTC, milliseconds, Z.
 QString utcTimeText(const QDateTime &time);
 
+// scaled / 10^decimals (decimals 0 to 3) as JSON writes the double: the
+// shortest text that reads back as it ("98.9", "100", "-0.05", "0").
+void appendScaledNumber(QByteArray &json, int scaled, int decimals);
+
 // The decimal places of a slot's decimal-point code: 48 one, 49 two, 50
 // three, any other none.
 int decimalsOf(std::int32_t dpCode);

@@ -21,7 +21,7 @@ MqttPublisher::MqttPublisher(MqttConnection connection, MqttBuffer &buffer, QLis
 {
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     status_ = {State::Connecting, QStringLiteral("connecting to ") + broker_};
-    buffer_.onPush([this] { wake(); });
+    buffer_.onPush([this] { wakeOnce(); });
 }
 
 MqttPublisher::~MqttPublisher()
@@ -91,6 +91,13 @@ void MqttPublisher::wake()
     if (wakeFd_ >= 0) {
         [[maybe_unused]] const auto ignored = ::write(wakeFd_, &one, sizeof one);
     }
+}
+
+void MqttPublisher::wakeOnce()
+{
+    // A pending wake will find this message too: no second call into the kernel.
+    if (!wakePending_.exchange(true, std::memory_order_acq_rel))
+        wake();
 }
 
 void MqttPublisher::setStatus(State state, const QString &text, const QString &sentence)
@@ -223,6 +230,8 @@ void MqttPublisher::connacked(int code)
 
 void MqttPublisher::sendWaiting()
 {
+    // Taken before the buffer is looked at: a message added from now on wakes again.
+    wakePending_.store(false, std::memory_order_release);
     while (state_ == State::Connected && int(unconfirmed_.size()) < MaxUnconfirmed) {
         std::optional<MqttMessage> m = buffer_.pop();
         if (!m)

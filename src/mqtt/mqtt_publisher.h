@@ -26,6 +26,10 @@ namespace orbalis {
 // buffer, oldest first, with at most 20 messages unconfirmed. A lost
 // connection puts the unconfirmed ones back in front of the buffer, and the
 // next attempt comes after a delay that doubles from 1 s up to 60 s.
+//
+// One wake per batch: the thread that adds wakes the publisher only when
+// no wake is pending, and the publisher then takes everything that waits
+// in one go.
 class MqttPublisher {
 public:
     enum class State { Connecting, Connected, Waiting, Ended };
@@ -85,6 +89,7 @@ private:
     void lost(const QString &reason);
     void setStatus(State state, const QString &text, const QString &sentence);
     void wake();
+    void wakeOnce();
     int waitMs() const;
     bool finishing() const;
 
@@ -94,6 +99,7 @@ private:
     Hooks hooks_;
     QString broker_;
     int wakeFd_ = -1;
+    std::atomic<bool> wakePending_{false};   // written to wakeFd_, not yet taken
     std::thread thread_;
 
     // The publisher's thread only.

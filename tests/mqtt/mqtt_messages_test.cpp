@@ -12,7 +12,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QTimeZone>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace orbalis;
@@ -125,6 +127,37 @@ TEST(MqttPayloads, ValuesCarryTheSlotsDecimalPlacesAndTheWordsTheSlotShows)
         EXPECT_EQ(o["error"], c.error ? QJsonValue(QString::fromLatin1(c.error)) : QJsonValue());
         EXPECT_EQ(o["al1"].toBool(), c.al1);
         EXPECT_EQ(o["al2"].toBool(), c.al2);
+    }
+}
+
+TEST(MqttPayloads, EveryRegisterValueIsWrittenAsJsonWritesItsDouble)
+{
+    const struct {
+        int scaled, decimals;
+        const char *text;
+    } cases[] = {
+        {100, 0, "100"},   {989, 1, "98.9"},       {1000, 1, "100"},  {-5, 2, "-0.05"},
+        {-32768, 3, "-32.768"}, {0, 3, "0"}, {32767, 2, "327.67"}, {10, 3, "0.01"},
+    };
+    for (const auto &c : cases) {
+        QByteArray text;
+        appendScaledNumber(text, c.scaled, c.decimals);
+        EXPECT_EQ(text, c.text) << c.scaled << " with " << c.decimals << " decimals";
+    }
+    // Each decimal-point setting over the whole signed register range, byte
+    // for byte against the document model's shortest double.
+    for (int decimals = 0; decimals <= 3; ++decimals) {
+        const double scale = std::pow(10.0, decimals);
+        int mismatches = 0;
+        for (int scaled = -32768; scaled <= 32767; ++scaled) {
+            QByteArray mine;
+            appendScaledNumber(mine, scaled, decimals);
+            const QByteArray model = QByteArray::number(double(scaled) / scale, 'g', QLocale::FloatingPointShortest);
+            if (mine != model && ++mismatches <= 5)
+                ADD_FAILURE() << scaled << " with " << decimals << " decimals: " << mine.constData() << " against "
+                              << model.constData();
+        }
+        EXPECT_EQ(mismatches, 0) << decimals << " decimals";
     }
 }
 

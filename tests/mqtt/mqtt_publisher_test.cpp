@@ -11,6 +11,7 @@
 #include "support/mqtt_broker.h"
 #include "support/tls_files.h"
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -80,6 +81,55 @@ TEST(MqttPublisher, WhatWaitsWhileTheBrokerIsAwayGoesOutInOrderWhenItComes)
     const QString broker1 = QStringLiteral("broker 127.0.0.1:%1").arg(broker.port());
     EXPECT_EQ(said, QStringList({broker1 + QStringLiteral(" not reachable: Connection refused"),
                                  broker1 + QStringLiteral(" connected")}));
+}
+
+TEST(MqttPublisher, MessagesAddedOneByOneOrInBurstsGoOutOnceInOrderAndAreAllConfirmed)
+{
+    test::coreApp();
+    if (!test::mosquittoInstalled())
+        GTEST_SKIP() << "mosquitto is not installed";
+    const struct {
+        const char *what;
+        int bursts, perBurst, pauseMs;
+    } cases[] = {
+        {"one at a time, each finding the publisher asleep", 30, 1, 15},
+        {"bursts within the window of unconfirmed messages", 6, 10, 15},
+        {"a burst beyond that window", 1, 3 * MqttPublisher::MaxUnconfirmed + 5, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::MqttBroker broker;
+        ASSERT_TRUE(broker.start()) << broker.said().constData();
+        test::MqttSubscriber subscriber;
+        ASSERT_TRUE(subscriber.start(broker.port(), {QStringLiteral("line/#")}));
+        MqttBuffer buffer(1000);
+        MqttPublisher publisher(connectionTo(broker.port()), buffer, {}, {});
+        publisher.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return publisher.status().state == MqttPublisher::State::Connected; }, 5000));
+        QStringList sent;
+        for (int b = 0; b < c.bursts; ++b) {
+            for (int i = 0; i < c.perBurst; ++i) {
+                sent << QString::number(sent.size() + 1);
+                buffer.push({"line/1/live", sent.last().toLatin1(), false});
+            }
+            QTest::qWait(c.pauseMs);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return subscriber.on("line/1/live").size() >= sent.size(); }, 10000))
+            << subscriber.on("line/1/live").size() << " of " << sent.size();
+        QTest::qWait(100);   // a message sent twice would come now
+        QStringList got;
+        for (const auto &m : subscriber.on("line/1/live"))
+            got << QString::fromLatin1(m.payload);
+        EXPECT_EQ(got, sent);
+        EXPECT_EQ(buffer.size(), 0u);
+        // The clean end goes out only once every receipt is in.
+        QElapsedTimer took;
+        took.start();
+        publisher.finish({{"line/status", "offline", true}}, seconds(3));
+        EXPECT_LT(took.elapsed(), 2000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return subscriber.on("line/status").size() == 2; }, 5000));
+        EXPECT_EQ(subscriber.on("line/status").value(1).payload, "offline");
+    }
 }
 
 TEST(MqttProbe, TestSaysWhatHappened)

@@ -69,6 +69,7 @@ class FixedClock : public Clock {
 public:
     explicit FixedClock(QDateTime t) : t_(std::move(t)) {}
     QDateTime now() const override { return t_; }
+    QDateTime nowUtc() const override { return t_.toUTC(); }
     void set(QDateTime t) { t_ = std::move(t); }
 
 private:
