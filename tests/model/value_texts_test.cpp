@@ -26,6 +26,23 @@ TEST(ValueTexts, IntegersTenthsAndScaled)
     EXPECT_EQ(scaledText(-255, 51), "-255");
 }
 
+TEST(ValueTexts, EveryRegisterValueReadsAsPrintfWouldWriteIt)
+{
+    // The whole signed range at each decimal point, the unsigned range in
+    // hex, and times across the digits of their minutes.
+    for (int s = -32768; s <= 32767; ++s) {
+        const auto v = std::int16_t(s);
+        ASSERT_EQ(tenthsText(v), QString::asprintf("%.1f", s / 10.0)) << s;
+        ASSERT_EQ(scaledText(v, 49), QString::asprintf("%.2f", s / 100.0)) << s;
+        ASSERT_EQ(scaledText(v, 50), QString::asprintf("%.3f", s / 1000.0)) << s;
+        ASSERT_EQ(hexText(std::uint16_t(s)), QString::asprintf("%04X", unsigned(std::uint16_t(s)))) << s;
+    }
+    for (std::uint64_t v = 0; v <= 0xFFFFFFFFu; v = v * 3 + 7) {
+        const auto t = std::uint32_t(v) / 10;
+        ASSERT_EQ(timeText(std::uint32_t(v)), QString::asprintf("%02u:%02u", t / 60, t % 60)) << v;
+    }
+}
+
 TEST(ValueTexts, TimeIsBaseSixtyOfWholeUnits)
 {
     EXPECT_EQ(timeText(0), "00:00");
