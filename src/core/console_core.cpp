@@ -26,7 +26,7 @@ ConsoleCore::ConsoleCore(Console &console, SerialPort &port, Views views)
       watch_(console, port),
       histories_(console),
       liveValues_(std::make_unique<LiveValueTable>()),
-      recorder_(std::make_unique<LiveValueRecorder>(console, *liveValues_, *liveValues_, *painter_, *reporter_)),
+      recorder_(std::make_unique<LiveValueRecorder>(console, *liveValues_, *painter_, *reporter_)),
       polling_(std::make_unique<PollingCycle>(console, *mainStatus_, *recorder_, *painter_)),
       writeCycle_(std::make_unique<WriteCycle>(console, *reporter_))
 {

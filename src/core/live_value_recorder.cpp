@@ -27,11 +27,32 @@ LiveValueRecorder::LiveValueRecorder(Console &console, ParameterSink &liveValues
 {
 }
 
+LiveValueRecorder::LiveValueRecorder(Console &console, LiveValueTable &table, SlotPainter &painter,
+                                     Reporter &reporter)
+    : LiveValueRecorder(console, table, table, painter, reporter)
+{
+    keeper_ = &table;
+}
+
+bool LiveValueRecorder::textsReadAtOnce(int slot) const
+{
+    return console_.slots.Record_Flag[std::size_t(slot)]
+        || (console_.parameterWindow && console_.line.Para_Slot() == slot);
+}
+
 void LiveValueRecorder::Store_Live_Values() noexcept
 {
+    const int slot = console_.line.Poll_Slot();
+    if (keeper_ && isSlot(slot) && !textsReadAtOnce(slot)) {
+        try {
+            keeper_->keepReply(console_.line.Reply_Buffer(), console_.slots.Slot_DP_Code[std::size_t(slot)]);
+        } catch (...) {
+            // Out of memory: the texts stay those of the reply before.
+        }
+        return;
+    }
     if (!decode())
         return;   // a reply the decoders cannot read records nothing
-    const int slot = console_.line.Poll_Slot();
     if (!console_.slots.Record_Flag[std::size_t(slot)])
         return;
     QString path;

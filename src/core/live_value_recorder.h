@@ -11,6 +11,7 @@
 namespace orbalis {
 
 class Error;
+class LiveValueTable;
 class ParameterSink;
 class ParameterSource;
 class Reporter;
@@ -26,17 +27,23 @@ public:
     // (the main window passes its LiveValueTable as both).
     LiveValueRecorder(Console &console, ParameterSink &liveValues, ParameterSource &liveTexts,
                       SlotPainter &painter, Reporter &reporter);
+    // The same on one table of live values, which is given the reply to keep
+    // rather than its texts while nothing reads them at once: the slot does
+    // not record, and the parameter window does not show it.
+    LiveValueRecorder(Console &console, LiveValueTable &table, SlotPainter &painter, Reporter &reporter);
 
     void Store_Live_Values() noexcept override;
 
 private:
     bool decode() noexcept;
+    bool textsReadAtOnce(int slot) const;
     void record();
     void interruptRecording(int slot, const QString &path, const Error &cause) noexcept;
 
     Console &console_;
     ParameterSink &liveValues_;
     ParameterSource &liveTexts_;
+    LiveValueTable *keeper_ = nullptr;
     SlotPainter &painter_;
     Reporter &reporter_;
 };

@@ -3,8 +3,11 @@
 #include "parameter_sink.h"
 #include "register_map.h"
 
+#include <QByteArray>
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <optional>
 #include <span>
 
 namespace orbalis {
@@ -21,8 +24,19 @@ public:
     QString text(int address) const override;
     int selectedIndex(int) const override { return -1; }
 
+    // Keeps a live reply, decoded into the texts only when one is next read
+    // or written: the texts of most replies are never read.
+    void keepReply(const QByteArray &reply, std::int32_t dpCode);
+
 private:
-    std::array<QString, InputRegisterCount> texts_;
+    void decodeKept() const;
+
+    mutable std::array<QString, InputRegisterCount> texts_;
+    struct Kept {
+        QByteArray reply;
+        std::int32_t dpCode = 0;
+    };
+    mutable std::optional<Kept> kept_;
 };
 
 // The 27 live values that have a text of their own, in address order (a

@@ -1,4 +1,5 @@
 #include "model/display.h"
+#include "model/live_value_table.h"
 #include "model/register_map.h"
 
 #include "base/error.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 using namespace orbalis;
@@ -244,5 +246,41 @@ TEST(LivePass, ReachesTheWindowOnlyForItsSlotAndStopsAtTheEndOfAShortReply)
         EXPECT_EQ(errorNumberOf([&] { showLiveValues(reply.left(3 + 2 * 5 + 1), 48, w.targets()); }),
                   SubscriptOutOfRange);
         EXPECT_EQ(w.live.texts.keys(), QList<int>({4096, 4097, 4098, 4099}));
+    }
+}
+
+TEST(LiveValueTable, AKeptReplyReadsAsTheSameReplyDecodedAtOnce)
+{
+    const QByteArray a = liveReply({{4096, 255}, {4097, 65535}, {4098, 1234}, {4099, 0x0A1F}, {4106, 754}});
+    const QByteArray b = liveReply({{4096, 7}, {4098, 1}, {4106, 60000}});
+    const auto eager = [](const QByteArray &reply, int dp, LiveValueTable &table) {
+        DisplayTargets t;
+        t.liveValues = &table;
+        showLiveValues(reply, dp, t);
+    };
+    const struct {
+        const char *name;
+        std::function<void(LiveValueTable &)> kept, atOnce;
+    } cases[] = {
+        {"one reply kept", [&](LiveValueTable &t) { t.keepReply(a, 49); },
+         [&](LiveValueTable &t) { eager(a, 49, t); }},
+        {"the later of two kept", [&](LiveValueTable &t) { t.keepReply(a, 49); t.keepReply(b, 48); },
+         [&](LiveValueTable &t) { eager(b, 48, t); }},
+        {"kept, then one decoded at once", [&](LiveValueTable &t) { t.keepReply(a, 49); eager(b, 50, t); },
+         [&](LiveValueTable &t) { eager(b, 50, t); }},
+        {"decoded at once, then one kept", [&](LiveValueTable &t) { eager(b, 50, t); t.keepReply(a, 48); },
+         [&](LiveValueTable &t) { eager(a, 48, t); }},
+        {"kept, then one text set", [&](LiveValueTable &t) { t.keepReply(a, 49); t.setText(4098, "x"); },
+         [&](LiveValueTable &t) { eager(a, 49, t); t.setText(4098, "x"); }},
+        {"a kept reply cut short", [&](LiveValueTable &t) { t.keepReply(a.first(20), 49); },
+         [&](LiveValueTable &t) { EXPECT_THROW(eager(a.first(20), 49, t), Error); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        LiveValueTable kept, atOnce;
+        c.kept(kept);
+        c.atOnce(atOnce);
+        for (int address = InputRegisterBase; address < InputRegisterBase + InputRegisterCount; ++address)
+            EXPECT_EQ(kept.text(address), atOnce.text(address)) << address;
     }
 }
