@@ -13,6 +13,7 @@
 #include "base/whole_file_save.h"
 #include "state/console.h"
 #include "widgets/accessible_names.h"
+#include "widgets/fixed_row_table.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -20,7 +21,6 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -37,7 +37,6 @@ namespace {
 // are a scroll or a resize away.
 constexpr int WindowWidth = 13500;
 constexpr int WindowHeight = 9000;
-constexpr int RowHeight = 300;
 
 // Column widths of the two tables, in twips, by column.
 constexpr int CountersWidths[CountersModel::ColumnCount] = {600, 600, 1300, 1000, 900, 900, 1100, 1100,
@@ -60,18 +59,7 @@ QString askWithDialog(QWidget *parent, const QString &suggested)
 QTableView *tableView(QAbstractItemModel *model, const QString &name, const int *widths, int columns,
                       QWidget *parent)
 {
-    auto *view = new QTableView(parent);
-    view->setModel(model);
-    view->setAccessibleName(name);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setWordWrap(false);
-    view->verticalHeader()->hide();
-    // Fixed heights and widths: nothing is measured per row as frames come.
-    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view->verticalHeader()->setDefaultSectionSize(twipsToPixels(RowHeight));
-    for (int c = 0; c < columns; ++c)
-        view->setColumnWidth(c, twipsToPixels(widths[c]));
-    view->horizontalHeader()->setStretchLastSection(true);
+    QTableView *view = fixedRowTable(model, name, widths, columns, parent);
     view->setItemDelegate(new PlainTextDelegate(view));
     return view;
 }
